@@ -1,0 +1,35 @@
+# bash completion for brantor(1): brantor in.pdf out.pdf MODE
+
+_brantor()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    COMPREPLY=()
+
+    case $COMP_CWORD in
+        1)
+            if [[ $cur == -* ]]; then
+                mapfile -t COMPREPLY < <(compgen -W '--help -h' -- "$cur")
+                return 0
+            fi
+            # Source document: PDF files and folders to descend into.
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -X '!*.[pP][dD][fF]' -- "$cur"; compgen -d -- "$cur")
+            ;;
+        2)
+            # Output file, or the name prefix for -sNs.
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            ;;
+        3)
+            # Page list (-s1,3,7-9), chunk size (-s10s), odd or even.
+            compopt -o nospace 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -W 'odd even -s' -- "$cur")
+            # A full word is finished; "-s" still needs its pages typed after it.
+            if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != -s ]]; then
+                COMPREPLY[0]+=' '
+            fi
+            ;;
+    esac
+    return 0
+} &&
+    complete -F _brantor brantor

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <vector>
+
+#include "document/CPdfPage.h"
+#include "object/CPdfObject.h"
+
+class CPdfDictionary;
+class CPdfXRef;
+
+// The document catalog: the page list in document order (from a depth-first walk of the page
+// tree), the outline and the named destinations.
+class CPdfCatalog {
+public:
+    CPdfCatalog() = default;
+    virtual ~CPdfCatalog() = default;
+
+    // Loads the catalog of the document whose table is xref. Throws CPdfException on a
+    // malformed catalog or page tree.
+    void Load(CPdfXRef* xref);
+
+    size_t GetPageCount() const { return pages.size(); }
+
+    CPdfXRef* xref = nullptr;
+    std::vector<CPdfPage> pages;
+    CPdfObject outlines;
+    CPdfObject dests;       // the /Dests name tree under /Names
+    CPdfObject oldDests;    // the catalog's own /Dests dictionary
+    int32_t pagesNumber = 0;  // the page tree root's object number (0 when direct)
+    int32_t pagesGeneration = 0;
+
+    // Most levels of /Pages nodes above a page.
+    static constexpr size_t kMaxTreeDepth = 1024;
+
+private:
+    void AddPages(const CPdfDictionary& root);
+    void LoadLeaf(const CPdfObject& kidRef, const CPdfDictionary& kid, const CPdfInherited& inherited);
+};

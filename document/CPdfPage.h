@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+
+#include "object/CPdfObject.h"
+
+class CPdfDictionary;
+class CPdfXRef;
+
+// What a page takes from the /Pages nodes above it: the nearest ancestor's value of each
+// inheritable attribute, and the number of the node that holds it (0 when the node is not an
+// indirect object or no ancestor has it).
+struct CPdfInherited {
+    CPdfObject resources;
+    CPdfObject rotate;
+    double mediaBox[4] = {0, 0, 0, 0};
+    int32_t resourcesNode = 0;
+    int32_t cropBoxNode = 0;
+    int32_t rotateNode = 0;
+    bool hasResources = false;
+    bool hasCropBox = false;
+    bool hasRotate = false;
+};
+
+// One leaf of the page tree: the attributes the reader checks, and where the page object
+// lives and what it inherits, for the split job.
+class CPdfPage {
+public:
+    CPdfPage() = default;
+    virtual ~CPdfPage() = default;
+
+    // Fills the record from the page dictionary; attributes the page lacks are taken from
+    // its ancestors. Throws "Resources are not found" or
+    // "Page annotations object (page %d) is wrong type".
+    void Load(int number, CPdfXRef* xref, const CPdfDictionary& page,
+              const CPdfInherited& inherited);
+
+    int rotate = 0;
+    int number = 0;
+    CPdfXRef* xref = nullptr;
+    CPdfObject contents;
+    CPdfObject resources;  // as stored (own or inherited); resolves to a dictionary
+    CPdfObject annots;
+
+    int32_t objectNumber = 0;  // 0 when the page is not an indirect object
+    int32_t objectGeneration = 0;
+    // The page's own /MediaBox, or the nearest ancestor's.
+    double mediaBox[4] = {0, 0, 0, 0};
+    // Nodes whose attribute the page inherits (0 when the page has its own, or none).
+    int32_t resourcesFrom = 0;
+    int32_t cropBoxFrom = 0;
+    int32_t rotateFrom = 0;
+};

@@ -1,0 +1,56 @@
+#include "file/CPdfDocument.h"
+
+#include <cstring>
+
+#include "CPdfException.h"
+#include "document/CPdfCatalog.h"
+#include "file/CPdfXRef.h"
+#include "stream/CPdfFileStream.h"
+
+CPdfDocument::CPdfDocument() = default;
+
+CPdfDocument::~CPdfDocument() { Close(); }
+
+void CPdfDocument::Open(const std::string& fileName) {
+    if (open) Close();
+    file = std::fopen(fileName.c_str(), "rb");
+    if (!file) throw CPdfException("Can't open file");
+    try {
+        stream = std::make_shared<CPdfFileStream>(file, 0, 0, CPdfObject(kindNull));
+        ReadHeader();
+        xref = std::make_unique<CPdfXRef>();
+        xref->Load(stream.get());
+        catalog = std::make_unique<CPdfCatalog>();
+        catalog->Load(xref.get());
+    } catch (...) {
+        Close();
+        throw;
+    }
+    open = true;
+}
+
+void CPdfDocument::Close() {
+    catalog.reset();
+    xref.reset();
+    stream.reset();
+    if (file) std::fclose(file);
+    file = nullptr;
+    open = false;
+}
+
+void CPdfDocument::ReadHeader() {
+    char buffer[1024];
+    for (int i = 0; i < 1023; ++i) buffer[i] = static_cast<char>(stream->GetChar());
+    buffer[1023] = 0;
+    for (int i = 0; i <= 1017; ++i) {
+        if (std::strncmp(buffer + i, "%PDF-", 5) != 0) continue;
+        stream->MoveStart(i);
+        int end = i + 1;
+        while (end < 1023 && buffer[end] != ' ' && buffer[end] != '\t' && buffer[end] != '\n' &&
+               buffer[end] != '\r' && buffer[end] != 0) {
+            ++end;
+        }
+        version.assign(buffer + i + 1, buffer + end);
+        return;
+    }
+}

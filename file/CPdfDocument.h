@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+class CPdfCatalog;
+class CPdfFileStream;
+class CPdfXRef;
+
+// The opened source document: its file, the stream over the whole file, the cross-reference
+// table, the catalog with its page list, and the header's version token.
+class CPdfDocument {
+public:
+    CPdfDocument();
+    ~CPdfDocument();
+    CPdfDocument(const CPdfDocument&) = delete;
+    CPdfDocument& operator=(const CPdfDocument&) = delete;
+
+    // Opens the file, finds the header, loads the cross-reference data and the catalog.
+    // Throws "Can't open file" or what the readers throw; a failed open leaves it closed.
+    void Open(const std::string& fileName);
+    // Releases everything; safe on a closed or half-open document.
+    void Close();
+
+    bool open = false;
+    FILE* file = nullptr;
+    std::shared_ptr<CPdfFileStream> stream;
+    std::unique_ptr<CPdfXRef> xref;
+    std::unique_ptr<CPdfCatalog> catalog;
+    std::string version;  // e.g. "PDF-1.4"; empty when no header was found
+
+private:
+    void ReadHeader();
+};

@@ -1,0 +1,89 @@
+#include "file/CPdfFile.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "CPdfException.h"
+#include "object/CPdfArray.h"
+#include "object/CPdfDictionary.h"
+
+void CPdfFile::ResetObjectTable(size_t count) {
+    if (objectTable.size() != count) {
+        objectTable.assign(count, ObjectEntry());
+    } else {
+        for (size_t k : touched) objectTable[k] = ObjectEntry();
+    }
+    touched.clear();
+}
+
+void CPdfFile::MarkWritten(int32_t number, int32_t generation) {
+    if (number < 0 || static_cast<size_t>(number) >= objectTable.size()) return;
+    ObjectEntry& e = objectTable[static_cast<size_t>(number)];
+    e.offset = output.Position();
+    e.generation = generation;
+    e.inUse = true;
+    touched.push_back(static_cast<size_t>(number));
+}
+
+void CPdfFile::WriteHeader(const std::string& version) {
+    // Readers need "%PDF-" at the start; a source without a header gets a plain 1.4 one.
+    std::string text = "%" + (version.empty() ? std::string("PDF-1.4") : version) + "\r";
+    text += "%\xE2\xE3\xCF\xD3\r\n";
+    output.Write(text);
+}
+
+void CPdfFile::WriteXRefTable() {
+    char line[64];
+    std::string text = "xref\n0 " + std::to_string(objectTable.size()) + "\r";
+    text += "0000000000 65535 f \r";
+    output.Write(text);
+    // Entries that were not written are free entries pointing at object 0; they are
+    // written in runs from a block of identical lines.
+    static const std::string freeLine = "0000000000 00000 f \r";
+    std::string freeBlock;
+    for (int i = 0; i < 512; ++i) freeBlock += freeLine;
+    size_t k = 1;
+    while (k < objectTable.size()) {
+        size_t run = 0;
+        while (k + run < objectTable.size() && !objectTable[k + run].inUse && run < 512) ++run;
+        if (run > 0) {
+            output.Write(freeBlock.data(), run * 20);
+            k += run;
+            continue;
+        }
+        const ObjectEntry& e = objectTable[k];
+        if (e.offset > 9999999999LL) throw CPdfException("Output file write error");
+        std::snprintf(line, sizeof line, "%010" PRId64 " %05d n \r", e.offset,
+                      static_cast<int>(e.generation & 0xFFFF));
+        output.Write(line, 20);
+        ++k;
+    }
+}
+
+void CPdfFile::WriteTrailer(int64_t startXRef, const CPdfObject& trailer, bool keepEncrypt) {
+    std::string text = "trailer\n<<\n/Size " + std::to_string(objectTable.size()) + "\n";
+    if (trailer.kind == kindDictionary) {
+        for (const auto& entry : trailer.dictValue->entries) {
+            const std::string& key = entry.first;
+            if (key != "Root" && key != "Info" && key != "ID" && !(keepEncrypt && key == "Encrypt")) {
+                continue;
+            }
+            const CPdfObject& value = entry.second;
+            if (value.kind == kindInteger) {
+                text += "/" + key + " " + std::to_string(value.intValue) + " \n";
+            } else if (value.kind == kindReference) {
+                text += "/" + key + " " + std::to_string(value.refNumber) + " " +
+                        std::to_string(value.refGeneration) + " R\n";
+            } else if (value.kind == kindArray) {
+                text += "/" + key + " [";
+                for (size_t i = 0; i < value.arrayValue->GetCount(); ++i) {
+                    CPdfObject item = value.arrayValue->GetResolvedAt(i);
+                    if (item.kind == kindString) text += item.stringValue.Serialize();
+                }
+                text += "]\n";
+            }
+        }
+    }
+    text += ">>\nstartxref\n" + std::to_string(startXRef) + "\n%%EOF";
+    output.Write(text);
+}

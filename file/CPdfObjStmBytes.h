@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CPdfXRef;
+
+// The decoded content of one object stream: its bytes, and for each of its objects the
+// number and the byte range that holds it.
+class CPdfObjStmBytes {
+public:
+    // Decodes object stream streamNumber through the table. An unusable stream (not a
+    // stream, bad /N or /First, a malformed header, too much data) loads as empty.
+    CPdfObjStmBytes(CPdfXRef& xref, int32_t streamNumber);
+
+    // The byte range of object number at index; false when the stream does not hold it there.
+    bool Find(int32_t number, int32_t index, size_t& begin, size_t& end) const;
+
+    int32_t streamNum;
+    std::shared_ptr<const std::string> data;
+    std::vector<int32_t> numbers;
+    std::vector<size_t> begins;  // absolute positions in data
+    std::vector<size_t> ends;
+
+    // Limits that keep a hostile file from making the reader allocate without bound.
+    static constexpr size_t kMaxDecodedBytes = 64u << 20;
+    static constexpr int64_t kMaxObjects = 1000000;
+
+private:
+    void Load(CPdfXRef& xref);
+};

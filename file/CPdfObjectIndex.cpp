@@ -1,0 +1,191 @@
+#include "file/CPdfObjectIndex.h"
+
+#include <cstring>
+
+#include "CPdfException.h"
+#include "file/CPdfOutputFile.h"
+#include "file/CPdfRawText.h"
+#include "file/CPdfXRef.h"
+#include "object/CPdfArray.h"
+#include "object/CPdfDictionary.h"
+#include "object/CPdfLexer.h"
+#include "object/CPdfParser.h"
+#include "stream/CPdfFileStream.h"
+#include "stream/CPdfMemoryStream.h"
+
+namespace {
+constexpr size_t kCopyChunk = 1 << 16;
+
+bool IsWhite(int c) { return CPdfLexer::ClassOf(c) == CPdfLexer::whitespace; }
+
+std::string CompressedHeader(int32_t number) { return std::to_string(number) + " 0 obj\r"; }
+}  // namespace
+
+CPdfObjectIndex::CPdfObjectIndex(CPdfXRef& table, FILE* file) : xref(table), source(file) {}
+
+const CPdfObjectInfo& CPdfObjectIndex::Get(int32_t number) {
+    auto it = infos.find(number);
+    if (it != infos.end()) return it->second;
+    CPdfObjectInfo info;
+    Locate(number, info);
+    return infos.emplace(number, std::move(info)).first->second;
+}
+
+void CPdfObjectIndex::Locate(int32_t number, CPdfObjectInfo& info) {
+    if (number <= 0 || static_cast<size_t>(number) >= xref.entries.size()) return;
+    const XRefEntry& e = xref.entries[static_cast<size_t>(number)];
+    if (e.type == 1) LocateInBody(number, info);
+    if (e.type == 2) LocateCompressed(number, info);
+}
+
+void CPdfObjectIndex::CollectReferences(const CPdfObject& value, std::vector<int32_t>& refs) {
+    // Iterative, so that no nesting of containers can exhaust the call stack.
+    std::vector<const CPdfObject*> work{&value};
+    while (!work.empty()) {
+        const CPdfObject* v = work.back();
+        work.pop_back();
+        switch (v->kind) {
+            case kindReference:
+                refs.push_back(v->refNumber);
+                break;
+            case kindArray:
+                for (size_t i = v->arrayValue->GetCount(); i-- > 0;) {
+                    work.push_back(&v->arrayValue->GetAt(i));
+                }
+                break;
+            case kindDictionary: {
+                std::vector<const CPdfObject*> items;
+                for (const auto& entry : v->dictValue->entries) items.push_back(&entry.second);
+                for (size_t i = items.size(); i-- > 0;) work.push_back(items[i]);
+                break;
+            }
+            case kindStream:
+                if (v->streamValue->GetDict()) {
+                    for (const auto& entry : v->streamValue->GetDict()->entries) {
+                        std::vector<int32_t> inner;
+                        CollectReferences(entry.second, inner);
+                        refs.insert(refs.end(), inner.begin(), inner.end());
+                    }
+                }
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void CPdfObjectIndex::TestKeys(const std::string& text, CPdfObjectInfo& info) {
+    if (CPdfRawText::FindPattern(text.data(), 0, text.size(), "/Pages", 6)) info.hasPages = true;
+    if (CPdfRawText::FindPattern(text.data(), 0, text.size(), "/Page", 5)) info.hasPage = true;
+}
+
+void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info) {
+    const XRefEntry& e = xref.entries[static_cast<size_t>(number)];
+    int64_t position = xref.Physical(e.offset);
+    if (e.offset < 0 || position >= xref.fileSize) return;
+    CPdfParser parser(&xref, xref.GetStream()->MakeSubStream(position, 0, CPdfObject(kindNull)));
+    int64_t textStart = parser.CurrentStart();
+    CPdfObject n = parser.ParseObject();
+    CPdfObject g = parser.ParseObject();
+    CPdfObject kw = parser.ParseObject();
+    if (n.kind != kindInteger || n.intValue != number || g.kind != kindInteger ||
+        g.intValue != e.generation || !kw.IsKeyword("obj")) {
+        return;  // the entry does not point at this object
+    }
+    info.generation = e.generation;
+    info.textStart = textStart;
+    int64_t textEnd = 0, dataStart = -1, dataEnd = -1;
+    try {
+        CPdfObject value = parser.ParseObject();
+        CollectReferences(value, info.refs);
+        if (value.kind == kindStream || parser.StreamDataStart() >= 0) {
+            dataStart = parser.StreamDataStart();
+            dataEnd = dataStart + parser.StreamDataLength();
+        }
+        if (parser.Current().IsKeyword("endobj")) {
+            textEnd = parser.CurrentEnd();
+        } else {
+            textEnd = parser.PreviousEnd();
+            info.closeObject = true;
+        }
+    } catch (const CPdfException&) {
+        // The stream data does not end where its /Length says: take the text through the
+        // first "endobj", as stored.
+        int64_t hit = CPdfRawText::FindPatternInFile(source, position, "endobj", 6);
+        if (hit == 0) return;
+        textEnd = hit + 1;
+        info.refs.clear();
+        dataStart = dataEnd = -1;
+        std::string text = CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(textEnd - textStart));
+        size_t at = CPdfRawText::FindPattern(text.data(), 0, text.size(), "stream", 6);
+        std::string head = at ? text.substr(0, at + 1) : text;
+        CPdfParser dict(nullptr, std::make_shared<CPdfMemoryStream>(
+                                     std::make_shared<const std::string>(head), 0, head.size()));
+        for (int k = 0; k < 3; ++k) dict.ParseObject();
+        CollectReferences(dict.ParseObject(), info.refs);
+        TestKeys(head, info);
+    }
+    if (textEnd <= textStart) return;
+    std::string after = CPdfRawText::ReadAt(source, textEnd, 1);
+    if (!info.closeObject && !after.empty() && IsWhite(static_cast<unsigned char>(after[0]))) {
+        ++textEnd;
+    } else if (!info.closeObject) {
+        info.newlineAfter = true;
+    }
+    info.textLength = textEnd - textStart;
+    info.present = true;
+    if (dataStart >= 0) {
+        TestKeys(CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(dataStart - textStart)), info);
+        if (dataEnd < textEnd) {
+            TestKeys(CPdfRawText::ReadAt(source, dataEnd, static_cast<size_t>(textEnd - dataEnd)), info);
+        }
+    } else if (!info.hasPage && !info.hasPages) {
+        TestKeys(CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(info.textLength)), info);
+    }
+}
+
+void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
+    size_t begin = 0, end = 0;
+    std::shared_ptr<const CPdfObjStmBytes> objStm = xref.GetObjStmBytes(number, begin, end);
+    if (!objStm || end <= begin) return;
+    info.compressed = true;
+    info.present = true;
+    info.textLength = static_cast<int64_t>(CompressedHeader(number).size() + (end - begin) + 7);
+    CPdfParser parser(&xref, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
+    CollectReferences(parser.ParseObject(), info.refs);
+    TestKeys(objStm->data->substr(begin, end - begin), info);
+}
+
+std::string CPdfObjectIndex::ReadText(int32_t number) {
+    const CPdfObjectInfo& info = Get(number);
+    if (!info.present) return std::string();
+    if (info.compressed) {
+        size_t begin = 0, end = 0;
+        std::shared_ptr<const CPdfObjStmBytes> objStm = xref.GetObjStmBytes(number, begin, end);
+        if (!objStm) return std::string();
+        return CompressedHeader(number) + objStm->data->substr(begin, end - begin) + "endobj\r";
+    }
+    std::string text = CPdfRawText::ReadAt(source, info.textStart, static_cast<size_t>(info.textLength));
+    if (info.closeObject) text += "\nendobj\n";
+    if (info.newlineAfter) text += "\n";
+    return text;
+}
+
+void CPdfObjectIndex::CopyText(int32_t number, CPdfOutputFile& out) {
+    const CPdfObjectInfo& info = Get(number);
+    if (!info.present) return;
+    if (info.compressed) {
+        out.Write(ReadText(number));
+        return;
+    }
+    std::string chunk;
+    for (int64_t done = 0; done < info.textLength;) {
+        size_t want = static_cast<size_t>(std::min<int64_t>(kCopyChunk, info.textLength - done));
+        chunk = CPdfRawText::ReadAt(source, info.textStart + done, want);
+        if (chunk.empty()) throw CPdfException("Corrupted PDF file");
+        out.Write(chunk);
+        done += static_cast<int64_t>(chunk.size());
+    }
+    if (info.closeObject) out.Write("\nendobj\n", 8);
+    if (info.newlineAfter) out.Write("\n", 1);
+}

@@ -1,0 +1,95 @@
+#include "file/CPdfOutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "CPdfException.h"
+
+namespace {
+constexpr size_t kBufferSize = 1 << 18;
+
+std::string FolderOf(const std::string& name) {
+    size_t slash = name.rfind('/');
+    if (slash == std::string::npos) return "";
+    return name.substr(0, slash + 1);
+}
+
+mode_t CurrentUmask() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+}  // namespace
+
+CPdfOutputFile::~CPdfOutputFile() { Abandon(); }
+
+void CPdfOutputFile::Open(const std::string& name) {
+    Abandon();
+    targetName = name;
+    position = 0;
+    buffer.clear();
+    buffer.reserve(kBufferSize);
+    struct stat st;
+    if (stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) throw CPdfException("Output file create error");
+        return;
+    }
+    std::string pattern = FolderOf(name) + ".brantor-XXXXXX";
+    std::vector<char> path(pattern.begin(), pattern.end());
+    path.push_back('\0');
+    fd = mkstemp(path.data());
+    if (fd < 0) throw CPdfException("Output file create error");
+    tempName = path.data();
+    fchmod(fd, 0666 & ~CurrentUmask());
+}
+
+void CPdfOutputFile::Write(const void* data, size_t count) {
+    const char* bytes = static_cast<const char*>(data);
+    if (buffer.size() + count > kBufferSize) Flush();
+    if (count >= kBufferSize) {
+        buffer.insert(buffer.end(), bytes, bytes + count);
+        Flush();
+    } else {
+        buffer.insert(buffer.end(), bytes, bytes + count);
+    }
+    position += static_cast<int64_t>(count);
+}
+
+void CPdfOutputFile::Flush() {
+    size_t done = 0;
+    while (done < buffer.size()) {
+        ssize_t n = write(fd, buffer.data() + done, buffer.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw CPdfException("Output file write error");
+        done += static_cast<size_t>(n);
+    }
+    buffer.clear();
+}
+
+void CPdfOutputFile::Commit() {
+    if (fd < 0) return;
+    Flush();
+    int rc = close(fd);
+    fd = -1;
+    if (rc != 0) throw CPdfException("Output file write error");
+    if (!tempName.empty()) {
+        if (rename(tempName.c_str(), targetName.c_str()) != 0) {
+            throw CPdfException("Output file create error");
+        }
+        tempName.clear();
+    }
+}
+
+void CPdfOutputFile::Abandon() {
+    if (fd >= 0) close(fd);
+    fd = -1;
+    if (!tempName.empty()) unlink(tempName.c_str());
+    tempName.clear();
+    buffer.clear();
+}

@@ -1,0 +1,331 @@
+#include "file/CPdfXRef.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "CPdfException.h"
+#include "object/CPdfArray.h"
+#include "object/CPdfDictionary.h"
+#include "object/CPdfParser.h"
+#include "stream/CPdfFileStream.h"
+#include "stream/CPdfMemoryStream.h"
+
+namespace {
+// Restores a counter when a scope ends, also when an exception passes.
+class DepthGuard {
+public:
+    explicit DepthGuard(int& counter) : value(counter) { ++value; }
+    ~DepthGuard() { --value; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+private:
+    int& value;
+};
+
+bool IsWhite(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+constexpr size_t kObjStmCacheEntries = 4;
+constexpr size_t kObjStmCacheBytes = 8u << 20;
+}  // namespace
+
+void CPdfXRef::Load(CPdfFileStream* fileStream) {
+    stream = fileStream;
+    start = stream->GetStart();
+    fileSize = stream->GetFileSize();
+    maxEntries = std::min<int64_t>(kMaxEntries, fileSize + 100000);
+    int64_t offset = FindStartXRef();
+    if (offset <= 0) throw CPdfException("PDF file was damaged");
+    int64_t prev = 0;
+    bool more = ReadSection(offset, prev);
+    while (more) {
+        // A chain that comes back to a section already read, or that runs on without end,
+        // ends here.
+        if (prev <= 0 || visitedSections.count(prev) ||
+            visitedSections.size() >= static_cast<size_t>(kMaxSections)) {
+            break;
+        }
+        more = ReadSection(prev, prev);
+    }
+    if (trailer.kind != kindDictionary) throw CPdfException("PDF file was damaged");
+    CPdfObject root = trailer.dictValue->Get("Root");
+    if (root.kind != kindReference) throw CPdfException("PDF file was damaged");
+    rootNum = root.refNumber;
+    rootGen = root.refGeneration;
+    CPdfObject info = trailer.dictValue->Get("Info");
+    if (info.kind == kindReference) {
+        infoNum = info.refNumber;
+        infoGen = info.refGeneration;
+    }
+    trailer.dictValue->xref = this;
+}
+
+int64_t CPdfXRef::FindStartXRef() {
+    stream->SetPos(-1023, 2);
+    char window[1024];
+    int n = 0;
+    while (n < 1023) {
+        int c = stream->GetChar();
+        if (c < 0) break;
+        window[n++] = c == 0 ? ' ' : static_cast<char>(c);
+    }
+    window[n] = 0;
+    for (int i = n - 9; i >= 0; --i) {
+        if (std::memcmp(window + i, "startxref", 9) != 0) continue;
+        int k = i + 9;
+        while (k < n && IsWhite(static_cast<unsigned char>(window[k]))) ++k;
+        bool negative = k < n && window[k] == '-';
+        if (k < n && (window[k] == '-' || window[k] == '+')) ++k;
+        int64_t value = 0;
+        for (; k < n && window[k] >= '0' && window[k] <= '9'; ++k) {
+            if (value > (INT64_MAX / 10) - 9) break;
+            value = value * 10 + (window[k] - '0');
+        }
+        startXRef = negative ? -value : value;
+        return startXRef;
+    }
+    return 0;
+}
+
+void CPdfXRef::Grow(int64_t count) {
+    if (count > maxEntries) throw CPdfException("Cross-reference table is too large");
+    if (count > static_cast<int64_t>(entries.size())) entries.resize(static_cast<size_t>(count));
+}
+
+void CPdfXRef::Define(int64_t number, int64_t offset, int64_t generation, int type) {
+    Grow(number + 1);
+    XRefEntry& e = entries[static_cast<size_t>(number)];
+    if (e.offset != -1) return;  // a newer section defined it already
+    e.offset = offset;
+    e.generation = static_cast<int32_t>(generation);
+    e.type = type;
+    // An entry that holds no usable position stays defined (so older sections cannot
+    // override it) but free.
+    if (offset < 0 || generation < INT32_MIN || generation > INT32_MAX) {
+        e.offset = -2;
+        e.type = 0;
+    }
+}
+
+bool CPdfXRef::TakePrev(const CPdfDictionary& dict, int64_t& prev) {
+    // Only an integer links to an older section; a reference there is not an offset.
+    CPdfObject p = dict.Get("Prev");
+    if (p.kind != kindInteger) return false;
+    prev = p.intValue;
+    return true;
+}
+
+bool CPdfXRef::ReadSection(int64_t offset, int64_t& prev) {
+    visitedSections.insert(offset);
+    CPdfParser parser(nullptr,
+                      stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
+    CPdfObject first = parser.ParseObject();
+    if (first.IsKeyword("xref")) return ReadTable(parser, prev);
+    if (first.kind != kindInteger) throw CPdfException("Couldn't parse an xref");
+    CPdfObject generation = parser.ParseObject();
+    CPdfObject keyword = parser.ParseObject();
+    CPdfObject object = generation.kind == kindInteger && keyword.IsKeyword("obj")
+                            ? parser.ParseObject()
+                            : CPdfObject(kindNull);
+    if (object.kind != kindStream) throw CPdfException("Couldn't parse an xref stream");
+    return ReadXRefStream(object, prev);
+}
+
+bool CPdfXRef::ReadTable(CPdfParser& parser, int64_t& prev) {
+    for (;;) {
+        CPdfObject o = parser.ParseObject();
+        if (o.IsKeyword("trailer")) break;
+        CPdfObject c = parser.ParseObject();
+        if (o.kind != kindInteger || c.kind != kindInteger) {
+            throw CPdfException("Couldn't parse an xref table");
+        }
+        int64_t first = o.intValue, count = c.intValue;
+        if (first < 0 || count < 0 || first > maxEntries || count > maxEntries) {
+            throw CPdfException("Cross-reference subsection is out of range");
+        }
+        Grow(first + count);
+        for (int64_t k = 0; k < count; ++k) {
+            CPdfObject off = parser.ParseObject();
+            CPdfObject gen = parser.ParseObject();
+            CPdfObject kw = parser.ParseObject();
+            bool inUse = kw.IsKeyword("n");
+            if (off.kind != kindInteger || gen.kind != kindInteger || (!inUse && !kw.IsKeyword("f"))) {
+                throw CPdfException("Couldn't parse an xref table");
+            }
+            Define(first + k, off.intValue, gen.intValue, inUse ? 1 : 0);
+        }
+    }
+    CPdfObject dict = parser.ParseObject();
+    if (dict.kind != kindDictionary) throw CPdfException("Trailer dictionary is wrong type");
+    if (trailer.kind == kindNone) trailer = dict;
+    CPdfObject hybrid = dict.dictValue->Get("XRefStm");
+    if (hybrid.kind == kindInteger) ReadHybridStream(hybrid.intValue);
+    return TakePrev(*dict.dictValue, prev);
+}
+
+void CPdfXRef::ReadHybridStream(int64_t offset) {
+    if (offset <= 0 || visitedSections.count(offset)) return;
+    visitedSections.insert(offset);
+    CPdfParser parser(nullptr,
+                      stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
+    CPdfObject number = parser.ParseObject();
+    CPdfObject generation = parser.ParseObject();
+    CPdfObject keyword = parser.ParseObject();
+    if (number.kind != kindInteger || generation.kind != kindInteger || !keyword.IsKeyword("obj")) {
+        throw CPdfException("Couldn't parse an xref stream");
+    }
+    CPdfObject object = parser.ParseObject();
+    if (object.kind != kindStream) throw CPdfException("Couldn't parse an xref stream");
+    CPdfObject saved = trailer;
+    int64_t ignored = 0;
+    if (trailer.kind == kindNone) trailer = CPdfObject(kindNull);
+    ReadXRefStream(object, ignored);
+    trailer = saved;
+}
+
+bool CPdfXRef::ReadXRefStream(const CPdfObject& streamObject, int64_t& prev) {
+    CPdfStream& data = *streamObject.streamValue;
+    const CPdfDictionary* dict = data.GetDict();
+    if (!dict) throw CPdfException("Size of xref Stream is wrong type");
+    CPdfObject size = dict->Get("Size");
+    if (size.kind != kindInteger) throw CPdfException("Size of xref Stream is wrong type");
+    if (size.intValue < 0) throw CPdfException("Cross-reference subsection is out of range");
+    Grow(size.intValue);
+    CPdfObject w = dict->Get("W");
+    if (w.kind != kindArray) throw CPdfException("W item of xref Stream is wrong type");
+    if (w.arrayValue->GetCount() < 3) throw CPdfException("W item of xref Stream is wrong length");
+    int widths[3];
+    for (int i = 0; i < 3; ++i) {
+        CPdfObject item = w.arrayValue->GetResolvedAt(i);
+        if (item.kind != kindInteger) throw CPdfException("W item of xref Stream is wrong type");
+        if (item.intValue > 8) throw CPdfException("W item of xref Stream is out of range");
+        widths[i] = static_cast<int>(std::max<int64_t>(item.intValue, -1));
+    }
+    data.Reset();
+    CPdfObject index = dict->Get("Index");
+    if (index.kind == kindArray) {
+        const CPdfArray& a = *index.arrayValue;
+        for (size_t i = 0; i + 1 < a.GetCount(); i += 2) {
+            CPdfObject f = a.GetResolvedAt(i), c = a.GetResolvedAt(i + 1);
+            if (f.kind != kindInteger || c.kind != kindInteger) {
+                throw CPdfException("Index item of xref Stream is wrong type");
+            }
+            ReadStreamSection(data, widths, f.intValue, c.intValue);
+        }
+    } else {
+        ReadStreamSection(data, widths, 0, size.intValue);
+    }
+    if (trailer.kind == kindNone) {
+        trailer = CPdfObject();
+        trailer.SetDictionary(std::make_shared<CPdfDictionary>(*dict));
+    }
+    return TakePrev(*dict, prev);
+}
+
+void CPdfXRef::ReadStreamSection(CPdfStream& data, const int widths[3], int64_t first,
+                                 int64_t count) {
+    if (first < 0 || count < 0 || first > maxEntries || count > maxEntries) {
+        throw CPdfException("Cross-reference subsection is out of range");
+    }
+    Grow(first + count);
+    for (int64_t k = 0; k < count; ++k) {
+        uint64_t fields[3] = {1, 0, 0};
+        for (int f = 0; f < 3; ++f) {
+            if (widths[f] < 0 && f == 0) fields[0] = 0;
+            if (widths[f] <= 0) continue;
+            uint64_t value = 0;
+            for (int b = 0; b < widths[f]; ++b) {
+                int c = data.GetChar();
+                if (c < 0) throw CPdfException("Unexpected EOF while reading xref stream section");
+                value = (value << 8) | static_cast<unsigned>(c);
+            }
+            fields[f] = value;
+        }
+        if (fields[0] > 2) {
+            throw CPdfException("Wrong type of xref XRefEntry while reading xref stream section");
+        }
+        int64_t offset = fields[1] > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(fields[1]);
+        int64_t gen = fields[2] > static_cast<uint64_t>(INT32_MAX) ? -1 : static_cast<int64_t>(fields[2]);
+        if (fields[0] == 0) gen = std::max<int64_t>(gen, 0);
+        Define(first + k, fields[0] == 0 ? std::max<int64_t>(offset, 0) : offset, gen,
+               static_cast<int>(fields[0]));
+    }
+}
+
+CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation) {
+    if (number < 0 || static_cast<size_t>(number) >= entries.size()) {
+        throw CPdfException("Corrupted PDF file");
+    }
+    if (fetchDepth >= kMaxFetchDepth) return CPdfObject(kindNull);
+    DepthGuard guard(fetchDepth);
+    const XRefEntry e = entries[static_cast<size_t>(number)];
+    if (e.type == 1) {
+        if (e.generation != generation || e.offset < 0 || Physical(e.offset) >= fileSize) {
+            return CPdfObject(kindNull);
+        }
+        CPdfParser parser(this, stream->MakeSubStream(Physical(e.offset), 0, CPdfObject(kindNull)));
+        CPdfObject n = parser.ParseObject();
+        CPdfObject g = parser.ParseObject();
+        CPdfObject kw = parser.ParseObject();
+        if (n.kind != kindInteger || n.intValue != number || g.kind != kindInteger ||
+            g.intValue != generation || !kw.IsKeyword("obj")) {
+            return CPdfObject(kindNull);
+        }
+        return parser.ParseObject();
+    }
+    if (e.type == 2) {
+        if (generation != 0) return CPdfObject(kindNull);
+        size_t begin = 0, end = 0;
+        std::shared_ptr<const CPdfObjStmBytes> objStm = GetObjStmBytes(number, begin, end);
+        if (!objStm) return CPdfObject(kindNull);
+        CPdfParser parser(this, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
+        return parser.ParseObject();
+    }
+    return CPdfObject(kindNull);
+}
+
+std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, size_t& begin,
+                                                                size_t& end) {
+    if (number < 0 || static_cast<size_t>(number) >= entries.size()) return nullptr;
+    const XRefEntry e = entries[static_cast<size_t>(number)];
+    if (e.type != 2) return nullptr;
+    // An object stream must itself lie in the file body, and must not be one that is
+    // being loaded right now (a stream that contains itself).
+    if (e.offset < 0 || e.offset >= static_cast<int64_t>(entries.size()) || e.offset == number) {
+        return nullptr;
+    }
+    int32_t streamNumber = static_cast<int32_t>(e.offset);
+    if (entries[static_cast<size_t>(streamNumber)].type != 1) return nullptr;
+    std::shared_ptr<const CPdfObjStmBytes> found;
+    for (auto it = objStmCache.begin(); it != objStmCache.end(); ++it) {
+        if ((*it)->streamNum == streamNumber) {
+            found = *it;
+            objStmCache.erase(it);
+            break;
+        }
+    }
+    if (!found) {
+        if (loadingStreams.count(streamNumber)) return nullptr;
+        loadingStreams.insert(streamNumber);
+        try {
+            found = std::make_shared<CPdfObjStmBytes>(*this, streamNumber);
+        } catch (...) {
+            loadingStreams.erase(streamNumber);
+            throw;
+        }
+        loadingStreams.erase(streamNumber);
+    }
+    objStmCache.push_front(found);
+    size_t total = 0, kept = 0;
+    for (auto it = objStmCache.begin(); it != objStmCache.end();) {
+        total += (*it)->data->size();
+        if (kept >= kObjStmCacheEntries || (kept > 0 && total > kObjStmCacheBytes)) {
+            it = objStmCache.erase(it);
+        } else {
+            ++kept;
+            ++it;
+        }
+    }
+    if (!found->Find(number, e.generation, begin, end)) return nullptr;
+    return found;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "file/CPdfObjStmBytes.h"
+#include "file/XRefEntry.h"
+#include "object/CPdfObject.h"
+
+class CPdfFileStream;
+class CPdfParser;
+class CPdfStream;
+
+// The source document's cross-reference table: where every object lives. Load reads the
+// section at "startxref" and every older one through /Prev (classic tables, cross-reference
+// streams, and the stream that a hybrid file's /XRefStm names); the newest definition of an
+// entry wins.
+class CPdfXRef {
+public:
+    CPdfXRef() = default;
+    CPdfXRef(const CPdfXRef&) = delete;
+    CPdfXRef& operator=(const CPdfXRef&) = delete;
+    virtual ~CPdfXRef() = default;
+
+    // Builds the whole table from the document's file stream. Throws CPdfException.
+    void Load(CPdfFileStream* fileStream);
+    // The "startxref" value from the last 1023 bytes of the file, 0 when there is none.
+    int64_t FindStartXRef();
+
+    // The object numbered number with that generation, or null when it cannot be had.
+    // Throws "Corrupted PDF file" for a number outside the table.
+    CPdfObject Fetch(int32_t number, int32_t generation);
+
+    // The decoded object stream that holds compressed object number, with the object's byte
+    // range; nullptr when it cannot be had.
+    std::shared_ptr<const CPdfObjStmBytes> GetObjStmBytes(int32_t number, size_t& begin,
+                                                          size_t& end);
+
+    // The file stream that the table reads through.
+    CPdfFileStream* GetStream() const { return stream; }
+    // Physical file position of an offset found in the file.
+    int64_t Physical(int64_t offset) const { return start + offset; }
+
+    CPdfFileStream* stream = nullptr;
+    int64_t start = 0;
+    std::vector<XRefEntry> entries;
+    int32_t rootNum = 0, rootGen = 0;
+    int32_t infoNum = 0, infoGen = 0;
+    CPdfObject trailer;
+    int64_t startXRef = 0;
+    int64_t fileSize = 0;
+
+    // Most entries a table may have (also bounded by the file's size).
+    static constexpr int64_t kMaxEntries = 1 << 23;
+    // Most sections a /Prev chain may have.
+    static constexpr int kMaxSections = 4096;
+    // Deepest nesting of fetches (an object whose /Length is another object, and so on).
+    static constexpr int kMaxFetchDepth = 32;
+
+private:
+    // Reads the section at offset; returns whether it names a previous section, in prev.
+    bool ReadSection(int64_t offset, int64_t& prev);
+    bool ReadTable(CPdfParser& parser, int64_t& prev);
+    bool ReadXRefStream(const CPdfObject& streamObject, int64_t& prev);
+    void ReadStreamSection(CPdfStream& data, const int widths[3], int64_t first, int64_t count);
+    // Reads the cross-reference stream that a hybrid file's trailer names with /XRefStm.
+    void ReadHybridStream(int64_t offset);
+    // Grows the table to hold count entries, within the limits.
+    void Grow(int64_t count);
+    void Define(int64_t number, int64_t offset, int64_t generation, int type);
+    bool TakePrev(const CPdfDictionary& dict, int64_t& prev);
+
+    std::set<int64_t> visitedSections;
+    int fetchDepth = 0;
+    std::set<int32_t> loadingStreams;
+    std::list<std::shared_ptr<const CPdfObjStmBytes>> objStmCache;  // most recent first
+    int64_t maxEntries = kMaxEntries;
+};

@@ -1,0 +1,92 @@
+#include "object/CPdfObject.h"
+
+#include <iterator>
+
+#include "file/CPdfXRef.h"
+#include "object/CPdfArray.h"
+#include "object/CPdfDictionary.h"
+#include "stream/CPdfStream.h"
+
+CPdfObject CPdfObject::Integer(int64_t value) {
+    CPdfObject o(kindInteger);
+    o.intValue = value;
+    return o;
+}
+
+CPdfObject CPdfObject::Real(double value) {
+    CPdfObject o(kindReal);
+    o.realValue = value;
+    return o;
+}
+
+CPdfObject CPdfObject::Boolean(bool value) {
+    CPdfObject o(kindBoolean);
+    o.boolValue = value;
+    return o;
+}
+
+CPdfObject CPdfObject::Reference(int32_t number, int32_t generation) {
+    CPdfObject o(kindReference);
+    o.refNumber = number;
+    o.refGeneration = generation;
+    return o;
+}
+
+void CPdfObject::SetName(const std::string& text) {
+    kind = kindName;
+    textValue = text.substr(0, text.find('\0'));
+}
+
+void CPdfObject::SetKeyword(const std::string& text) {
+    kind = kindKeyword;
+    textValue = text.substr(0, text.find('\0'));
+}
+
+void CPdfObject::SetString(const CPdfString& text) {
+    kind = kindString;
+    stringValue = text;
+}
+
+void CPdfObject::NewArray(CPdfXRef* xref) {
+    kind = kindArray;
+    arrayValue = std::make_shared<CPdfArray>(xref);
+}
+
+void CPdfObject::NewDictionary(CPdfXRef* xref) {
+    kind = kindDictionary;
+    dictValue = std::make_shared<CPdfDictionary>(xref);
+}
+
+void CPdfObject::SetDictionary(std::shared_ptr<CPdfDictionary> dict) {
+    kind = kindDictionary;
+    dictValue = std::move(dict);
+}
+
+void CPdfObject::SetStream(std::shared_ptr<CPdfStream> stream) {
+    kind = kindStream;
+    streamValue = std::move(stream);
+}
+
+CPdfObject CPdfObject::Resolve(CPdfXRef* xref) const {
+    if (kind == kindReference && xref) return xref->Fetch(refNumber, refGeneration);
+    return *this;
+}
+
+CPdfObject CPdfDictionary::Get(const std::string& key) const {
+    auto it = entries.find(key);
+    return it == entries.end() ? CPdfObject(kindNull) : it->second;
+}
+
+CPdfObject CPdfDictionary::GetResolved(const std::string& key) const {
+    auto it = entries.find(key);
+    return it == entries.end() ? CPdfObject(kindNull) : it->second.Resolve(xref);
+}
+
+bool CPdfDictionary::IsType(const char* type) const {
+    auto it = entries.find("Type");
+    return it != entries.end() && it->second.IsName(type);
+}
+
+std::string CPdfDictionary::GetKeyAt(size_t index) const {
+    return std::next(entries.begin(), static_cast<long>(index))->first;
+}

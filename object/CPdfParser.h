@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+
+#include "object/CPdfLexer.h"
+#include "object/CPdfObject.h"
+
+class CPdfStream;
+class CPdfXRef;
+
+// Reads complete PDF objects from a stream, with a two-token lookahead that tells an integer
+// from an indirect reference. Arrays and dictionaries are bound to the given table (which may
+// be null while cross-reference data itself is read).
+class CPdfParser {
+public:
+    // Takes over the stream; reads the first two tokens.
+    CPdfParser(CPdfXRef* xref, std::shared_ptr<CPdfStream> stream);
+    virtual ~CPdfParser() = default;
+
+    // The next complete object. Malformed input yields keyword, kindError or kindEnd values.
+    // Throws "Missing 'endstream'" when a stream's data is not followed by "endstream", and
+    // "Objects are nested too deeply" beyond kMaxDepth levels of arrays and dictionaries.
+    CPdfObject ParseObject();
+
+    // Drops the current token and moves the lookahead on by one.
+    void Shift();
+
+    const CPdfObject& Current() const { return current; }
+    // File positions of the first byte of the current token and just after its last byte.
+    int64_t CurrentStart() const { return currentStart; }
+    int64_t CurrentEnd() const { return currentEnd; }
+    // File position just after the last token consumed (the end of the last object parsed).
+    int64_t PreviousEnd() const { return previousEnd; }
+
+    // Where the data of the last stream object parsed begins, and its /Length; -1 when no
+    // stream object has been parsed.
+    int64_t StreamDataStart() const { return streamDataStart; }
+    int64_t StreamDataLength() const { return streamDataLength; }
+
+    static constexpr int kMaxDepth = 256;
+
+private:
+    CPdfObject ParseObject(int depth);
+    CPdfObject ParseArray(int depth);
+    CPdfObject ParseDictionary(int depth);
+    // Turns the dictionary just parsed into a stream value; kindError when its data cannot
+    // be read.
+    CPdfObject ParseStream(const CPdfObject& dictionary);
+
+    CPdfXRef* xref;
+    CPdfLexer lexer;
+    CPdfObject current;
+    CPdfObject next;
+    int64_t currentStart = 0, currentEnd = 0, nextStart = 0, nextEnd = 0, previousEnd = 0;
+    int64_t streamDataStart = -1;
+    int64_t streamDataLength = -1;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "stream/CPdfStream.h"
+
+// A window onto whatever another stream delivers next, optionally limited to a byte count.
+// It holds no reference to its source: the creator keeps the source alive meanwhile.
+class CPdfEmbedStream : public CPdfStream {
+public:
+    CPdfEmbedStream(CPdfStream* source, const CPdfObject& dictionary, bool limited,
+                    int64_t length)
+        : CPdfStream(dictionary), source(source), limited(limited), remaining(length) {}
+
+    int64_t GetPos() const override { return source->GetPos(); }
+
+protected:
+    bool Fill() override;
+
+private:
+    CPdfStream* source;
+    bool limited;
+    int64_t remaining;
+    uint8_t buf[1024];
+};

@@ -1,0 +1,52 @@
+#include "stream/CPdfFileStream.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+CPdfFileStream::CPdfFileStream(FILE* f, int64_t s, int64_t l, const CPdfObject& dictionary)
+    : CPdfStream(dictionary), file(f), start(s), length(l), bufPos(s),
+      buf(new uint8_t[kBufferSize]) {
+    SetPos(start, 0);
+}
+
+int64_t CPdfFileStream::GetFileSize() const {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0) return 0;
+    return st.st_size;
+}
+
+void CPdfFileStream::SetPos(int64_t offset, int origin) {
+    int64_t target = offset;
+    if (origin == 1) target = GetPos() + offset;
+    if (origin == 2) target = GetFileSize() + offset;
+    if (target < 0) target = 0;
+    bufPos = target;
+    bufPtr = bufEnd = buf.get();
+}
+
+void CPdfFileStream::MoveStart(int64_t delta) {
+    start += delta;
+    bufPos = start;
+    bufPtr = bufEnd = buf.get();
+}
+
+std::shared_ptr<CPdfStream> CPdfFileStream::MakeSubStream(int64_t subStart, int64_t subLength,
+                                                          const CPdfObject& dictionary) {
+    return std::make_shared<CPdfFileStream>(file, subStart, subLength, dictionary);
+}
+
+bool CPdfFileStream::Fill() {
+    bufPos += bufEnd - buf.get();
+    bufPtr = bufEnd = buf.get();
+    int64_t count = kBufferSize;
+    if (length != 0) {
+        int64_t end = start + length;
+        if (bufPos >= end) return false;
+        if (bufPos + count > end) count = end - bufPos;
+    }
+    if (bufPos < 0) return false;
+    ssize_t got = pread(fileno(file), buf.get(), static_cast<size_t>(count), bufPos);
+    if (got <= 0) return false;
+    bufEnd = buf.get() + got;
+    return true;
+}

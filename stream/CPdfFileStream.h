@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+
+#include "stream/CPdfStream.h"
+
+// A buffered window onto the source file. All file streams of a document share one file
+// handle; each refill reads at an absolute position (pread), so they may interleave freely.
+class CPdfFileStream : public CPdfStream {
+public:
+    // A stream over [start, start + length) of the file; length 0 means up to the end.
+    CPdfFileStream(FILE* file, int64_t start, int64_t length, const CPdfObject& dictionary);
+
+    void Reset() override { SetPos(start, 0); }
+    int64_t GetPos() const override { return bufPos + (bufPtr - buf.get()); }
+    void SetPos(int64_t offset, int origin) override;
+    int64_t GetStart() const override { return start; }
+    void MoveStart(int64_t delta) override;
+    int64_t GetLength() const override { return length; }
+    std::shared_ptr<CPdfStream> MakeSubStream(int64_t subStart, int64_t subLength,
+                                              const CPdfObject& dictionary) override;
+
+    // Size of the whole file in bytes.
+    int64_t GetFileSize() const;
+
+    static constexpr size_t kBufferSize = 4096;
+
+protected:
+    bool Fill() override;
+
+private:
+    FILE* file;
+    int64_t start;
+    int64_t length;
+    int64_t bufPos;
+    std::unique_ptr<uint8_t[]> buf;
+};

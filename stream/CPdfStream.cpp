@@ -1,0 +1,71 @@
+#include "stream/CPdfStream.h"
+
+#include <cstring>
+
+#include "CPdfException.h"
+#include "object/CPdfArray.h"
+#include "object/CPdfDictionary.h"
+#include "stream/CPdfFlateStream.h"
+
+size_t CPdfStream::Read(uint8_t* out, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        if (bufPtr >= bufEnd && !Fill()) break;
+        size_t n = std::min(count - done, static_cast<size_t>(bufEnd - bufPtr));
+        std::memcpy(out + done, bufPtr, n);
+        bufPtr += n;
+        done += n;
+    }
+    return done;
+}
+
+int CPdfStream::GetRawChar() {
+    throw CPdfException("Internal: called GetRawChar() on non-predictor stream");
+}
+
+const CPdfDictionary* CPdfStream::GetDict() const {
+    return dict.kind == kindDictionary ? dict.dictValue.get() : nullptr;
+}
+
+std::shared_ptr<CPdfStream> CPdfStream::AddFilters(std::shared_ptr<CPdfStream> raw,
+                                                   const CPdfObject& dictionary) {
+    if (dictionary.kind != kindDictionary) return raw;
+    const CPdfDictionary& d = *dictionary.dictValue;
+    CPdfObject filter = d.GetResolved("Filter");
+    if (filter.kind == kindNull) filter = d.GetResolved("F");
+    CPdfObject params = d.GetResolved("DecodeParms");
+    if (params.kind == kindNull) params = d.GetResolved("DP");
+    switch (filter.kind) {
+        case kindNull:
+            return raw;
+        case kindName:
+            return MakeFilter(filter.textValue, std::move(raw), params);
+        case kindArray:
+            if (filter.arrayValue->GetCount() == 1) {
+                CPdfObject only = filter.arrayValue->GetResolvedAt(0);
+                if (only.kind == kindName) return MakeFilter(only.textValue, std::move(raw), params);
+            }
+            return nullptr;
+        default:
+            return nullptr;
+    }
+}
+
+std::shared_ptr<CPdfStream> CPdfStream::MakeFilter(const std::string& name,
+                                                   std::shared_ptr<CPdfStream> raw,
+                                                   const CPdfObject& parameters) {
+    if (name != "FlateDecode" && name != "Fl") return nullptr;
+    int64_t values[4] = {1, 1, 1, 8};  // Predictor, Columns, Colors, BitsPerComponent
+    if (parameters.kind == kindDictionary) {
+        static const char* const keys[4] = {"Predictor", "Columns", "Colors", "BitsPerComponent"};
+        for (int i = 0; i < 4; ++i) {
+            CPdfObject v = parameters.dictValue->GetResolved(keys[i]);
+            if (v.kind == kindInteger) values[i] = v.intValue;
+        }
+    }
+    if (values[0] != 1 && !CPdfPredictor::ParametersAreSound(values[1], values[2], values[3])) {
+        return nullptr;
+    }
+    return std::make_shared<CPdfFlateStream>(std::move(raw), values[0], values[1], values[2],
+                                             values[3]);
+}

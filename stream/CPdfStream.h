@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "object/CPdfObject.h"
+
+class CPdfDictionary;
+
+// A source of bytes: a window onto the source file, onto another stream, onto bytes in
+// memory, or the decoded data of a filter. A byte is delivered as 0..255, the end of the
+// data as -1. Streams are shared through std::shared_ptr.
+//
+// Bytes are served from a window [bufPtr, bufEnd) that each class refills through Fill, so
+// reading one byte costs no virtual call in the common case.
+class CPdfStream {
+public:
+    CPdfStream() = default;
+    explicit CPdfStream(const CPdfObject& dictionary) : dict(dictionary) {}
+    CPdfStream(const CPdfStream&) = delete;
+    CPdfStream& operator=(const CPdfStream&) = delete;
+    virtual ~CPdfStream() = default;
+
+    // The next byte, consumed; -1 at the end.
+    int GetChar() { return bufPtr < bufEnd ? *bufPtr++ : (Fill() ? *bufPtr++ : -1); }
+    // The byte that the next GetChar returns, not consumed; -1 at the end.
+    int LookChar() { return bufPtr < bufEnd ? *bufPtr : (Fill() ? *bufPtr : -1); }
+    // Reads up to count bytes; returns how many were read (fewer only at the end).
+    size_t Read(uint8_t* out, size_t count);
+
+    // Returns to the beginning of the data where the class can.
+    virtual void Reset() {}
+    // The next undecoded byte of a decoding stream. Throws on any other stream.
+    virtual int GetRawChar();
+    // The stream's dictionary value (null when it has none).
+    const CPdfObject& GetDictObject() const { return dict; }
+    // The stream's dictionary, or nullptr.
+    const CPdfDictionary* GetDict() const;
+    // Absolute file offset of the next byte.
+    virtual int64_t GetPos() const { return 0; }
+    // Moves to a file offset; origin 0 start, 1 current position, 2 end of file.
+    virtual void SetPos(int64_t /*offset*/, int /*origin*/) {}
+    virtual int64_t GetStart() const { return 0; }
+    // Moves the beginning of the data by delta bytes and positions there.
+    virtual void MoveStart(int64_t /*delta*/) {}
+    // Length of the data in bytes; 0 means not limited.
+    virtual int64_t GetLength() const { return 0; }
+    // A new stream over a byte range of the same file, or nullptr where the class cannot
+    // make one.
+    virtual std::shared_ptr<CPdfStream> MakeSubStream(int64_t /*start*/, int64_t /*length*/,
+                                                      const CPdfObject& /*dictionary*/) {
+        return nullptr;
+    }
+
+    // The stream to read the data of a stream object through, given its raw data stream and
+    // its dictionary: the raw stream without a filter, a Flate decoder for /FlateDecode, or
+    // nullptr when the data cannot be decoded.
+    static std::shared_ptr<CPdfStream> AddFilters(std::shared_ptr<CPdfStream> raw,
+                                                  const CPdfObject& dictionary);
+    // A decoder for one filter name over the raw stream, or nullptr.
+    static std::shared_ptr<CPdfStream> MakeFilter(const std::string& name,
+                                                  std::shared_ptr<CPdfStream> raw,
+                                                  const CPdfObject& parameters);
+
+protected:
+    // Makes [bufPtr, bufEnd) hold the next bytes; false at the end of the data.
+    virtual bool Fill() = 0;
+
+    const uint8_t* bufPtr = nullptr;
+    const uint8_t* bufEnd = nullptr;
+    CPdfObject dict;
+};
