@@ -18,15 +18,35 @@ void CPdfDocument::Open(const std::string& fileName) {
     try {
         stream = std::make_shared<CPdfFileStream>(file, 0, 0, CPdfObject(kindNull));
         ReadHeader();
-        xref = std::make_unique<CPdfXRef>();
-        xref->Load(stream.get());
-        catalog = std::make_unique<CPdfCatalog>();
-        catalog->Load(xref.get());
+        try {
+            xref = std::make_unique<CPdfXRef>();
+            xref->Load(stream.get());
+            catalog = std::make_unique<CPdfCatalog>();
+            catalog->Load(xref.get());
+        } catch (const CPdfException& strictFailure) {
+            if (!OpenRepaired()) throw;
+        }
     } catch (...) {
         Close();
         throw;
     }
     open = true;
+}
+
+bool CPdfDocument::OpenRepaired() {
+    // A damaged file gets a second chance: its objects are found by scanning it. When that
+    // fails too, the strict reader's message is the one reported.
+    try {
+        catalog.reset();
+        xref = std::make_unique<CPdfXRef>();
+        xref->LoadRepaired(stream.get());
+        catalog = std::make_unique<CPdfCatalog>();
+        catalog->Load(xref.get());
+        repaired = true;
+        return true;
+    } catch (const CPdfException&) {
+        return false;
+    }
 }
 
 void CPdfDocument::Close() {

@@ -29,7 +29,9 @@ public:
     std::unique_ptr<CPdfXRef> xref;
     std::unique_ptr<CPdfCatalog> catalog;
     std::string version;  // e.g. "PDF-1.4"; empty when no header was found
+    bool repaired = false;  // the cross-reference data was rebuilt by scanning the file
 
 private:
     void ReadHeader();
+    bool OpenRepaired();
 };

@@ -66,9 +66,15 @@ void CPdfObjStmBytes::Load(CPdfXRef& xref) {
 }
 
 bool CPdfObjStmBytes::Find(int32_t number, int32_t index, size_t& begin, size_t& end) const {
-    if (index < 0 || static_cast<size_t>(index) >= numbers.size()) return false;
-    if (numbers[static_cast<size_t>(index)] != number) return false;
-    begin = begins[static_cast<size_t>(index)];
-    end = ends[static_cast<size_t>(index)];
+    size_t k = static_cast<size_t>(index);
+    if (index < 0 || k >= numbers.size() || numbers[k] != number) {
+        // The index in the cross-reference data is wrong: the header still says where the
+        // object is.
+        auto it = std::find(numbers.begin(), numbers.end(), number);
+        if (it == numbers.end()) return false;
+        k = static_cast<size_t>(it - numbers.begin());
+    }
+    begin = begins[k];
+    end = ends[k];
     return true;
 }

@@ -79,10 +79,13 @@ void CPdfObjectIndex::TestKeys(const std::string& text, CPdfObjectInfo& info) {
     if (CPdfRawText::FindPattern(text.data(), 0, text.size(), "/Page", 5)) info.hasPage = true;
 }
 
-void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info) {
+void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool retried) {
     const XRefEntry& e = xref.entries[static_cast<size_t>(number)];
     int64_t position = xref.Physical(e.offset);
-    if (e.offset < 0 || position >= xref.fileSize) return;
+    if (e.offset < 0 || position >= xref.fileSize) {
+        if (!retried && xref.RepairEntry(number)) LocateInBody(number, info, true);
+        return;
+    }
     CPdfParser parser(&xref, xref.GetStream()->MakeSubStream(position, 0, CPdfObject(kindNull)));
     int64_t textStart = parser.CurrentStart();
     CPdfObject n = parser.ParseObject();
@@ -90,7 +93,9 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info) {
     CPdfObject kw = parser.ParseObject();
     if (n.kind != kindInteger || n.intValue != number || g.kind != kindInteger ||
         g.intValue != e.generation || !kw.IsKeyword("obj")) {
-        return;  // the entry does not point at this object
+        // The entry does not point at this object; it may stand elsewhere in the file.
+        if (!retried && xref.RepairEntry(number)) LocateInBody(number, info, true);
+        return;
     }
     info.generation = e.generation;
     info.textStart = textStart;

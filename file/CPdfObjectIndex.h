@@ -51,7 +51,7 @@ public:
 
 private:
     void Locate(int32_t number, CPdfObjectInfo& info);
-    void LocateInBody(int32_t number, CPdfObjectInfo& info);
+    void LocateInBody(int32_t number, CPdfObjectInfo& info, bool retried = false);
     void LocateCompressed(int32_t number, CPdfObjectInfo& info);
     void TestKeys(const std::string& text, CPdfObjectInfo& info);
 

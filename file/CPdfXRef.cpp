@@ -1,5 +1,7 @@
 #include "file/CPdfXRef.h"
 
+#include "file/CPdfXRefRepair.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -29,11 +31,38 @@ constexpr size_t kObjStmCacheEntries = 4;
 constexpr size_t kObjStmCacheBytes = 8u << 20;
 }  // namespace
 
-void CPdfXRef::Load(CPdfFileStream* fileStream) {
+CPdfXRef::CPdfXRef() = default;
+CPdfXRef::~CPdfXRef() = default;
+
+void CPdfXRef::Begin(CPdfFileStream* fileStream) {
     stream = fileStream;
     start = stream->GetStart();
     fileSize = stream->GetFileSize();
     maxEntries = std::min<int64_t>(kMaxEntries, fileSize + 100000);
+}
+
+void CPdfXRef::LoadRepaired(CPdfFileStream* fileStream) {
+    Begin(fileStream);
+    repair = std::make_unique<CPdfXRefRepair>(*this);
+    repair->Rebuild();
+}
+
+bool CPdfXRef::RepairEntry(int32_t number) {
+    if (number <= 0 || static_cast<size_t>(number) >= entries.size()) return false;
+    if (!repair) repair = std::make_unique<CPdfXRefRepair>(*this);
+    int32_t generation = 0;
+    int64_t offset = repair->OffsetOf(number, generation);
+    XRefEntry& e = entries[static_cast<size_t>(number)];
+    if (offset < 0 || (e.type == 1 && e.offset == offset)) return false;
+    if (e.type == 1 && e.generation != generation) return false;
+    e.offset = offset;
+    e.generation = generation;
+    e.type = 1;
+    return true;
+}
+
+void CPdfXRef::Load(CPdfFileStream* fileStream) {
+    Begin(fileStream);
     int64_t offset = FindStartXRef();
     if (offset <= 0) throw CPdfException("PDF file was damaged");
     int64_t prev = 0;
@@ -260,18 +289,13 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation) {
     DepthGuard guard(fetchDepth);
     const XRefEntry e = entries[static_cast<size_t>(number)];
     if (e.type == 1) {
-        if (e.generation != generation || e.offset < 0 || Physical(e.offset) >= fileSize) {
-            return CPdfObject(kindNull);
+        if (e.generation != generation) return CPdfObject(kindNull);
+        CPdfObject out = FetchInBody(number, generation, e);
+        // An entry that does not point at its object: the object may stand elsewhere.
+        if (out.kind == kindNone && RepairEntry(number)) {
+            out = FetchInBody(number, generation, entries[static_cast<size_t>(number)]);
         }
-        CPdfParser parser(this, stream->MakeSubStream(Physical(e.offset), 0, CPdfObject(kindNull)));
-        CPdfObject n = parser.ParseObject();
-        CPdfObject g = parser.ParseObject();
-        CPdfObject kw = parser.ParseObject();
-        if (n.kind != kindInteger || n.intValue != number || g.kind != kindInteger ||
-            g.intValue != generation || !kw.IsKeyword("obj")) {
-            return CPdfObject(kindNull);
-        }
-        return parser.ParseObject();
+        return out.kind == kindNone ? CPdfObject(kindNull) : out;
     }
     if (e.type == 2) {
         if (generation != 0) return CPdfObject(kindNull);
@@ -282,6 +306,22 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation) {
         return parser.ParseObject();
     }
     return CPdfObject(kindNull);
+}
+
+// The object at the entry's offset; kindNone when the header there is not "number
+// generation obj".
+CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefEntry& e) {
+    if (e.offset < 0 || Physical(e.offset) >= fileSize) return CPdfObject();
+    CPdfParser parser(this, stream->MakeSubStream(Physical(e.offset), 0, CPdfObject(kindNull)));
+    CPdfObject n = parser.ParseObject();
+    CPdfObject g = parser.ParseObject();
+    CPdfObject kw = parser.ParseObject();
+    if (n.kind != kindInteger || n.intValue != number || g.kind != kindInteger ||
+        g.intValue != generation || !kw.IsKeyword("obj")) {
+        return CPdfObject();
+    }
+    CPdfObject value = parser.ParseObject();
+    return value.kind == kindNone ? CPdfObject(kindNull) : value;
 }
 
 std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, size_t& begin,

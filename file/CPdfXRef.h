@@ -13,6 +13,7 @@
 class CPdfFileStream;
 class CPdfParser;
 class CPdfStream;
+class CPdfXRefRepair;
 
 // The source document's cross-reference table: where every object lives. Load reads the
 // section at "startxref" and every older one through /Prev (classic tables, cross-reference
@@ -20,13 +21,19 @@ class CPdfStream;
 // entry wins.
 class CPdfXRef {
 public:
-    CPdfXRef() = default;
+    CPdfXRef();
     CPdfXRef(const CPdfXRef&) = delete;
     CPdfXRef& operator=(const CPdfXRef&) = delete;
-    virtual ~CPdfXRef() = default;
+    virtual ~CPdfXRef();
 
     // Builds the whole table from the document's file stream. Throws CPdfException.
     void Load(CPdfFileStream* fileStream);
+    // Builds the table by scanning a damaged file for its objects instead. Throws
+    // "PDF file was damaged" when no catalog can be found.
+    void LoadRepaired(CPdfFileStream* fileStream);
+    // Looks for the header of object number elsewhere in the file when its entry does not
+    // point at it; true when the entry was corrected.
+    bool RepairEntry(int32_t number);
     // The "startxref" value from the last 1023 bytes of the file, 0 when there is none.
     int64_t FindStartXRef();
 
@@ -73,7 +80,11 @@ private:
     void Define(int64_t number, int64_t offset, int64_t generation, int type);
     bool TakePrev(const CPdfDictionary& dict, int64_t& prev);
 
+    void Begin(CPdfFileStream* fileStream);
+    CPdfObject FetchInBody(int32_t number, int32_t generation, const XRefEntry& e);
+
     std::set<int64_t> visitedSections;
+    std::unique_ptr<CPdfXRefRepair> repair;
     int fetchDepth = 0;
     std::set<int32_t> loadingStreams;
     std::list<std::shared_ptr<const CPdfObjStmBytes>> objStmCache;  // most recent first

@@ -1,0 +1,158 @@
+// The mode argument: which mode a text selects, which pages a list selects, and chunk sizes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CPdfException.h"
+#include "app/CPdfPageList.h"
+
+namespace {
+
+TEST(PageList, ModeIsChosenByExactText) {
+    const struct {
+        const char* text;
+        CPdfMode mode;
+    } cases[] = {
+        {"odd", modeOdd},       {"even", modeEven},     {"-s1,3,7-9", modePageList},
+        {"-s1a", modePageList}, {"-s10s", modeEveryN},  {"-s", modeEveryN},
+        {"-ss", modeEveryN},    {"-s1,2s", modeEveryN}, {"-s-", modePageList},
+        {"Odd", modeNone},      {"EVEN", modeNone},     {"odd ", modeNone},
+        {"oddx", modeNone},     {"", modeNone},         {"-", modeNone},
+        {"-S1", modeNone},      {"s1", modeNone},       {"--s1", modeNone},
+        {" -s1", modeNone},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CPdfPageList::ClassifyMode(c.text), c.mode) << '"' << c.text << '"';
+    }
+}
+
+struct ListCase {
+    const char* text;
+    uint32_t pageCount;
+    std::vector<uint32_t> pages;  // expected selection, when message is empty
+    const char* message;
+};
+
+// The selection, or the message of the exception.
+std::string Outcome(const std::string& text, uint32_t pageCount, std::vector<uint32_t>& pages) {
+    pages.clear();
+    try {
+        for (const SelectedPage& p : CPdfPageList::ParsePageList(text, pageCount)) {
+            pages.push_back(p.pageNumber);
+        }
+    } catch (const CPdfException& e) {
+        return e.GetMessage();
+    }
+    return "";
+}
+
+class PageListText : public ::testing::TestWithParam<ListCase> {};
+
+TEST_P(PageListText, SelectsPagesOrFailsWithMessage) {
+    const ListCase& c = GetParam();
+    std::vector<uint32_t> pages;
+    EXPECT_EQ(Outcome(c.text, c.pageCount, pages), c.message) << c.text;
+    EXPECT_EQ(pages, c.pages) << c.text;
+}
+
+const ListCase kSelections[] = {
+    {"-s3,1", 8, {3, 1}, ""},
+    {"-s1-3,2", 8, {1, 2, 3, 2}, ""},
+    {"-s5-5", 8, {5}, ""},
+    {"-s8", 8, {8}, ""},
+    {"-s008,01-02", 8, {8, 1, 2}, ""},
+    {"-s1-8", 8, {1, 2, 3, 4, 5, 6, 7, 8}, ""},
+    {"-s7-8,1,1", 8, {7, 8, 1, 1}, ""},
+    {"-s4294967295", UINT32_MAX, {4294967295u}, ""},
+    {"-s4294967294-4294967295", UINT32_MAX, {4294967294u, 4294967295u}, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Selections, PageListText, ::testing::ValuesIn(kSelections));
+
+const ListCase kSyntaxErrors[] = {
+    {"-s1,,2", 8, {}, "Invalid parameter"}, {"-s1,", 8, {}, "Invalid parameter"},
+    {"-s,1", 8, {}, "Invalid parameter"},   {"-s,", 8, {}, "Invalid parameter"},
+    {"-s", 8, {}, "Invalid parameter"},     {"-s1-3-5", 8, {}, "Invalid parameter"},
+    {"-s1-", 8, {}, "Invalid parameter"},   {"-s-1", 8, {}, "Invalid parameter"},
+    {"-s1--2", 8, {}, "Invalid parameter"}, {"-s1a", 8, {}, "Invalid parameter"},
+    {"-s1 ,2", 8, {}, "Invalid parameter"}, {"-s 1", 8, {}, "Invalid parameter"},
+    {"-s+1", 8, {}, "Invalid parameter"},   {"-s9,x", 8, {}, "Invalid parameter"},
+};
+INSTANTIATE_TEST_SUITE_P(SyntaxErrors, PageListText, ::testing::ValuesIn(kSyntaxErrors));
+
+const ListCase kNumberErrors[] = {
+    {"-s0", 8, {}, "Invalid page number 0"},
+    {"-s0-4", 8, {}, "Invalid page number 0"},
+    {"-s000", 8, {}, "Invalid page number 0"},
+    {"-s2-0", 8, {}, "Invalid page number 0"},
+    {"-s9", 8, {}, "Page number 9 greater than 8 pages in file"},
+    {"-s1,2,09", 8, {}, "Page number 9 greater than 8 pages in file"},
+    {"-s1", 0, {}, "Page number 1 greater than 0 pages in file"},
+    {"-s7-9", 8, {}, "Wrong page ranges, 9 greater than 8 pages in file"},
+    {"-s9-8", 8, {}, "Wrong page ranges, start page 9 > end page 8"},
+    {"-s3-1", 8, {}, "Wrong page ranges, start page 3 > end page 1"},
+    {"-s09-008", 8, {}, "Wrong page ranges, start page 9 > end page 8"},
+    {"-s9-12", 8, {}, "Wrong page ranges, 12 greater than 8 pages in file"},
+    // Numbers beyond 32 bits are not cut down to 32 bits.
+    {"-s4294967296", 8, {}, "Page number 4294967296 greater than 8 pages in file"},
+    {"-s4294967296",
+     UINT32_MAX,
+     {},
+     "Page number 4294967296 greater than 4294967295 pages in file"},
+    {"-s0004294967297", 8, {}, "Page number 4294967297 greater than 8 pages in file"},
+    {"-s123456789012345678901234567890",
+     8,
+     {},
+     "Page number 123456789012345678901234567890 greater than 8 pages in file"},
+    {"-s1-4294967296", 8, {}, "Wrong page ranges, 4294967296 greater than 8 pages in file"},
+    {"-s4294967296-5", 8, {}, "Wrong page ranges, start page 4294967296 > end page 5"},
+    {"-s99999999999999999999-5",
+     8,
+     {},
+     "Wrong page ranges, start page 99999999999999999999 > end page 5"},
+};
+INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors));
+
+TEST(PageList, ChunkSizeIsReadLikeADecimalConversion) {
+    const struct {
+        const char* text;
+        uint32_t size;  // 0: rejected with "Invalid page number"
+    } cases[] = {
+        {"-s10s", 10},
+        {"-s1s", 1},
+        {"-s007s", 7},
+        {"-s1,2s", 1},
+        {"-s3-4s", 3},
+        {"-s 7s", 7},
+        {"-s\t\n7s", 7},
+        {"-s+5s", 5},
+        {"-s4294967295s", 4294967295u},
+        {"-s4294967296s", 4294967295u},
+        {"-s99999999999999999999999s", 4294967295u},
+        {"-s", 0},
+        {"-ss", 0},
+        {"-s0s", 0},
+        {"-s000s", 0},
+        {"-s-5s", 0},
+        {"-s-0s", 0},
+        {"-s+s", 0},
+        {"-s s", 0},
+        {"-sx5s", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        if (c.size == 0) {
+            try {
+                CPdfPageList::ReadChunkSize(c.text);
+                ADD_FAILURE() << "no exception";
+            } catch (const CPdfException& e) {
+                EXPECT_STREQ(e.GetMessage(), "Invalid page number");
+            }
+        } else {
+            EXPECT_EQ(CPdfPageList::ReadChunkSize(c.text), c.size);
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// Values, dictionaries and the hexadecimal form of strings.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "object/CPdfArray.h"
+#include "object/CPdfDictionary.h"
+#include "object/CPdfObject.h"
+#include "object/CPdfParser.h"
+#include "object/CPdfString.h"
+#include "stream/CPdfMemoryStream.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+CPdfObject ParseOne(const std::string& text) {
+    auto bytes = std::make_shared<const std::string>(text);
+    CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(bytes, 0, bytes->size()));
+    return parser.ParseObject();
+}
+
+CPdfObject Name(const std::string& text) {
+    CPdfObject o;
+    o.SetName(text);
+    return o;
+}
+
+TEST(Dictionary, AbsentKeyGivesNull) {
+    CPdfObject d = ParseOne("<< /A 1 /R 5 0 R >>");
+    ASSERT_EQ(d.kind, kindDictionary);
+    EXPECT_EQ(d.dictValue->Get("B").kind, kindNull);
+    EXPECT_EQ(d.dictValue->GetResolved("B").kind, kindNull);
+    EXPECT_EQ(d.dictValue->Get("a").kind, kindNull);
+    EXPECT_EQ(d.dictValue->Get("").kind, kindNull);
+}
+
+TEST(Dictionary, ReferenceWithoutTableStaysAReference) {
+    CPdfObject d = ParseOne("<< /R 5 2 R >>");
+    CPdfObject r = d.dictValue->GetResolved("R");
+    ASSERT_EQ(r.kind, kindReference);
+    EXPECT_EQ(r.refNumber, 5);
+    EXPECT_EQ(r.refGeneration, 2);
+    EXPECT_EQ(CPdfObject::Integer(7).Resolve(nullptr).intValue, 7);
+}
+
+TEST(Dictionary, FirstValueOfARepeatedKeyWins) {
+    CPdfDictionary d(nullptr);
+    d.Set("A", CPdfObject::Integer(1));
+    d.Set("A", CPdfObject::Integer(2));
+    EXPECT_EQ(d.GetCount(), 1u);
+    EXPECT_EQ(d.Get("A").intValue, 1);
+}
+
+TEST(Dictionary, KeysSortByUnsignedBytesPrefixFirst) {
+    CPdfDictionary d(nullptr);
+    for (const char* key : {"Root", "\xc3\xa9", "Info", "ID", "I", "Z", "a"}) {
+        d.Set(key, CPdfObject(kindNull));
+    }
+    const char* expected[] = {"I", "ID", "Info", "Root", "Z", "a", "\xc3\xa9"};
+    ASSERT_EQ(d.GetCount(), 7u);
+    for (size_t i = 0; i < d.GetCount(); ++i) EXPECT_EQ(d.GetKeyAt(i), expected[i]) << i;
+}
+
+TEST(Dictionary, IsTypeMatchesOnlyTheExactStoredName) {
+    struct {
+        const char* text;
+        bool isPage;
+    } cases[] = {
+        {"<< /Type /Page >>", true},  {"<< /Type /Pages >>", false}, {"<< /Type /page >>", false},
+        {"<< /Type 3 0 R >>", false}, {"<< /Type (Page) >>", false}, {"<< /Typ /Page >>", false},
+    };
+    for (const auto& c : cases) {
+        CPdfObject d = ParseOne(c.text);
+        ASSERT_EQ(d.kind, kindDictionary);
+        EXPECT_EQ(d.dictValue->IsType("Page"), c.isPage) << c.text;
+    }
+}
+
+TEST(Object, CopiesShareContainersButNotStrings) {
+    CPdfObject dict = ParseOne("<< /A [1] /S (abc) >>");
+    CPdfObject copy = dict;
+    dict.Clear();
+    EXPECT_EQ(dict.kind, kindNone);
+    ASSERT_EQ(copy.kind, kindDictionary);
+    CPdfObject array = copy.dictValue->Get("A");
+    array.arrayValue->Append(CPdfObject::Integer(2));
+    EXPECT_EQ(copy.dictValue->Get("A").arrayValue->GetCount(), 2u);
+
+    CPdfObject s = copy.dictValue->Get("S");
+    s.stringValue.data = "xyz";
+    EXPECT_EQ(copy.dictValue->Get("S").stringValue.data, "abc");
+}
+
+TEST(Object, NameAndKeywordTextsStopAtZeroByte) {
+    EXPECT_EQ(Name("A\0B"s).textValue, "A");
+    CPdfObject k;
+    k.SetKeyword("ob\0j"s);
+    EXPECT_TRUE(k.IsKeyword("ob"));
+    EXPECT_FALSE(k.IsKeyword("obj"));
+    EXPECT_FALSE(Name("obj").IsKeyword("obj"));
+    EXPECT_TRUE(Name("obj").IsName("obj"));
+}
+
+TEST(Object, NumbersReadAsIntegerOrReal) {
+    EXPECT_TRUE(CPdfObject::Integer(3).IsNumber());
+    EXPECT_TRUE(CPdfObject::Real(0.5).IsNumber());
+    EXPECT_FALSE(Name("3").IsNumber());
+    EXPECT_DOUBLE_EQ(CPdfObject::Integer(int64_t(1) << 40).GetNumber(), 1099511627776.0);
+    EXPECT_DOUBLE_EQ(CPdfObject::Real(-2.25).GetNumber(), -2.25);
+}
+
+struct SerializeCase {
+    std::string data;
+    bool decoded;
+    std::string text;
+};
+
+TEST(String, SerializeWritesHexadecimalForm) {
+    const SerializeCase cases[] = {
+        {"", true, "<>"},          {"\x00\xff"s, true, "<00ff>"}, {"Az\n", true, "<417a0a>"},
+        {"", false, "<>"},         {"4A 4b", false, "<4A 4b>"},   {"abc", false, "<abc>"},
+        {"zz\n", false, "<zz\n>"},
+    };
+    for (const SerializeCase& c : cases) {
+        CPdfString s(c.data.data(), c.data.size());
+        s.decoded = c.decoded;
+        EXPECT_EQ(s.Serialize(), c.text);
+        EXPECT_EQ(s.Serialize(), c.text);
+        EXPECT_EQ(s.data, c.data);
+        EXPECT_EQ(s.decoded, c.decoded);
+    }
+}
+
+TEST(String, HexStringReadFromSourceIsWrittenBackVerbatim) {
+    for (const char* text : {"<4A 4B>", "<abc>", "<>", "<0A\n0b>"}) {
+        CPdfObject o = ParseOne(text);
+        ASSERT_EQ(o.kind, kindString);
+        EXPECT_FALSE(o.stringValue.decoded);
+        EXPECT_EQ(o.stringValue.Serialize(), text);
+    }
+    EXPECT_EQ(ParseOne("(a\\)b)").stringValue.Serialize(), "<612962>");
+}
+
+TEST(String, HexDecodeReadsBackEveryByteThatHexEncodeWrites) {
+    std::string all;
+    for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+    const std::string digits = CPdfString::HexEncode(all);
+    ASSERT_EQ(digits.size(), 512u);
+    EXPECT_EQ(digits.substr(0, 6), "000102");
+    EXPECT_EQ(digits.substr(506), "fdfeff");
+    EXPECT_EQ(CPdfString::HexDecode(digits), all);
+}
+
+TEST(String, HexDecodeTreatsNonDigitsAsZeroAndDropsAnOddDigit) {
+    EXPECT_EQ(CPdfString::HexDecode("AbcD"), "\xab\xcd");
+    EXPECT_EQ(CPdfString::HexDecode("g1"), "\x01");
+    EXPECT_EQ(CPdfString::HexDecode("1g"), "\x10");
+    EXPECT_EQ(CPdfString::HexDecode("abc"), "\xab");
+    EXPECT_EQ(CPdfString::HexDecode(""), "");
+}
+
+}  // namespace
