@@ -19,6 +19,15 @@ constexpr size_t kCopyChunk = 1 << 16;
 bool IsWhite(int c) { return CPdfLexer::ClassOf(c) == CPdfLexer::whitespace; }
 
 std::string CompressedHeader(int32_t number) { return std::to_string(number) + " 0 obj\r"; }
+
+// The text of a compressed object: its header, its bytes and "endobj". Bytes that do not end
+// in white space get a line feed, so that their last token does not run into "endobj".
+std::string CompressedText(int32_t number, const std::string& data, size_t begin, size_t end) {
+    std::string text = CompressedHeader(number);
+    text.append(data, begin, end - begin);
+    if (end > begin && !IsWhite(static_cast<unsigned char>(data[end - 1]))) text += "\n";
+    return text + "endobj\r";
+}
 }  // namespace
 
 CPdfObjectIndex::CPdfObjectIndex(CPdfXRef& table, FILE* file) : xref(table), source(file) {}
@@ -100,34 +109,44 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
     info.generation = e.generation;
     info.textStart = textStart;
     int64_t textEnd = 0, dataStart = -1, dataEnd = -1;
+    bool searchEnd = false;
     try {
         CPdfObject value = parser.ParseObject();
-        CollectReferences(value, info.refs);
-        if (value.kind == kindStream || parser.StreamDataStart() >= 0) {
+        bool isStream = parser.StreamDictionary().kind == kindDictionary;
+        CollectReferences(isStream ? parser.StreamDictionary() : value, info.refs);
+        if (isStream && parser.StreamDataStart() < 0) {
+            searchEnd = true;  // no usable /Length: the data's extent is unknown
+        } else if (isStream) {
             dataStart = parser.StreamDataStart();
             dataEnd = dataStart + parser.StreamDataLength();
         }
-        if (parser.Current().IsKeyword("endobj")) {
+        if (searchEnd) {
+        } else if (parser.Current().IsKeyword("endobj")) {
             textEnd = parser.CurrentEnd();
         } else {
             textEnd = parser.PreviousEnd();
             info.closeObject = true;
         }
     } catch (const CPdfException&) {
-        // The stream data does not end where its /Length says: take the text through the
-        // first "endobj", as stored.
+        searchEnd = true;  // the data does not end where /Length says
+        info.refs.clear();
+    }
+    if (searchEnd) {
+        // Take the text through the first "endobj", as stored, and the references from the
+        // dictionary before the data.
         int64_t hit = CPdfRawText::FindPatternInFile(source, position, "endobj", 6);
         if (hit == 0) return;
         textEnd = hit + 1;
-        info.refs.clear();
         dataStart = dataEnd = -1;
         std::string text = CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(textEnd - textStart));
         size_t at = CPdfRawText::FindPattern(text.data(), 0, text.size(), "stream", 6);
         std::string head = at ? text.substr(0, at + 1) : text;
-        CPdfParser dict(nullptr, std::make_shared<CPdfMemoryStream>(
-                                     std::make_shared<const std::string>(head), 0, head.size()));
-        for (int k = 0; k < 3; ++k) dict.ParseObject();
-        CollectReferences(dict.ParseObject(), info.refs);
+        if (info.refs.empty()) {
+            CPdfParser dict(nullptr, std::make_shared<CPdfMemoryStream>(
+                                         std::make_shared<const std::string>(head), 0, head.size()));
+            for (int k = 0; k < 3; ++k) dict.ParseObject();
+            CollectReferences(dict.ParseObject(), info.refs);
+        }
         TestKeys(head, info);
     }
     if (textEnd <= textStart) return;
@@ -155,7 +174,7 @@ void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
     if (!objStm || end <= begin) return;
     info.compressed = true;
     info.present = true;
-    info.textLength = static_cast<int64_t>(CompressedHeader(number).size() + (end - begin) + 7);
+    info.textLength = static_cast<int64_t>(CompressedText(number, *objStm->data, begin, end).size());
     CPdfParser parser(&xref, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
     CollectReferences(parser.ParseObject(), info.refs);
     TestKeys(objStm->data->substr(begin, end - begin), info);
@@ -168,7 +187,7 @@ std::string CPdfObjectIndex::ReadText(int32_t number) {
         size_t begin = 0, end = 0;
         std::shared_ptr<const CPdfObjStmBytes> objStm = xref.GetObjStmBytes(number, begin, end);
         if (!objStm) return std::string();
-        return CompressedHeader(number) + objStm->data->substr(begin, end - begin) + "endobj\r";
+        return CompressedText(number, *objStm->data, begin, end);
     }
     std::string text = CPdfRawText::ReadAt(source, info.textStart, static_cast<size_t>(info.textLength));
     if (info.closeObject) text += "\nendobj\n";

@@ -75,8 +75,10 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
         }
         std::string key = current.textValue;
         Shift();
-        // A key directly followed by the end of the dictionary has no value.
-        if (current.kind == kindError || current.IsKeyword(">>")) continue;
+        // A key directly followed by the end of the dictionary or of the input has no value.
+        if (current.kind == kindError || current.kind == kindEnd || current.IsKeyword(">>")) {
+            continue;
+        }
         out.dictValue->Set(key, ParseObject(depth));
     }
     if (current.kind == kindEnd) return out;
@@ -86,6 +88,7 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
 }
 
 CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
+    streamDictionary = dictionary;
     lexer.SkipLine();
     CPdfStream& input = lexer.CurrentStream();
     int64_t start = input.GetPos();

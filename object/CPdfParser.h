@@ -36,6 +36,8 @@ public:
     // stream object has been parsed.
     int64_t StreamDataStart() const { return streamDataStart; }
     int64_t StreamDataLength() const { return streamDataLength; }
+    // The dictionary of the last stream object met, also when its data could not be read.
+    const CPdfObject& StreamDictionary() const { return streamDictionary; }
 
     static constexpr int kMaxDepth = 256;
 
@@ -54,4 +56,5 @@ private:
     int64_t currentStart = 0, currentEnd = 0, nextStart = 0, nextEnd = 0, previousEnd = 0;
     int64_t streamDataStart = -1;
     int64_t streamDataLength = -1;
+    CPdfObject streamDictionary;
 };
