@@ -3,7 +3,8 @@
 #
 #   bench/run.sh [DATA_DIR]        full run (inputs in DATA_DIR, default bench/data; missing
 #                                  ones are made by bench/gen-inputs first)
-#   bench/run.sh --quick           50-page inputs in a temporary folder, every job once
+#   bench/run.sh --quick           50-page inputs in a temporary folder, every job once, only
+#                                  brantor's outputs get the qpdf-based checks
 #                                  (CI smoke test of the harness; exit 1 only if brantor fails a check)
 #   bench/run.sh --report RESULTS/results.json    print the table of an earlier run again
 #
@@ -13,8 +14,8 @@
 #   odd, even   brantor in.pdf out.pdf odd|even
 #   chunk10     brantor in.pdf out -s10s  -> out000001-000010.pdf ...   [qpdf --split-pages=10]
 #   single      brantor in.pdf out -s1s   -> out000001.pdf ...          [qpdf --split-pages]
-#   Peers for the one-file jobs: qpdf (in.pdf --pages . SPEC -- out.pdf), qpdf-empty
-#   (--empty --pages in.pdf SPEC -- out.pdf), mutool (merge -o out.pdf in.pdf LIST),
+#   Peers for the one-file jobs: qpdf (in.pdf --pages . RANGE -- out.pdf), qpdf-empty
+#   (--empty --pages in.pdf RANGE -- out.pdf), mutool (merge -o out.pdf in.pdf LIST),
 #   mutool-clean (clean -gg in.pdf out.pdf LIST); LIST spells out odd/even pages.
 #
 # Environment:

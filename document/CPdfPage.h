@@ -27,6 +27,10 @@ struct CPdfInherited {
 class CPdfPage {
 public:
     CPdfPage() = default;
+    CPdfPage(const CPdfPage&) = default;
+    CPdfPage(CPdfPage&&) noexcept = default;
+    CPdfPage& operator=(const CPdfPage&) = default;
+    CPdfPage& operator=(CPdfPage&&) noexcept = default;
     virtual ~CPdfPage() = default;
 
     // Fills the record from the page dictionary; attributes the page lacks are taken from

@@ -1,5 +1,6 @@
 #include "file/CPdfFile.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -33,31 +34,35 @@ void CPdfFile::WriteHeader(const std::string& version) {
 }
 
 void CPdfFile::WriteXRefTable() {
-    char line[64];
-    std::string text = "xref\n0 " + std::to_string(objectTable.size()) + "\r";
-    text += "0000000000 65535 f \r";
-    output.Write(text);
-    // Entries that were not written are free entries pointing at object 0; they are
-    // written in runs from a block of identical lines.
-    static const std::string freeLine = "0000000000 00000 f \r";
-    std::string freeBlock;
-    for (int i = 0; i < 512; ++i) freeBlock += freeLine;
-    size_t k = 1;
-    while (k < objectTable.size()) {
-        size_t run = 0;
-        while (k + run < objectTable.size() && !objectTable[k + run].inUse && run < 512) ++run;
-        if (run > 0) {
-            output.Write(freeBlock.data(), run * 20);
-            k += run;
-            continue;
-        }
+    const size_t n = objectTable.size();
+    output.Write("xref\n0 " + std::to_string(n) + "\r");
+    // Entries that were not written are free entries pointing at object 0. The lines of a
+    // table with every entry free are made once per run; each output copies runs of them and
+    // writes its own lines for the objects it holds.
+    if (freeLines.size() != n * 20) {
+        freeLines.clear();
+        freeLines.reserve(n * 20);
+        if (n > 0) freeLines += "0000000000 65535 f \r";
+        for (size_t k = 1; k < n; ++k) freeLines += "0000000000 00000 f \r";
+    }
+    std::vector<size_t> written;
+    for (size_t k : touched) {
+        if (k > 0 && k < n && objectTable[k].inUse) written.push_back(k);
+    }
+    std::sort(written.begin(), written.end());
+    written.erase(std::unique(written.begin(), written.end()), written.end());
+    size_t next = 0;  // first line not yet written
+    char line[32];
+    for (size_t k : written) {
+        output.Write(freeLines.data() + next * 20, (k - next) * 20);
         const ObjectEntry& e = objectTable[k];
         if (e.offset > 9999999999LL) throw CPdfException("Output file write error");
         std::snprintf(line, sizeof line, "%010" PRId64 " %05d n \r", e.offset,
                       static_cast<int>(e.generation & 0xFFFF));
         output.Write(line, 20);
-        ++k;
+        next = k + 1;
     }
+    if (next < n) output.Write(freeLines.data() + next * 20, (n - next) * 20);
 }
 
 void CPdfFile::WriteTrailer(int64_t startXRef, const CPdfObject& trailer, bool keepEncrypt) {

@@ -36,4 +36,5 @@ protected:
 
 private:
     std::vector<size_t> touched;  // entries changed since the last reset
+    std::string freeLines;        // the table's lines with every entry free, made once
 };

@@ -14,7 +14,6 @@
 #include "stream/CPdfMemoryStream.h"
 
 namespace {
-constexpr size_t kCopyChunk = 1 << 16;
 
 bool IsWhite(int c) { return CPdfLexer::ClassOf(c) == CPdfLexer::whitespace; }
 
@@ -202,14 +201,7 @@ void CPdfObjectIndex::CopyText(int32_t number, CPdfOutputFile& out) {
         out.Write(ReadText(number));
         return;
     }
-    std::string chunk;
-    for (int64_t done = 0; done < info.textLength;) {
-        size_t want = static_cast<size_t>(std::min<int64_t>(kCopyChunk, info.textLength - done));
-        chunk = CPdfRawText::ReadAt(source, info.textStart + done, want);
-        if (chunk.empty()) throw CPdfException("Corrupted PDF file");
-        out.Write(chunk);
-        done += static_cast<int64_t>(chunk.size());
-    }
+    out.CopyFrom(fileno(source), info.textStart, info.textLength);
     if (info.closeObject) out.Write("\nendobj\n", 8);
     if (info.newlineAfter) out.Write("\n", 1);
 }

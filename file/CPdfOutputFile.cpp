@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "CPdfException.h"
@@ -32,8 +33,8 @@ void CPdfOutputFile::Open(const std::string& name) {
     Abandon();
     targetName = name;
     position = 0;
-    buffer.clear();
-    buffer.reserve(kBufferSize);
+    used = 0;
+    buffer.resize(kBufferSize);
     struct stat st;
     if (stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -51,25 +52,49 @@ void CPdfOutputFile::Open(const std::string& name) {
 
 void CPdfOutputFile::Write(const void* data, size_t count) {
     const char* bytes = static_cast<const char*>(data);
-    if (buffer.size() + count > kBufferSize) Flush();
-    if (count >= kBufferSize) {
-        buffer.insert(buffer.end(), bytes, bytes + count);
-        Flush();
-    } else {
-        buffer.insert(buffer.end(), bytes, bytes + count);
-    }
     position += static_cast<int64_t>(count);
+    if (used + count <= buffer.size()) {
+        std::memcpy(buffer.data() + used, bytes, count);
+        used += count;
+        return;
+    }
+    Flush();
+    if (count >= 16384) {
+        WriteDirect(bytes, count);  // large blocks skip the buffer
+    } else {
+        std::memcpy(buffer.data(), bytes, count);
+        used = count;
+    }
 }
 
-void CPdfOutputFile::Flush() {
+void CPdfOutputFile::CopyFrom(int source, int64_t from, int64_t count) {
+    while (count > 0) {
+        if (used == buffer.size()) Flush();
+        size_t room = buffer.size() - used;
+        size_t want = static_cast<size_t>(std::min<int64_t>(count, static_cast<int64_t>(room)));
+        ssize_t got = pread(source, buffer.data() + used, want, from);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) throw CPdfException("Corrupted PDF file");
+        used += static_cast<size_t>(got);
+        position += got;
+        from += got;
+        count -= got;
+    }
+}
+
+void CPdfOutputFile::WriteDirect(const char* data, size_t count) {
     size_t done = 0;
-    while (done < buffer.size()) {
-        ssize_t n = write(fd, buffer.data() + done, buffer.size() - done);
+    while (done < count) {
+        ssize_t n = write(fd, data + done, count - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw CPdfException("Output file write error");
         done += static_cast<size_t>(n);
     }
-    buffer.clear();
+}
+
+void CPdfOutputFile::Flush() {
+    WriteDirect(buffer.data(), used);
+    used = 0;
 }
 
 void CPdfOutputFile::Commit() {
@@ -91,5 +116,5 @@ void CPdfOutputFile::Abandon() {
     fd = -1;
     if (!tempName.empty()) unlink(tempName.c_str());
     tempName.clear();
-    buffer.clear();
+    used = 0;
 }

@@ -20,6 +20,9 @@ public:
     // Appends bytes. Throws "Output file write error".
     void Write(const void* data, size_t count);
     void Write(const std::string& text) { Write(text.data(), text.size()); }
+    // Appends count bytes read from position of the file open as fd. Throws "Output file
+    // write error", or "Corrupted PDF file" when the source ends early.
+    void CopyFrom(int fd, int64_t position, int64_t count);
     // Number of bytes written so far.
     int64_t Position() const { return position; }
     // Flushes, closes and moves the file into place. Throws "Output file write error".
@@ -33,6 +36,9 @@ private:
     int fd = -1;
     std::string targetName;
     std::string tempName;  // empty when writing the target directly
-    std::vector<char> buffer;
+    void WriteDirect(const char* data, size_t count);
+
+    std::vector<char> buffer;  // allocated once; used holds the bytes not yet written
+    size_t used = 0;
     int64_t position = 0;
 };

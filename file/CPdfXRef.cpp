@@ -8,6 +8,7 @@
 #include "CPdfException.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfLexer.h"
 #include "object/CPdfParser.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
@@ -149,7 +150,7 @@ bool CPdfXRef::ReadSection(int64_t offset, int64_t& prev) {
     CPdfParser parser(nullptr,
                       stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
     CPdfObject first = parser.ParseObject();
-    if (first.IsKeyword("xref")) return ReadTable(parser, prev);
+    if (first.IsKeyword("xref")) return ReadTable(parser.PreviousEnd(), prev);
     if (first.kind != kindInteger) throw CPdfException("Couldn't parse an xref");
     CPdfObject generation = parser.ParseObject();
     CPdfObject keyword = parser.ParseObject();
@@ -160,30 +161,90 @@ bool CPdfXRef::ReadSection(int64_t offset, int64_t& prev) {
     return ReadXRefStream(object, prev);
 }
 
-bool CPdfXRef::ReadTable(CPdfParser& parser, int64_t& prev) {
-    for (;;) {
-        CPdfObject o = parser.ParseObject();
-        if (o.IsKeyword("trailer")) break;
-        CPdfObject c = parser.ParseObject();
-        if (o.kind != kindInteger || c.kind != kindInteger) {
-            throw CPdfException("Couldn't parse an xref table");
+namespace {
+// Reads the tokens of a classic table straight from the file: integers and words, with
+// white space and comments between them, as the lexer would see them.
+class TableScanner {
+public:
+    explicit TableScanner(std::shared_ptr<CPdfStream> s) : stream(std::move(s)) {}
+
+    // The next token; isInteger tells whether it is a run of digits (with a sign).
+    const std::string& Next(bool& isInteger, int64_t& value) {
+        text.clear();
+        int c = SkipSpace();
+        tokenStart = stream->GetPos() - (c < 0 ? 0 : 1);
+        if (c < 0) {
+            isInteger = false;
+            return text;
         }
-        int64_t first = o.intValue, count = c.intValue;
+        text.push_back(static_cast<char>(c));
+        if (CPdfLexer::ClassOf(c) == CPdfLexer::regular) {
+            for (int d = stream->LookChar(); d >= 0 && CPdfLexer::ClassOf(d) == CPdfLexer::regular;
+                 d = stream->LookChar()) {
+                text.push_back(static_cast<char>(stream->GetChar()));
+            }
+        }
+        isInteger = ParseInteger(value);
+        return text;
+    }
+    int64_t TokenStart() const { return tokenStart; }
+
+private:
+    int SkipSpace() {
+        for (;;) {
+            int c = stream->GetChar();
+            if (c == '%') {
+                while (c >= 0 && c != '\r' && c != '\n') c = stream->GetChar();
+                continue;
+            }
+            if (c < 0 || CPdfLexer::ClassOf(c) != CPdfLexer::whitespace) return c;
+        }
+    }
+    bool ParseInteger(int64_t& value) const {
+        size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+        if (i == text.size() || text.size() > 19) return false;
+        value = 0;
+        for (; i < text.size(); ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            value = value * 10 + (text[i] - '0');
+        }
+        if (text[0] == '-') value = -value;
+        return true;
+    }
+
+    std::shared_ptr<CPdfStream> stream;
+    std::string text;
+    int64_t tokenStart = 0;
+};
+}  // namespace
+
+bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
+    TableScanner scanner(stream->MakeSubStream(position, 0, CPdfObject(kindNull)));
+    bool isInt[3];
+    int64_t value[3] = {0, 0, 0};
+    for (;;) {
+        const std::string& word = scanner.Next(isInt[0], value[0]);
+        if (word == "trailer") break;
+        scanner.Next(isInt[1], value[1]);
+        if (!isInt[0] || !isInt[1]) throw CPdfException("Couldn't parse an xref table");
+        int64_t first = value[0], count = value[1];
         if (first < 0 || count < 0 || first > maxEntries || count > maxEntries) {
             throw CPdfException("Cross-reference subsection is out of range");
         }
         Grow(first + count);
         for (int64_t k = 0; k < count; ++k) {
-            CPdfObject off = parser.ParseObject();
-            CPdfObject gen = parser.ParseObject();
-            CPdfObject kw = parser.ParseObject();
-            bool inUse = kw.IsKeyword("n");
-            if (off.kind != kindInteger || gen.kind != kindInteger || (!inUse && !kw.IsKeyword("f"))) {
+            scanner.Next(isInt[0], value[0]);
+            scanner.Next(isInt[1], value[1]);
+            const std::string& kw = scanner.Next(isInt[2], value[2]);
+            bool inUse = kw == "n";
+            if (!isInt[0] || !isInt[1] || (!inUse && kw != "f")) {
                 throw CPdfException("Couldn't parse an xref table");
             }
-            Define(first + k, off.intValue, gen.intValue, inUse ? 1 : 0);
+            Define(first + k, value[0], value[1], inUse ? 1 : 0);
         }
     }
+    CPdfParser parser(nullptr, stream->MakeSubStream(scanner.TokenStart(), 0, CPdfObject(kindNull)));
+    parser.ParseObject();  // "trailer"
     CPdfObject dict = parser.ParseObject();
     if (dict.kind != kindDictionary) throw CPdfException("Trailer dictionary is wrong type");
     if (trailer.kind == kindNone) trailer = dict;

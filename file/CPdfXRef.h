@@ -70,7 +70,8 @@ public:
 private:
     // Reads the section at offset; returns whether it names a previous section, in prev.
     bool ReadSection(int64_t offset, int64_t& prev);
-    bool ReadTable(CPdfParser& parser, int64_t& prev);
+    // Reads a classic table whose entries start at file position position (after "xref").
+    bool ReadTable(int64_t position, int64_t& prev);
     bool ReadXRefStream(const CPdfObject& streamObject, int64_t& prev);
     void ReadStreamSection(CPdfStream& data, const int widths[3], int64_t first, int64_t count);
     // Reads the cross-reference stream that a hybrid file's trailer names with /XRefStm.

@@ -21,6 +21,9 @@ public:
     bool Has(const std::string& key) const { return entries.count(key) != 0; }
     // Stores a copy under key unless the key is already present.
     void Set(const std::string& key, const CPdfObject& value) { entries.emplace(key, value); }
+    void Set(std::string&& key, CPdfObject&& value) {
+        entries.emplace(std::move(key), std::move(value));
+    }
     size_t GetCount() const { return entries.size(); }
     // The key at position index (below GetCount) in key order.
     std::string GetKeyAt(size_t index) const;

@@ -33,30 +33,54 @@ int64_t ParseInteger(const std::string& text) {
 }
 }  // namespace
 
-CPdfLexer::ByteClass CPdfLexer::ClassOf(int c) {
-    switch (c) {
-        case 0x00: case 0x09: case 0x0A: case 0x0C: case 0x0D: case 0x20:
-            return whitespace;
-        case '%': case '(': case ')': case '/': case '<': case '>': case '[': case ']':
-        case '{': case '}':
-            return delimiter;
-        default:
-            return regular;
-    }
+const CPdfLexer::ByteClass CPdfLexer::kClasses[256] = {
+    whitespace, regular, regular, regular, regular, regular, regular, regular,
+    regular, whitespace, whitespace, regular, whitespace, whitespace, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    whitespace, regular, regular, regular, regular, delimiter, regular, regular,
+    delimiter, delimiter, regular, regular, regular, regular, regular, delimiter,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, delimiter, regular, delimiter, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, delimiter, regular, delimiter, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, delimiter, regular, delimiter, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+    regular, regular, regular, regular, regular, regular, regular, regular,
+};
+
+CPdfLexer::CPdfLexer(std::shared_ptr<CPdfStream> stream) {
+    current = stream.get();
+    streams.push_back(std::move(stream));
 }
 
-CPdfLexer::CPdfLexer(std::shared_ptr<CPdfStream> stream) { streams.push_back(std::move(stream)); }
-
-int CPdfLexer::ReadChar() {
-    int c = streams[streamIndex]->GetChar();
+int CPdfLexer::NextStream() {
+    int c = -1;
     while (c < 0 && streamIndex + 1 < streams.size()) {
-        ++streamIndex;
-        c = streams[streamIndex]->GetChar();
+        current = streams[++streamIndex].get();
+        c = current->GetChar();
     }
     return c;
 }
-
-int CPdfLexer::LookChar() { return streams[streamIndex]->LookChar(); }
 
 void CPdfLexer::SkipLine() {
     for (;;) {
@@ -77,7 +101,7 @@ void CPdfLexer::NextToken(CPdfObject& out) {
         c = ReadChar();
         if (c < 0) {
             out.kind = kindEnd;
-            tokenStart = tokenEnd = streams[streamIndex]->GetPos();
+            tokenStart = tokenEnd = current->GetPos();
             return;
         }
         if (comment) {
@@ -88,7 +112,7 @@ void CPdfLexer::NextToken(CPdfObject& out) {
             break;
         }
     }
-    tokenStart = streams[streamIndex]->GetPos() - 1;
+    tokenStart = current->GetPos() - 1;
     switch (c) {
         case '(':
             ReadLiteralString(out);
@@ -96,7 +120,8 @@ void CPdfLexer::NextToken(CPdfObject& out) {
         case '<':
             if (LookChar() == '<') {
                 ReadChar();
-                out.SetKeyword("<<");
+                out.kind = kindKeyword;
+                out.textValue.assign("<<", 2);
             } else {
                 ReadHexString(out);
             }
@@ -104,7 +129,8 @@ void CPdfLexer::NextToken(CPdfObject& out) {
         case '>':
             if (LookChar() == '>') {
                 ReadChar();
-                out.SetKeyword(">>");
+                out.kind = kindKeyword;
+                out.textValue.assign(">>", 2);
             } else {
                 out.kind = kindError;
             }
@@ -113,10 +139,9 @@ void CPdfLexer::NextToken(CPdfObject& out) {
             out.kind = kindError;
             break;
         case '[':
-            out.SetKeyword("[");
-            break;
         case ']':
-            out.SetKeyword("]");
+            out.kind = kindKeyword;
+            out.textValue.assign(1, static_cast<char>(c));
             break;
         case '/':
             ReadName(out);
@@ -128,7 +153,7 @@ void CPdfLexer::NextToken(CPdfObject& out) {
                 ReadWord(c, out);
             }
     }
-    tokenEnd = streams[streamIndex]->GetPos();
+    tokenEnd = current->GetPos();
 }
 
 void CPdfLexer::ReadNumber(int first, CPdfObject& out) {
@@ -204,6 +229,7 @@ void CPdfLexer::ReadHexString(CPdfObject& out) {
 }
 
 void CPdfLexer::ReadName(CPdfObject& out) {
+    std::string& text = out.textValue;
     text.clear();
     for (;;) {
         int c = LookChar();
@@ -219,21 +245,32 @@ void CPdfLexer::ReadName(CPdfObject& out) {
         }
         text.push_back(static_cast<char>(c));
     }
-    out.SetName(text);
+    out.kind = kindName;
+    size_t zero = text.find('\0');  // a name ends at a zero byte
+    if (zero != std::string::npos) text.resize(zero);
 }
 
 void CPdfLexer::ReadWord(int first, CPdfObject& out) {
+    std::string& text = out.textValue;
     text.assign(1, static_cast<char>(first));
     for (;;) {
         int c = LookChar();
         if (c < 0 || ClassOf(c) != regular) break;
         text.push_back(static_cast<char>(ReadChar()));
     }
-    if (text == "true" || text == "false") {
-        out = CPdfObject::Boolean(text == "true");
-    } else if (text == "null") {
+    out.kind = kindKeyword;
+    if (text.size() == 4 && text == "true") {
+        out.kind = kindBoolean;
+        out.boolValue = true;
+    } else if (text.size() == 5 && text == "false") {
+        out.kind = kindBoolean;
+        out.boolValue = false;
+    } else if (text.size() == 4 && text == "null") {
         out.kind = kindNull;
     } else {
-        out.SetKeyword(text);
+        size_t zero = text.find('\0');  // a keyword ends at a zero byte
+        if (zero != std::string::npos) text.resize(zero);
+        return;
     }
+    text.clear();
 }

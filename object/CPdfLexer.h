@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "object/CPdfObject.h"
+#include "stream/CPdfStream.h"
 
 class CPdfStream;
 
@@ -16,9 +17,12 @@ public:
     // Reads the next token into out (which is overwritten).
     void NextToken(CPdfObject& out);
     // The next byte, moving on to the next stream at the end of one; -1 at the very end.
-    int ReadChar();
+    int ReadChar() {
+        int c = current->GetChar();
+        return c >= 0 ? c : NextStream();
+    }
     // The next byte of the current stream, not consumed.
-    int LookChar();
+    int LookChar() { return current->LookChar(); }
     // Consumes bytes through the next end of line (LF, CR, or CR LF).
     void SkipLine();
     // The stream being read.
@@ -30,9 +34,12 @@ public:
     int64_t TokenStart() const { return tokenStart; }
 
     enum ByteClass : uint8_t { whitespace, delimiter, regular };
-    static ByteClass ClassOf(int c);
+    static ByteClass ClassOf(int c) { return c < 0 ? regular : kClasses[c & 0xFF]; }
 
 private:
+    static const ByteClass kClasses[256];
+
+    int NextStream();
     void ReadNumber(int first, CPdfObject& out);
     void ReadLiteralString(CPdfObject& out);
     void ReadHexString(CPdfObject& out);
@@ -41,6 +48,7 @@ private:
 
     std::vector<std::shared_ptr<CPdfStream>> streams;
     size_t streamIndex = 0;
+    CPdfStream* current;
     int64_t tokenStart = 0;
     int64_t tokenEnd = 0;
     std::string text;

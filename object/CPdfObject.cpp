@@ -32,14 +32,29 @@ CPdfObject CPdfObject::Reference(int32_t number, int32_t generation) {
     return o;
 }
 
+void CPdfObject::Clear() {
+    kind = kindNone;
+    textValue.clear();
+    stringValue.data.clear();
+    if (arrayValue) arrayValue.reset();
+    if (dictValue) dictValue.reset();
+    if (streamValue) streamValue.reset();
+}
+
+// Names and keywords end at a zero byte.
+static void AssignText(std::string& target, const std::string& text) {
+    size_t zero = text.find('\0');
+    target.assign(text, 0, zero);
+}
+
 void CPdfObject::SetName(const std::string& text) {
     kind = kindName;
-    textValue = text.substr(0, text.find('\0'));
+    AssignText(textValue, text);
 }
 
 void CPdfObject::SetKeyword(const std::string& text) {
     kind = kindKeyword;
-    textValue = text.substr(0, text.find('\0'));
+    AssignText(textValue, text);
 }
 
 void CPdfObject::SetString(const CPdfString& text) {

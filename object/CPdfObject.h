@@ -43,7 +43,7 @@ public:
     static CPdfObject Reference(int32_t number, int32_t generation);
 
     // Releases the payload; the value becomes kindNone.
-    void Clear() { *this = CPdfObject(); }
+    void Clear();
     // Makes this value a copy of the source (containers shared).
     void CopyFrom(const CPdfObject& source) { *this = source; }
 
@@ -60,6 +60,11 @@ public:
     CPdfObject Resolve(CPdfXRef* xref) const;
 
     bool IsKeyword(const char* text) const { return kind == kindKeyword && textValue == text; }
+    template <size_t N>
+    bool IsKeyword(const char (&text)[N]) const {
+        return kind == kindKeyword && textValue.size() == N - 1 &&
+               textValue.compare(0, N - 1, text, N - 1) == 0;
+    }
     bool IsName(const char* text) const { return kind == kindName && textValue == text; }
     bool IsNumber() const { return kind == kindInteger || kind == kindReal; }
     double GetNumber() const { return kind == kindInteger ? double(intValue) : realValue; }

@@ -7,37 +7,37 @@
 
 CPdfParser::CPdfParser(CPdfXRef* table, std::shared_ptr<CPdfStream> stream)
     : xref(table), lexer(std::move(stream)) {
-    lexer.NextToken(current);
-    currentStart = lexer.TokenStart();
-    currentEnd = lexer.TokenEnd();
-    lexer.NextToken(next);
-    nextStart = lexer.TokenStart();
-    nextEnd = lexer.TokenEnd();
+    ReadToken(0);
+    ReadToken(1);
+}
+
+void CPdfParser::ReadToken(int slot) {
+    lexer.NextToken(tokens[slot]);
+    starts[slot] = lexer.TokenStart();
+    ends[slot] = lexer.TokenEnd();
 }
 
 void CPdfParser::Shift() {
-    previousEnd = currentEnd;
-    current = std::move(next);
-    currentStart = nextStart;
-    currentEnd = nextEnd;
-    lexer.NextToken(next);
-    nextStart = lexer.TokenStart();
-    nextEnd = lexer.TokenEnd();
+    // The two lookahead tokens live in a ring of two slots: shifting turns the ring instead
+    // of moving values, and the freed slot is refilled in place.
+    previousEnd = ends[cur];
+    cur ^= 1;
+    ReadToken(cur ^ 1);
 }
 
 CPdfObject CPdfParser::ParseObject() { return ParseObject(0); }
 
 CPdfObject CPdfParser::ParseObject(int depth) {
-    if (current.IsKeyword("[")) return ParseArray(depth + 1);
-    if (current.IsKeyword("<<")) return ParseDictionary(depth + 1);
-    if (current.kind == kindInteger) {
-        int64_t n = current.intValue;
+    if (Cur().IsKeyword("[")) return ParseArray(depth + 1);
+    if (Cur().IsKeyword("<<")) return ParseDictionary(depth + 1);
+    if (Cur().kind == kindInteger) {
+        int64_t n = Cur().intValue;
         Shift();
-        if (current.kind == kindInteger && next.IsKeyword("R")) {
+        if (Cur().kind == kindInteger && Nxt().IsKeyword("R")) {
             CPdfObject ref = CPdfObject::Reference(static_cast<int32_t>(n),
-                                                   static_cast<int32_t>(current.intValue));
-            if (n < INT32_MIN || n > INT32_MAX || current.intValue < INT32_MIN ||
-                current.intValue > INT32_MAX) {
+                                                   static_cast<int32_t>(Cur().intValue));
+            if (n < INT32_MIN || n > INT32_MAX || Cur().intValue < INT32_MIN ||
+                Cur().intValue > INT32_MAX) {
                 ref = CPdfObject(kindNull);  // a reference no table can hold
             }
             Shift();
@@ -46,7 +46,7 @@ CPdfObject CPdfParser::ParseObject(int depth) {
         }
         return CPdfObject::Integer(n);
     }
-    CPdfObject out = current;
+    CPdfObject out = std::move(tokens[cur]);
     Shift();
     return out;
 }
@@ -56,10 +56,10 @@ CPdfObject CPdfParser::ParseArray(int depth) {
     Shift();
     CPdfObject out;
     out.NewArray(xref);
-    while (!current.IsKeyword("]") && current.kind != kindEnd) {
+    while (!Cur().IsKeyword("]") && Cur().kind != kindEnd) {
         out.arrayValue->Append(ParseObject(depth));
     }
-    if (current.kind != kindEnd) Shift();
+    if (Cur().kind != kindEnd) Shift();
     return out;
 }
 
@@ -68,21 +68,21 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
     Shift();
     CPdfObject out;
     out.NewDictionary(xref);
-    while (!current.IsKeyword(">>") && current.kind != kindEnd) {
-        if (current.kind != kindName) {
+    while (!Cur().IsKeyword(">>") && Cur().kind != kindEnd) {
+        if (Cur().kind != kindName) {
             Shift();
             continue;
         }
-        std::string key = current.textValue;
+        std::string key = std::move(Cur().textValue);
         Shift();
         // A key directly followed by the end of the dictionary or of the input has no value.
-        if (current.kind == kindError || current.kind == kindEnd || current.IsKeyword(">>")) {
+        if (Cur().kind == kindError || Cur().kind == kindEnd || Cur().IsKeyword(">>")) {
             continue;
         }
-        out.dictValue->Set(key, ParseObject(depth));
+        out.dictValue->Set(std::move(key), ParseObject(depth));
     }
-    if (current.kind == kindEnd) return out;
-    if (next.IsKeyword("stream")) return ParseStream(out);
+    if (Cur().kind == kindEnd) return out;
+    if (Nxt().IsKeyword("stream")) return ParseStream(out);
     Shift();
     return out;
 }
@@ -101,13 +101,9 @@ CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
     std::shared_ptr<CPdfStream> data = CPdfStream::AddFilters(raw, dictionary);
     input.SetPos(start + length.intValue, 0);
     // The lookahead still holds ">>" and "stream"; read on from the end of the data.
-    lexer.NextToken(current);
-    currentStart = lexer.TokenStart();
-    currentEnd = lexer.TokenEnd();
-    lexer.NextToken(next);
-    nextStart = lexer.TokenStart();
-    nextEnd = lexer.TokenEnd();
-    if (!current.IsKeyword("endstream")) throw CPdfException("Missing 'endstream'");
+    ReadToken(cur);
+    ReadToken(cur ^ 1);
+    if (!Cur().IsKeyword("endstream")) throw CPdfException("Missing 'endstream'");
     Shift();
     CPdfObject out;
     if (data) {

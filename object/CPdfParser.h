@@ -25,10 +25,10 @@ public:
     // Drops the current token and moves the lookahead on by one.
     void Shift();
 
-    const CPdfObject& Current() const { return current; }
+    const CPdfObject& Current() const { return tokens[cur]; }
     // File positions of the first byte of the current token and just after its last byte.
-    int64_t CurrentStart() const { return currentStart; }
-    int64_t CurrentEnd() const { return currentEnd; }
+    int64_t CurrentStart() const { return starts[cur]; }
+    int64_t CurrentEnd() const { return ends[cur]; }
     // File position just after the last token consumed (the end of the last object parsed).
     int64_t PreviousEnd() const { return previousEnd; }
 
@@ -51,9 +51,16 @@ private:
 
     CPdfXRef* xref;
     CPdfLexer lexer;
-    CPdfObject current;
-    CPdfObject next;
-    int64_t currentStart = 0, currentEnd = 0, nextStart = 0, nextEnd = 0, previousEnd = 0;
+    void ReadToken(int slot);
+    CPdfObject& Cur() { return tokens[cur]; }
+    CPdfObject& Nxt() { return tokens[cur ^ 1]; }
+
+    // The lookahead: tokens[cur] is the current token, tokens[cur ^ 1] the one after it.
+    CPdfObject tokens[2];
+    int64_t starts[2] = {0, 0};
+    int64_t ends[2] = {0, 0};
+    int cur = 0;
+    int64_t previousEnd = 0;
     int64_t streamDataStart = -1;
     int64_t streamDataLength = -1;
     CPdfObject streamDictionary;

@@ -3,9 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 CPdfFileStream::CPdfFileStream(FILE* f, int64_t s, int64_t l, const CPdfObject& dictionary)
-    : CPdfStream(dictionary), file(f), start(s), length(l), bufPos(s),
-      buf(new uint8_t[kBufferSize]) {
+    : CPdfStream(dictionary), file(f), start(s), length(l), bufPos(s) {
     SetPos(start, 0);
 }
 
@@ -21,13 +22,13 @@ void CPdfFileStream::SetPos(int64_t offset, int origin) {
     if (origin == 2) target = GetFileSize() + offset;
     if (target < 0) target = 0;
     bufPos = target;
-    bufPtr = bufEnd = buf.get();
+    bufPtr = bufEnd = buf.data();
 }
 
 void CPdfFileStream::MoveStart(int64_t delta) {
     start += delta;
     bufPos = start;
-    bufPtr = bufEnd = buf.get();
+    bufPtr = bufEnd = buf.data();
 }
 
 std::shared_ptr<CPdfStream> CPdfFileStream::MakeSubStream(int64_t subStart, int64_t subLength,
@@ -36,17 +37,19 @@ std::shared_ptr<CPdfStream> CPdfFileStream::MakeSubStream(int64_t subStart, int6
 }
 
 bool CPdfFileStream::Fill() {
-    bufPos += bufEnd - buf.get();
-    bufPtr = bufEnd = buf.get();
-    int64_t count = kBufferSize;
+    bufPos += bufEnd - buf.data();
+    size_t size = buf.empty() ? kFirstRead : std::min(buf.size() * 2, kLargestRead);
+    if (size != buf.size()) buf.resize(size);
+    bufPtr = bufEnd = buf.data();
+    int64_t count = static_cast<int64_t>(size);
     if (length != 0) {
         int64_t end = start + length;
         if (bufPos >= end) return false;
         if (bufPos + count > end) count = end - bufPos;
     }
     if (bufPos < 0) return false;
-    ssize_t got = pread(fileno(file), buf.get(), static_cast<size_t>(count), bufPos);
+    ssize_t got = pread(fileno(file), buf.data(), static_cast<size_t>(count), bufPos);
     if (got <= 0) return false;
-    bufEnd = buf.get() + got;
+    bufEnd = buf.data() + got;
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "stream/CPdfStream.h"
 
@@ -13,7 +14,7 @@ public:
     CPdfFileStream(FILE* file, int64_t start, int64_t length, const CPdfObject& dictionary);
 
     void Reset() override { SetPos(start, 0); }
-    int64_t GetPos() const override { return bufPos + (bufPtr - buf.get()); }
+    int64_t GetPos() const override { return bufPos + (bufPtr - buf.data()); }
     void SetPos(int64_t offset, int origin) override;
     int64_t GetStart() const override { return start; }
     void MoveStart(int64_t delta) override;
@@ -24,7 +25,9 @@ public:
     // Size of the whole file in bytes.
     int64_t GetFileSize() const;
 
-    static constexpr size_t kBufferSize = 4096;
+    // Reads start small (most objects are short) and grow while a stream is read on.
+    static constexpr size_t kFirstRead = 512;
+    static constexpr size_t kLargestRead = 32768;
 
 protected:
     bool Fill() override;
@@ -34,5 +37,5 @@ private:
     int64_t start;
     int64_t length;
     int64_t bufPos;
-    std::unique_ptr<uint8_t[]> buf;
+    std::vector<uint8_t> buf;
 };

@@ -25,6 +25,8 @@ import threading
 import time
 from importlib.machinery import SourceFileLoader
 
+sys.dont_write_bytecode = True  # keep bench/ free of __pycache__
+
 LIB = os.path.dirname(os.path.abspath(__file__))
 BENCH = os.path.dirname(LIB)
 REPO = os.path.dirname(BENCH)
@@ -108,19 +110,19 @@ def command(tool, job, inp, n, brantor):
             mode = "-s%d-%d" % large_range(n)
         return brantor + [inp, "out" if job in ("chunk10", "single") else "out.pdf", mode]
     if job in ("list-small", "list-large"):
-        spec = "1,3,7-9" if job == "list-small" else "%d-%d" % large_range(n)
-        listed = spec
+        qrange = "1,3,7-9" if job == "list-small" else "%d-%d" % large_range(n)
+        listed = qrange
     elif job in ("odd", "even"):
-        spec = "1-z:" + job
+        qrange = "1-z:" + job
         listed = ",".join(str(p) for p in expected_pages(job, n)[0])
     else:
-        spec = listed = None
+        qrange = listed = None
     if tool == "qpdf":
-        if spec:
-            return ["qpdf", inp, "--pages", ".", spec, "--", "out.pdf"]
+        if qrange:
+            return ["qpdf", inp, "--pages", ".", qrange, "--", "out.pdf"]
         return ["qpdf", "--split-pages=10" if job == "chunk10" else "--split-pages", inp, "out-%d.pdf"]
     if tool == "qpdf-empty":
-        return ["qpdf", "--empty", "--pages", inp, spec, "--", "out.pdf"] if spec else None
+        return ["qpdf", "--empty", "--pages", inp, qrange, "--", "out.pdf"] if qrange else None
     if tool == "mutool":
         return ["mutool", "merge", "-o", "out.pdf", inp, listed] if listed else None
     if tool == "mutool-clean":
@@ -167,9 +169,15 @@ class Runner:
                     pass
             timer = threading.Timer(self.timeout, kill)
             timer.start()
-            _, status, ru = os.wait4(p.pid, 0)
+            try:
+                _, status, ru = os.wait4(p.pid, 0)
+            except BaseException:  # interrupted: take the run's whole process group down too
+                kill()
+                os.waitpid(p.pid, 0)
+                raise
+            finally:
+                timer.cancel()
             wall = time.perf_counter() - t0
-            timer.cancel()
         p.returncode = rc = os.waitstatus_to_exitcode(status)
         res = {"wall": wall, "user": ru.ru_utime, "sys": ru.ru_stime, "rss_kb": None, "rc": rc}
         try:
@@ -381,8 +389,8 @@ def measure_cell(runner, tools, job, inp, n, cfg, workroot, outline_input):
                 first = st["check"] is None
                 files, total = output_files(wdir)
                 if first:
-                    notes, extra = check_outputs(tool, job, n, wdir, run, cfg["use_qpdf"] and cfg["check"],
-                                                 outline_input)
+                    deep = cfg["use_qpdf"] and cfg["check"] and (tool == "brantor" or not cfg["quick"])
+                    notes, extra = check_outputs(tool, job, n, wdir, run, deep, outline_input)
                     st["check"] = {"ok": not notes, "notes": notes}
                     st["check"].update(extra)
                     st["out_files"], st["out_bytes"] = len(files), total
@@ -553,6 +561,7 @@ def main(argv):
         "slow": env_float("SLOW", 2.0),
         "check": os.environ.get("CHECK", "1") != "0",
         "use_qpdf": bool(shutil.which("qpdf")),
+        "quick": quick,
     }
     timeout = env_float("TIMEOUT", 300.0 if quick else 600.0)
 
@@ -675,7 +684,12 @@ def main(argv):
         shutil.rmtree(workroot, ignore_errors=True)
 
 
+def interrupted(signum, frame):
+    raise KeyboardInterrupt
+
+
 if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, interrupted)
     try:
         sys.exit(main(sys.argv[1:]))
     except KeyboardInterrupt:

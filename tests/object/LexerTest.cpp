@@ -166,29 +166,4 @@ const LexCase kWordsAndDelimiters[] = {
 };
 INSTANTIATE_TEST_SUITE_P(WordsAndDelimiters, LexerTokens, ::testing::ValuesIn(kWordsAndDelimiters));
 
-TEST(Lexer, TokenPositionsCoverExactlyTheTokenBytes) {
-    auto bytes = std::make_shared<const std::string>("  /Key  (a b)%c\n[");
-    CPdfLexer lexer(std::make_shared<CPdfMemoryStream>(bytes, 0, bytes->size()));
-    CPdfObject token;
-    const std::pair<int64_t, int64_t> expected[] = {{2, 6}, {8, 13}, {16, 17}};
-    for (const auto& range : expected) {
-        lexer.NextToken(token);
-        EXPECT_EQ(lexer.TokenStart(), range.first);
-        EXPECT_EQ(lexer.TokenEnd(), range.second);
-    }
-}
-
-TEST(Lexer, SkipLineConsumesCrLfAsOneLineEnd) {
-    auto bytes = std::make_shared<const std::string>("stream\r\nX\rY\nZ");
-    CPdfLexer lexer(std::make_shared<CPdfMemoryStream>(bytes, 0, bytes->size()));
-    lexer.SkipLine();
-    EXPECT_EQ(lexer.ReadChar(), 'X');
-    lexer.SkipLine();
-    EXPECT_EQ(lexer.ReadChar(), 'Y');
-    lexer.SkipLine();
-    EXPECT_EQ(lexer.ReadChar(), 'Z');
-    lexer.SkipLine();
-    EXPECT_EQ(lexer.ReadChar(), -1);
-}
-
 }  // namespace

@@ -36,23 +36,6 @@ TEST(Dictionary, AbsentKeyGivesNull) {
     EXPECT_EQ(d.dictValue->Get("").kind, kindNull);
 }
 
-TEST(Dictionary, ReferenceWithoutTableStaysAReference) {
-    CPdfObject d = ParseOne("<< /R 5 2 R >>");
-    CPdfObject r = d.dictValue->GetResolved("R");
-    ASSERT_EQ(r.kind, kindReference);
-    EXPECT_EQ(r.refNumber, 5);
-    EXPECT_EQ(r.refGeneration, 2);
-    EXPECT_EQ(CPdfObject::Integer(7).Resolve(nullptr).intValue, 7);
-}
-
-TEST(Dictionary, FirstValueOfARepeatedKeyWins) {
-    CPdfDictionary d(nullptr);
-    d.Set("A", CPdfObject::Integer(1));
-    d.Set("A", CPdfObject::Integer(2));
-    EXPECT_EQ(d.GetCount(), 1u);
-    EXPECT_EQ(d.Get("A").intValue, 1);
-}
-
 TEST(Dictionary, KeysSortByUnsignedBytesPrefixFirst) {
     CPdfDictionary d(nullptr);
     for (const char* key : {"Root", "\xc3\xa9", "Info", "ID", "I", "Z", "a"}) {
@@ -101,14 +84,6 @@ TEST(Object, NameAndKeywordTextsStopAtZeroByte) {
     EXPECT_FALSE(k.IsKeyword("obj"));
     EXPECT_FALSE(Name("obj").IsKeyword("obj"));
     EXPECT_TRUE(Name("obj").IsName("obj"));
-}
-
-TEST(Object, NumbersReadAsIntegerOrReal) {
-    EXPECT_TRUE(CPdfObject::Integer(3).IsNumber());
-    EXPECT_TRUE(CPdfObject::Real(0.5).IsNumber());
-    EXPECT_FALSE(Name("3").IsNumber());
-    EXPECT_DOUBLE_EQ(CPdfObject::Integer(int64_t(1) << 40).GetNumber(), 1099511627776.0);
-    EXPECT_DOUBLE_EQ(CPdfObject::Real(-2.25).GetNumber(), -2.25);
 }
 
 struct SerializeCase {

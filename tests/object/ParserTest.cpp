@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -309,38 +310,16 @@ TEST(RawDictionary, EntriesLocateTheirValueBytes) {
 
 // Random input, biased towards PDF syntax, must neither crash nor stop making progress.
 TEST(ParserRobustness, RandomInputAlwaysReachesTheEnd) {
-    static const char* const kPieces[] = {"<<",
-                                          ">>",
-                                          "[",
-                                          "]",
-                                          "(",
-                                          ")",
-                                          "<",
-                                          ">",
-                                          "/",
-                                          " ",
-                                          "\n",
-                                          "\r",
-                                          "%",
-                                          "\\",
-                                          "#",
-                                          "0",
-                                          "1",
-                                          "12",
-                                          "-",
-                                          ".",
-                                          "R",
-                                          "obj",
-                                          "stream",
-                                          "\nstream\r\n",
-                                          "endstream",
-                                          "/Length ",
-                                          "/Filter /FlateDecode ",
-                                          "/DecodeParms << /Predictor 12 /Columns 3 >>",
-                                          "{",
-                                          "true",
-                                          "null",
-                                          "4294967296"};
+    // Fragments of PDF syntax, separated by "|".
+    const std::string kFragments =
+        "<<|>>|[|]|(|)|<|>|/| |\n|\r|%|\\|#|0|1|12|-|.|R|obj|stream|\nstream\r\n|endstream|{|true|"
+        "null|4294967296|/Length |/Filter /FlateDecode |/DecodeParms << /Predictor 12 /Columns 3 "
+        ">>";
+    std::vector<std::string> pieces;
+    for (size_t at = 0, bar; at <= kFragments.size(); at = bar + 1) {
+        bar = std::min(kFragments.find('|', at), kFragments.size());
+        pieces.push_back(kFragments.substr(at, bar - at));
+    }
     std::mt19937 rng(20240611);
     FilePtr file(std::tmpfile());
     ASSERT_TRUE(file);
@@ -351,7 +330,7 @@ TEST(ParserRobustness, RandomInputAlwaysReachesTheEnd) {
             if (rng() % 4 == 0) {
                 text.push_back(static_cast<char>(rng() & 0xFF));
             } else {
-                text += kPieces[rng() % (sizeof kPieces / sizeof kPieces[0])];
+                text += pieces[rng() % pieces.size()];
             }
         }
         // Half the rounds read from a file, where stream objects get their data.

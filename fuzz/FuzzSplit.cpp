@@ -1,0 +1,29 @@
+// Fuzz target: a whole split run on arbitrary file contents. The first byte picks the mode;
+// the input file and every output are kept in a private scratch folder that is emptied after
+// each run.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CPdfException.h"
+#include "app/CPdfFileSplit.h"
+#include "fuzz/FuzzTempDir.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const char* const kModes[] = {"-s1", "odd", "-s2s"};
+    const fuzzsupport::TempDir& dir = fuzzsupport::Scratch();
+    std::string input = dir.Write("in.pdf", data, size);
+    std::string output = dir.File("out");
+    std::string mode = kModes[size ? data[0] % 3 : 0];
+    std::string program = "brantor";
+    std::vector<char*> argv = {program.data(), input.data(), output.data(), mode.data(), nullptr};
+    try {
+        CPdfFileSplit job;
+        job.ParseArguments(4, argv.data());
+        job.Run();
+    } catch (const CPdfException&) {
+    }
+    dir.Clear();
+    return 0;
+}

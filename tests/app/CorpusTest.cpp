@@ -1,0 +1,462 @@
+// The program on the real-PDF corpus (shared/corpus beside the repository): every readable file
+// can be cut, clean files give outputs that qpdf accepts and that draw exactly like their source
+// pages, and damaged or encrypted files end with one message or a usable output, never a crash.
+//
+// Files are checked by two worker threads; each failing file gets one failure with its reasons
+// once all files are done. Skipped when the corpus folder is absent.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "E2eTools.h"
+
+namespace {
+
+using e2e::Run;
+
+const std::string kCorpus = BRANTOR_CORPUS;
+
+// One manifest row, by column name.
+using Row = std::map<std::string, std::string>;
+
+std::map<std::string, Row> LoadManifest() {
+    std::map<std::string, Row> rows;
+    std::ifstream in(kCorpus + "/manifest.tsv");
+    std::string line;
+    std::vector<std::string> columns;
+    auto split = [](const std::string& text) {
+        std::vector<std::string> fields;
+        std::string field;
+        std::istringstream cells(text);
+        while (std::getline(cells, field, '\t')) fields.push_back(field);
+        return fields;
+    };
+    if (std::getline(in, line)) columns = split(line);
+    while (std::getline(in, line)) {
+        const std::vector<std::string> fields = split(line);
+        Row row;
+        for (size_t i = 0; i < fields.size() && i < columns.size(); ++i) {
+            row[columns[i]] = fields[i];
+        }
+        if (!fields.empty()) rows[fields[0]] = std::move(row);
+    }
+    return rows;
+}
+
+std::vector<std::string> LoadList(const std::string& name) {
+    std::vector<std::string> paths;
+    std::ifstream in(kCorpus + "/" + name);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#') paths.push_back(line);
+    }
+    return paths;
+}
+
+std::string Field(const Row& row, const std::string& column) {
+    auto it = row.find(column);
+    return it == row.end() ? "" : it->second;
+}
+
+// Calls work(0) .. work(count - 1) from two threads (BRANTOR_E2E_JOBS overrides the count).
+void ForEachIndex(size_t count, const std::function<void(size_t)>& work) {
+    std::atomic<size_t> next{0};
+    const char* jobsText = std::getenv("BRANTOR_E2E_JOBS");
+    const int jobs = std::max(1, jobsText ? std::atoi(jobsText) : 2);
+    std::vector<std::thread> workers;
+    for (int j = 0; j < jobs; ++j) {
+        workers.emplace_back([&] {
+            for (size_t i; (i = next++) < count;) work(i);
+        });
+    }
+    for (std::thread& t : workers) t.join();
+}
+
+// The result of `check` for every file, in list order.
+std::vector<std::string> ForEachFile(const std::vector<std::string>& files,
+                                     const std::function<std::string(const std::string&)>& check) {
+    std::vector<std::string> results(files.size());
+    ForEachIndex(files.size(), [&](size_t i) { results[i] = check(files[i]); });
+    return results;
+}
+
+Run Brantor(const std::string& in, const std::string& out, const std::string& mode) {
+    return e2e::RunCommand({BRANTOR_BINARY, in, out, mode}, e2e::kProgramTimeout);
+}
+
+// Why a run is not a clean success or a clean one-message failure, or "".
+std::string Misbehaviour(const std::string& mode, const Run& run) {
+    if (!run.Exited(0) && !run.Exited(1)) {
+        return mode + ": " + run.Status() + " " + e2e::FirstLine(run.err);
+    }
+    if (!run.err.empty()) return mode + ": wrote to stderr: " + e2e::FirstLine(run.err);
+    if (run.Exited(0) && !run.out.empty()) return mode + ": succeeded but printed " + run.out;
+    if (run.Exited(1) && run.out.empty()) return mode + ": failed without a message";
+    if (run.out.find_first_of("\r\n") != std::string::npos) {
+        return mode + ": message is not one line: " + run.out;
+    }
+    return "";
+}
+
+class Corpus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        start = std::chrono::steady_clock::now();
+        if (!e2e::Exists(kCorpus + "/manifest.tsv")) {
+            GTEST_SKIP() << "corpus not found at " << kCorpus
+                         << " (the shared/ folder beside the repository)";
+        }
+        ASSERT_TRUE(e2e::HaveQpdf()) << "qpdf is needed (apt-get install qpdf)";
+        ASSERT_TRUE(e2e::HaveMutool()) << "mutool is needed (apt-get install mupdf-tools)";
+        manifest = LoadManifest();
+    }
+    void TearDown() override {
+        if (IsSkipped()) return;
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+        std::printf("[ corpus   ] %zu files in %lld s\n", checked, static_cast<long long>(seconds));
+    }
+    // Read only (the workers share it).
+    const Row& RowOf(const std::string& path) const {
+        static const Row none;
+        auto it = manifest.find(path);
+        return it == manifest.end() ? none : it->second;
+    }
+    int PagesOf(const std::string& path) const { return std::atoi(Field(RowOf(path), "pages").c_str()); }
+
+    std::map<std::string, Row> manifest;
+    std::chrono::steady_clock::time_point start;
+    size_t checked = 0;
+};
+
+// -----------------------------------------------------------------------------------------
+// Every readable file: page 1 can be cut out, and the program counts the pages qpdf counts.
+
+// Files that are known to fail, with the message they fail with (tests/e2e/expected-failures.txt).
+std::map<std::string, std::string> LoadExpectedFailures() {
+    std::map<std::string, std::string> expected;
+    std::ifstream in(std::string(BRANTOR_E2E_DIR) + "/expected-failures.txt");
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const size_t tab = line.find('\t');
+        if (tab != std::string::npos) expected[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+    return expected;
+}
+
+// "" when the file passes, else the message of the failing run or what went wrong.
+std::string CheckReadableFile(const std::string& path, int pages) {
+    e2e::TempDir dir("valid");
+    if (!dir.ok()) return "cannot make a temporary folder";
+    const std::string in = kCorpus + "/" + path;
+    const std::string out = dir / "out.pdf";
+
+    const Run first = Brantor(in, out, "-s1");
+    if (std::string bad = Misbehaviour("-s1", first); !bad.empty()) return bad;
+    if (first.Exited(1)) {
+        if (!e2e::ListDir(dir.path()).empty()) return "-s1 failed but left a file behind";
+        return first.out;
+    }
+    const int outputPages = e2e::QpdfPageCount(out);
+    if (outputPages != 1) return "-s1 output has " + std::to_string(outputPages) + " pages";
+    e2e::ClearDir(dir.path());
+
+    const std::string all = "-s" + std::to_string(pages);
+    const Run whole = Brantor(in, out, all);
+    if (std::string bad = Misbehaviour(all, whole); !bad.empty()) return bad;
+    if (whole.Exited(1)) return whole.out;
+    e2e::ClearDir(dir.path());
+
+    const std::string beyond = "-s" + std::to_string(pages + 1);
+    const Run past = Brantor(in, out, beyond);
+    if (std::string bad = Misbehaviour(beyond, past); !bad.empty()) return bad;
+    if (past.Exited(0)) return beyond + " succeeded: more pages than qpdf counts";
+    const std::string expected = "Page number " + std::to_string(pages + 1) + " greater than " +
+                                 std::to_string(pages) + " pages in file";
+    if (past.out != expected) return beyond + ": " + past.out;
+    if (!e2e::ListDir(dir.path()).empty()) return beyond + " failed but left a file behind";
+    return "";
+}
+
+TEST_F(Corpus, ValidFilesOpenWithQpdfPageCount) {
+    std::vector<std::string> files;
+    for (const std::string& path : LoadList("valid.txt")) {
+        if (PagesOf(path) > 0) files.push_back(path);
+    }
+    ASSERT_FALSE(files.empty());
+    const std::vector<std::string> results = ForEachFile(files, [&](const std::string& path) {
+        return CheckReadableFile(path, PagesOf(path));
+    });
+    checked = files.size();
+
+    std::map<std::string, std::string> expected = LoadExpectedFailures();
+    size_t failing = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& result = results[i];
+        auto listed = expected.find(files[i]);
+        if (!result.empty()) ++failing;
+        if (listed == expected.end()) {
+            EXPECT_TRUE(result.empty()) << files[i] << ": " << result;
+            continue;
+        }
+        EXPECT_NE(result, "") << files[i]
+                              << " is listed in tests/e2e/expected-failures.txt but now passes: "
+                                 "remove it from the list";
+        if (!result.empty()) {
+            EXPECT_EQ(result, listed->second) << files[i] << " fails differently than listed";
+        }
+        expected.erase(listed);
+    }
+    for (const auto& stale : expected) {
+        ADD_FAILURE() << stale.first
+                      << " is listed in tests/e2e/expected-failures.txt but is not a file of "
+                         "valid.txt with pages";
+    }
+    std::printf("[ corpus   ] %zu of %zu files fail as listed\n", failing, files.size());
+}
+
+// -----------------------------------------------------------------------------------------
+// Clean files: a few pages, the odd pages and a three-way chunk split; every output passes
+// qpdf, has the right pages, and the cut pages draw like the source pages.
+
+struct StrictReport {
+    std::vector<std::string> problems;
+    std::vector<std::string> warnings;  // qpdf warnings on outputs
+};
+
+// Checks one output: qpdf accepts it and counts `pages` pages.
+void CheckOutput(const std::string& what, const std::string& pdf, int pages,
+                 StrictReport& report) {
+    const e2e::QpdfCheck check = e2e::CheckWithQpdf(pdf);
+    if (!check.Passed()) {
+        report.problems.push_back(what + ": qpdf --check " + check.run.Status() + ": " +
+                                  check.Problem());
+    } else if (check.HasWarnings()) {
+        report.warnings.push_back(what + ": " + check.Problem());
+    }
+    const int counted = e2e::QpdfPageCount(pdf);
+    if (counted != pages) {
+        report.problems.push_back(what + ": " + std::to_string(counted) + " pages instead of " +
+                                  std::to_string(pages));
+    }
+}
+
+// Runs one mode into its own folder; false when the run failed (the reason is reported).
+bool RunMode(const std::string& in, const std::string& out, const std::string& mode,
+             StrictReport& report) {
+    const Run run = Brantor(in, out, mode);
+    std::string bad = Misbehaviour(mode, run);
+    if (bad.empty() && run.Exited(1)) bad = mode + ": " + run.out;
+    if (!bad.empty()) report.problems.push_back(bad);
+    return bad.empty();
+}
+
+void RenderCheck(const std::string& what, const std::string& source,
+                 const std::vector<int>& sourcePages, const std::string& output,
+                 const std::string& work, StrictReport& report) {
+    for (const std::string& problem : e2e::CompareRendering(source, sourcePages, output, work)) {
+        report.problems.push_back(what + ": " + problem);
+    }
+}
+
+StrictReport CheckStrictFile(const std::string& path, int pages) {
+    StrictReport report;
+    e2e::TempDir dir("strict");
+    if (!dir.ok()) {
+        report.problems.push_back("cannot make a temporary folder");
+        return report;
+    }
+    const std::string in = kCorpus + "/" + path;
+    const std::string work = dir / "render";
+    std::filesystem::create_directory(work);
+
+    // A few pages, last page first.
+    {
+        const std::string out = dir / "few.pdf";
+        const std::vector<int> selection = pages == 1 ? std::vector<int>{1}
+                                                      : std::vector<int>{pages, 1};
+        const std::string mode =
+            pages == 1 ? "-s1" : "-s" + std::to_string(pages) + ",1";
+        if (RunMode(in, out, mode, report)) {
+            CheckOutput(mode, out, static_cast<int>(selection.size()), report);
+            RenderCheck(mode, in, selection, out, work, report);
+        }
+    }
+    // Odd pages.
+    {
+        const std::string out = dir / "odd.pdf";
+        if (RunMode(in, out, "odd", report)) CheckOutput("odd", out, (pages + 1) / 2, report);
+    }
+    // Three chunks (or fewer for short documents).
+    {
+        const int size = std::max(1, (pages + 2) / 3);
+        const std::string mode = "-s" + std::to_string(size) + "s";
+        const std::string chunks = dir / "chunks";
+        std::filesystem::create_directory(chunks);
+        if (RunMode(in, chunks + "/part", mode, report)) {
+            const std::vector<std::string> names = e2e::ChunkNames("part", pages, size);
+            const std::vector<std::string> found = e2e::ListDir(chunks);
+            if (found != names) {
+                std::string listing;
+                for (const std::string& name : found) listing += " " + name;
+                report.problems.push_back(mode + ": files made:" + listing);
+            } else {
+                for (size_t i = 0; i < names.size(); ++i) {
+                    const int first = static_cast<int>(i) * size + 1;
+                    const int length = std::min(size, pages - first + 1);
+                    CheckOutput(mode + " " + names[i], chunks + "/" + names[i], length, report);
+                }
+                std::vector<int> firstChunk;
+                for (int p = 1; p <= std::min(size, pages); ++p) firstChunk.push_back(p);
+                RenderCheck(mode + " " + names[0], in, firstChunk, chunks + "/" + names[0], work,
+                            report);
+            }
+        }
+    }
+    return report;
+}
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += "\n  " + line;
+    return text;
+}
+
+TEST_F(Corpus, StrictFilesSplitCleanly) {
+    std::vector<std::string> files;
+    for (const std::string& path : LoadList("strict.txt")) {
+        if (Field(RowOf(path), "encrypted") == "n" && PagesOf(path) > 0) {
+            files.push_back(path);
+        }
+    }
+    ASSERT_FALSE(files.empty());
+    std::vector<StrictReport> reports(files.size());
+    ForEachIndex(files.size(),
+                 [&](size_t i) { reports[i] = CheckStrictFile(files[i], PagesOf(files[i])); });
+    checked = files.size();
+
+    size_t failing = 0;
+    size_t warned = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!reports[i].problems.empty()) {
+            ++failing;
+            ADD_FAILURE() << files[i] << Join(reports[i].problems);
+        }
+        if (!reports[i].warnings.empty()) {
+            ++warned;
+            std::printf("[ warning  ] %s%s\n", files[i].c_str(), Join(reports[i].warnings).c_str());
+        }
+    }
+    std::printf("[ corpus   ] %zu files: %zu failing, %zu with qpdf warnings on an output\n",
+                files.size(), failing, warned);
+}
+
+// -----------------------------------------------------------------------------------------
+// Damaged and encrypted files: each run ends with one message or a usable output.
+
+// The names a chunk run may leave: part000001-000002.pdf, part000003-000004.pdf ... in
+// sequence from the first page.
+bool ChunkFilesInSequence(const std::vector<std::string>& names) {
+    for (size_t i = 0; i < names.size(); ++i) {
+        const int first = static_cast<int>(i) * 2 + 1;
+        char expected[48];
+        std::snprintf(expected, sizeof expected, "part%06d-%06d.pdf", first, first + 1);
+        char last[48];
+        std::snprintf(last, sizeof last, "part%06d-%06d.pdf", first, first);
+        if (names[i] != expected && !(i + 1 == names.size() && names[i] == last)) return false;
+    }
+    return true;
+}
+
+bool LooksComplete(const std::string& pdf) {
+    const std::string bytes = e2e::ReadFile(pdf);
+    return bytes.rfind("%PDF-", 0) == 0 &&
+           bytes.find("%%EOF", bytes.size() > 32 ? bytes.size() - 32 : 0) != std::string::npos;
+}
+
+std::string CheckDamagedFile(const std::string& path, const std::string& encryption) {
+    e2e::TempDir dir("broken");
+    if (!dir.ok()) return "cannot make a temporary folder";
+    const std::string in = kCorpus + "/" + path;
+    const bool encrypted = encryption.rfind("y", 0) == 0;
+    std::vector<std::string> problems;
+    for (const std::string mode : {"-s1", "odd", "even", "-s2s"}) {
+        e2e::ClearDir(dir.path());
+        const bool chunks = mode == "-s2s";
+        const std::string out = dir / (chunks ? "part" : "out.pdf");
+        const Run run = Brantor(in, out, mode);
+        if (std::string bad = Misbehaviour(mode, run); !bad.empty()) {
+            problems.push_back(bad);
+            continue;
+        }
+        const std::vector<std::string> left = e2e::ListDir(dir.path());
+        if (run.Exited(1)) {
+            // A chunk run keeps the chunks finished before the failure, and nothing else.
+            if (!left.empty() && !(chunks && ChunkFilesInSequence(left))) {
+                problems.push_back(mode + " failed (" + run.out + ") but left " + left.front());
+            }
+            for (const std::string& name : left) {
+                if (!LooksComplete(dir / name)) problems.push_back(mode + ": incomplete " + name);
+            }
+            continue;
+        }
+        if (left.empty() || (chunks ? !ChunkFilesInSequence(left) : left.size() != 1)) {
+            problems.push_back(mode + " succeeded but made " + std::to_string(left.size()) +
+                               " files: " + (left.empty() ? "" : left.front()));
+            continue;
+        }
+        for (const std::string& name : left) {
+            const std::string pdf = dir / name;
+            if (!LooksComplete(pdf)) problems.push_back(mode + ": incomplete " + name);
+            if (encrypted) {
+                const Run shown = e2e::RunCommand({"qpdf", "--show-encryption", pdf},
+                                                  e2e::kToolTimeout);
+                if (e2e::ReadFile(pdf).find("/Encrypt") == std::string::npos ||
+                    (shown.out + shown.err).find("File is not encrypted") != std::string::npos) {
+                    problems.push_back(mode + ": " + name + " lost its encryption");
+                }
+            }
+            if (!encrypted || encryption == "y-emptypw") {
+                const int counted = e2e::QpdfPageCount(pdf);
+                if (counted < 1 || (mode == "-s1" && counted != 1)) {
+                    problems.push_back(mode + ": qpdf counts " + std::to_string(counted) +
+                                       " pages in " + name);
+                }
+            }
+        }
+    }
+    std::string text;
+    for (const std::string& p : problems) text += (text.empty() ? "" : "\n  ") + p;
+    return text;
+}
+
+TEST_F(Corpus, BrokenAndEncryptedFilesEndWithOneMessage) {
+    std::vector<std::string> files = LoadList("broken.txt");
+    for (const std::string& path : LoadList("encrypted.txt")) files.push_back(path);
+    ASSERT_FALSE(files.empty());
+    const std::vector<std::string> results = ForEachFile(files, [&](const std::string& path) {
+        return CheckDamagedFile(path, Field(RowOf(path), "encrypted"));
+    });
+    checked = files.size();
+    size_t failing = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (results[i].empty()) continue;
+        ++failing;
+        ADD_FAILURE() << files[i] << "\n  " << results[i];
+    }
+    std::printf("[ corpus   ] %zu files: %zu failing\n", files.size(), failing);
+}
+
+}  // namespace
