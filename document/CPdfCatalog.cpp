@@ -4,6 +4,7 @@
 
 #include "CPdfException.h"
 #include "file/CPdfXRef.h"
+#include "object/CPdfScan.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 
@@ -91,7 +92,13 @@ void CPdfCatalog::AddPages(const CPdfDictionary& rootNode) {
             continue;
         }
         const CPdfObject& kidRef = top.kids->GetAt(top.next++);
-        CPdfObject kid = kidRef.Resolve(xref);
+        // Kids are read in scanning mode: what the walk needs of a page is its own entries
+        // and their arrays; dictionaries inside them are not built.
+        CPdfScan scan;
+        scan.buildArrays = 2;
+        CPdfObject kid = kidRef.kind == kindReference
+                             ? xref->Fetch(kidRef.refNumber, kidRef.refGeneration, &scan)
+                             : kidRef;
         if (kid.kind != kindDictionary) throw CPdfException("Kid CPdfObject is wrong type");
         const CPdfDictionary& dict = *kid.dictValue;
         if (dict.IsType("Page")) {

@@ -1,7 +1,9 @@
 #include "document/CPdfPage.h"
 
 #include "CPdfException.h"
+#include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfScan.h"
 
 void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfDictionary& page,
                     const CPdfInherited& inherited) {
@@ -18,7 +20,13 @@ void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfDictionary& page,
     }
     // Only the kind matters here; the dictionary itself is not kept, so that a long
     // document's page list stays small.
-    if (resources.Resolve(xref).kind != kindDictionary) {
+    // Only the kind of the resources is looked at, so they are read without being built.
+    CPdfScan scan;
+    scan.buildDictionaries = 0;
+    CPdfObject resolved = resources.kind == kindReference && xref
+                              ? xref->Fetch(resources.refNumber, resources.refGeneration, &scan)
+                              : resources;
+    if (resolved.kind != kindDictionary) {
         resources.Clear();
         throw CPdfException("Resources are not found");
     }

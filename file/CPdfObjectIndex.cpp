@@ -10,6 +10,7 @@
 #include "object/CPdfDictionary.h"
 #include "object/CPdfLexer.h"
 #include "object/CPdfParser.h"
+#include "object/CPdfScan.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
@@ -107,19 +108,18 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
     }
     info.generation = e.generation;
     info.textStart = textStart;
-    int64_t textEnd = 0, dataStart = -1, dataEnd = -1;
+    int64_t textEnd = 0;
     bool searchEnd = false;
     try {
-        CPdfObject value = parser.ParseObject();
+        CPdfScan scan;
+        parser.SetScan(&scan);
+        parser.ParseObject();
         bool isStream = parser.StreamDictionary().kind == kindDictionary;
-        CollectReferences(isStream ? parser.StreamDictionary() : value, info.refs);
+        info.refs = std::move(scan.refs);
+        info.hasPage = scan.hasPage;
+        info.hasPages = scan.hasPages;
         if (isStream && parser.StreamDataStart() < 0) {
             searchEnd = true;  // no usable /Length: the data's extent is unknown
-        } else if (isStream) {
-            dataStart = parser.StreamDataStart();
-            dataEnd = dataStart + parser.StreamDataLength();
-        }
-        if (searchEnd) {
         } else if (parser.Current().IsKeyword("endobj")) {
             textEnd = parser.CurrentEnd();
         } else {
@@ -136,7 +136,6 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
         int64_t hit = CPdfRawText::FindPatternInFile(source, position, "endobj", 6);
         if (hit == 0) return;
         textEnd = hit + 1;
-        dataStart = dataEnd = -1;
         std::string text = CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(textEnd - textStart));
         size_t at = CPdfRawText::FindPattern(text.data(), 0, text.size(), "stream", 6);
         std::string head = at ? text.substr(0, at + 1) : text;
@@ -157,14 +156,6 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
     }
     info.textLength = textEnd - textStart;
     info.present = true;
-    if (dataStart >= 0) {
-        TestKeys(CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(dataStart - textStart)), info);
-        if (dataEnd < textEnd) {
-            TestKeys(CPdfRawText::ReadAt(source, dataEnd, static_cast<size_t>(textEnd - dataEnd)), info);
-        }
-    } else if (!info.hasPage && !info.hasPages) {
-        TestKeys(CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(info.textLength)), info);
-    }
 }
 
 void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
@@ -175,8 +166,12 @@ void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
     info.present = true;
     info.textLength = static_cast<int64_t>(CompressedText(number, *objStm->data, begin, end).size());
     CPdfParser parser(&xref, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
-    CollectReferences(parser.ParseObject(), info.refs);
-    TestKeys(objStm->data->substr(begin, end - begin), info);
+    CPdfScan scan;
+    parser.SetScan(&scan);
+    parser.ParseObject();
+    info.refs = std::move(scan.refs);
+    info.hasPage = scan.hasPage;
+    info.hasPages = scan.hasPages;
 }
 
 std::string CPdfObjectIndex::ReadText(int32_t number) {

@@ -342,7 +342,7 @@ void CPdfXRef::ReadStreamSection(CPdfStream& data, const int widths[3], int64_t 
     }
 }
 
-CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation) {
+CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
     if (number < 0 || static_cast<size_t>(number) >= entries.size()) {
         throw CPdfException("Corrupted PDF file");
     }
@@ -351,10 +351,10 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation) {
     const XRefEntry e = entries[static_cast<size_t>(number)];
     if (e.type == 1) {
         if (e.generation != generation) return CPdfObject(kindNull);
-        CPdfObject out = FetchInBody(number, generation, e);
+        CPdfObject out = FetchInBody(number, generation, e, scan);
         // An entry that does not point at its object: the object may stand elsewhere.
         if (out.kind == kindNone && RepairEntry(number)) {
-            out = FetchInBody(number, generation, entries[static_cast<size_t>(number)]);
+            out = FetchInBody(number, generation, entries[static_cast<size_t>(number)], scan);
         }
         return out.kind == kindNone ? CPdfObject(kindNull) : out;
     }
@@ -364,6 +364,7 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation) {
         std::shared_ptr<const CPdfObjStmBytes> objStm = GetObjStmBytes(number, begin, end);
         if (!objStm) return CPdfObject(kindNull);
         CPdfParser parser(this, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
+        parser.SetScan(scan);
         return parser.ParseObject();
     }
     return CPdfObject(kindNull);
@@ -371,7 +372,8 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation) {
 
 // The object at the entry's offset; kindNone when the header there is not "number
 // generation obj".
-CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefEntry& e) {
+CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefEntry& e,
+                                  CPdfScan* scan) {
     if (e.offset < 0 || Physical(e.offset) >= fileSize) return CPdfObject();
     CPdfParser parser(this, stream->MakeSubStream(Physical(e.offset), 0, CPdfObject(kindNull)));
     CPdfObject n = parser.ParseObject();
@@ -381,6 +383,7 @@ CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefE
         g.intValue != generation || !kw.IsKeyword("obj")) {
         return CPdfObject();
     }
+    parser.SetScan(scan);
     CPdfObject value = parser.ParseObject();
     return value.kind == kindNone ? CPdfObject(kindNull) : value;
 }

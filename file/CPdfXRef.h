@@ -14,6 +14,7 @@ class CPdfFileStream;
 class CPdfParser;
 class CPdfStream;
 class CPdfXRefRepair;
+struct CPdfScan;
 
 // The source document's cross-reference table: where every object lives. Load reads the
 // section at "startxref" and every older one through /Prev (classic tables, cross-reference
@@ -39,7 +40,8 @@ public:
 
     // The object numbered number with that generation, or null when it cannot be had.
     // Throws "Corrupted PDF file" for a number outside the table.
-    CPdfObject Fetch(int32_t number, int32_t generation);
+    // With a scan, the object is read in the parser's scanning mode (see CPdfScan).
+    CPdfObject Fetch(int32_t number, int32_t generation, CPdfScan* scan = nullptr);
 
     // The decoded object stream that holds compressed object number, with the object's byte
     // range; nullptr when it cannot be had.
@@ -82,7 +84,8 @@ private:
     bool TakePrev(const CPdfDictionary& dict, int64_t& prev);
 
     void Begin(CPdfFileStream* fileStream);
-    CPdfObject FetchInBody(int32_t number, int32_t generation, const XRefEntry& e);
+    CPdfObject FetchInBody(int32_t number, int32_t generation, const XRefEntry& e,
+                           CPdfScan* scan);
 
     std::set<int64_t> visitedSections;
     std::unique_ptr<CPdfXRefRepair> repair;

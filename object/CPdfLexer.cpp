@@ -97,6 +97,12 @@ void CPdfLexer::NextToken(CPdfObject& out) {
     out.Clear();
     int c;
     bool comment = false;
+    // White space runs are skipped within the stream's window, without a call per byte.
+    const uint8_t *begin, *end;
+    if (current->Window(begin, end)) {
+        while (begin < end && kClasses[*begin] == whitespace) ++begin;
+        current->Advance(begin);
+    }
     for (;;) {
         c = ReadChar();
         if (c < 0) {
@@ -157,6 +163,21 @@ void CPdfLexer::NextToken(CPdfObject& out) {
 }
 
 void CPdfLexer::ReadNumber(int first, CPdfObject& out) {
+    // Plain integers are read straight from the window; a point, or a window that ends
+    // inside the number, takes the general way through the token text.
+    const uint8_t *begin, *end;
+    if (first != '.' && current->Window(begin, end)) {
+        const uint8_t* p = begin;
+        while (p < end && IsDigit(*p)) ++p;
+        if (p < end && *p != '.' && p - begin < 18) {
+            int64_t value = first == '-' ? 0 : first - '0';
+            for (const uint8_t* q = begin; q < p; ++q) value = value * 10 + (*q - '0');
+            current->Advance(p);
+            out.kind = kindInteger;
+            out.intValue = first == '-' ? -value : value;
+            return;
+        }
+    }
     text.assign(1, static_cast<char>(first));
     bool real = first == '.';
     for (;;) {
@@ -231,6 +252,14 @@ void CPdfLexer::ReadHexString(CPdfObject& out) {
 void CPdfLexer::ReadName(CPdfObject& out) {
     std::string& text = out.textValue;
     text.clear();
+    // Runs of plain name bytes are taken from the window in one piece.
+    const uint8_t *begin, *end;
+    if (current->Window(begin, end)) {
+        const uint8_t* p = begin;
+        while (p < end && kClasses[*p] == regular && *p != '#') ++p;
+        text.assign(reinterpret_cast<const char*>(begin), static_cast<size_t>(p - begin));
+        current->Advance(p);
+    }
     for (;;) {
         int c = LookChar();
         if (c < 0 || ClassOf(c) != regular) break;
@@ -253,6 +282,13 @@ void CPdfLexer::ReadName(CPdfObject& out) {
 void CPdfLexer::ReadWord(int first, CPdfObject& out) {
     std::string& text = out.textValue;
     text.assign(1, static_cast<char>(first));
+    const uint8_t *begin, *end;
+    if (current->Window(begin, end)) {
+        const uint8_t* p = begin;
+        while (p < end && kClasses[*p] == regular) ++p;
+        text.append(reinterpret_cast<const char*>(begin), static_cast<size_t>(p - begin));
+        current->Advance(p);
+    }
     for (;;) {
         int c = LookChar();
         if (c < 0 || ClassOf(c) != regular) break;

@@ -3,6 +3,7 @@
 #include "CPdfException.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfScan.h"
 #include "stream/CPdfStream.h"
 
 CPdfParser::CPdfParser(CPdfXRef* table, std::shared_ptr<CPdfStream> stream)
@@ -25,6 +26,24 @@ void CPdfParser::Shift() {
     ReadToken(cur ^ 1);
 }
 
+namespace {
+// The containers that scanning mode returns in place of the ones it does not build.
+CPdfObject Hollow(CPdfKind kind) {
+    static const auto array = std::make_shared<CPdfArray>(nullptr);
+    static const auto dictionary = std::make_shared<CPdfDictionary>(nullptr);
+    CPdfObject out(kind);
+    if (kind == kindArray) out.arrayValue = array;
+    if (kind == kindDictionary) out.dictValue = dictionary;
+    return out;
+}
+}  // namespace
+
+void CPdfParser::NoteName(const std::string& name) {
+    if (name.compare(0, 4, "Page") != 0) return;
+    scan->hasPage = true;
+    if (name.compare(0, 5, "Pages") == 0) scan->hasPages = true;
+}
+
 CPdfObject CPdfParser::ParseObject() { return ParseObject(0); }
 
 CPdfObject CPdfParser::ParseObject(int depth) {
@@ -39,6 +58,8 @@ CPdfObject CPdfParser::ParseObject(int depth) {
             if (n < INT32_MIN || n > INT32_MAX || Cur().intValue < INT32_MIN ||
                 Cur().intValue > INT32_MAX) {
                 ref = CPdfObject(kindNull);  // a reference no table can hold
+            } else if (scan) {
+                scan->refs.push_back(ref.refNumber);
             }
             Shift();
             Shift();
@@ -46,6 +67,7 @@ CPdfObject CPdfParser::ParseObject(int depth) {
         }
         return CPdfObject::Integer(n);
     }
+    if (scan && Cur().kind == kindName) NoteName(Cur().textValue);
     CPdfObject out = std::move(tokens[cur]);
     Shift();
     return out;
@@ -55,6 +77,11 @@ CPdfObject CPdfParser::ParseArray(int depth) {
     if (depth > kMaxDepth) throw CPdfException("Objects are nested too deeply");
     Shift();
     CPdfObject out;
+    if (scan && depth > scan->buildArrays) {
+        while (!Cur().IsKeyword("]") && Cur().kind != kindEnd) ParseObject(depth);
+        if (Cur().kind != kindEnd) Shift();
+        return Hollow(kindArray);
+    }
     out.NewArray(xref);
     while (!Cur().IsKeyword("]") && Cur().kind != kindEnd) {
         out.arrayValue->Append(ParseObject(depth));
@@ -67,19 +94,23 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
     if (depth > kMaxDepth) throw CPdfException("Objects are nested too deeply");
     Shift();
     CPdfObject out;
-    out.NewDictionary(xref);
+    bool build = !scan || depth <= scan->buildDictionaries;
+    out = build ? CPdfObject() : Hollow(kindDictionary);
+    if (build) out.NewDictionary(xref);
     while (!Cur().IsKeyword(">>") && Cur().kind != kindEnd) {
         if (Cur().kind != kindName) {
             Shift();
             continue;
         }
+        if (scan) NoteName(Cur().textValue);
         std::string key = std::move(Cur().textValue);
         Shift();
         // A key directly followed by the end of the dictionary or of the input has no value.
         if (Cur().kind == kindError || Cur().kind == kindEnd || Cur().IsKeyword(">>")) {
             continue;
         }
-        out.dictValue->Set(std::move(key), ParseObject(depth));
+        CPdfObject value = ParseObject(depth);
+        if (build) out.dictValue->Set(std::move(key), std::move(value));
     }
     if (Cur().kind == kindEnd) return out;
     if (Nxt().IsKeyword("stream")) return ParseStream(out);

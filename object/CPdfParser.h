@@ -7,6 +7,7 @@
 
 class CPdfStream;
 class CPdfXRef;
+struct CPdfScan;
 
 // Reads complete PDF objects from a stream, with a two-token lookahead that tells an integer
 // from an indirect reference. Arrays and dictionaries are bound to the given table (which may
@@ -21,6 +22,9 @@ public:
     // Throws "Missing 'endstream'" when a stream's data is not followed by "endstream", and
     // "Objects are nested too deeply" beyond kMaxDepth levels of arrays and dictionaries.
     CPdfObject ParseObject();
+
+    // Switches scanning mode on (scan not null) or off; the scan is filled by ParseObject.
+    void SetScan(CPdfScan* target) { scan = target; }
 
     // Drops the current token and moves the lookahead on by one.
     void Shift();
@@ -49,7 +53,10 @@ private:
     // be read.
     CPdfObject ParseStream(const CPdfObject& dictionary);
 
+    void NoteName(const std::string& name);
+
     CPdfXRef* xref;
+    CPdfScan* scan = nullptr;
     CPdfLexer lexer;
     void ReadToken(int slot);
     CPdfObject& Cur() { return tokens[cur]; }

@@ -26,6 +26,16 @@ public:
     int GetChar() { return bufPtr < bufEnd ? *bufPtr++ : (Fill() ? *bufPtr++ : -1); }
     // The byte that the next GetChar returns, not consumed; -1 at the end.
     int LookChar() { return bufPtr < bufEnd ? *bufPtr : (Fill() ? *bufPtr : -1); }
+    // The bytes available without another read: [begin, end) starting at the next byte; false
+    // at the end of the data. Consume them with Advance.
+    bool Window(const uint8_t*& begin, const uint8_t*& end) {
+        if (bufPtr >= bufEnd && !Fill()) return false;
+        begin = bufPtr;
+        end = bufEnd;
+        return true;
+    }
+    // Consumes the window's bytes up to (not including) to.
+    void Advance(const uint8_t* to) { bufPtr = to; }
     // Reads up to count bytes; returns how many were read (fewer only at the end).
     size_t Read(uint8_t* out, size_t count);
 

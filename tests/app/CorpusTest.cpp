@@ -246,10 +246,9 @@ void CheckOutput(const std::string& what, const std::string& pdf, int pages,
     } else if (check.HasWarnings()) {
         report.warnings.push_back(what + ": " + check.Problem());
     }
-    const int counted = e2e::QpdfPageCount(pdf);
-    if (counted != pages) {
-        report.problems.push_back(what + ": " + std::to_string(counted) + " pages instead of " +
-                                  std::to_string(pages));
+    if (check.Passed() && check.pages != pages) {
+        report.problems.push_back(what + ": " + std::to_string(check.pages) +
+                                  " pages instead of " + std::to_string(pages));
     }
 }
 
@@ -335,9 +334,12 @@ std::string Join(const std::vector<std::string>& lines) {
 }
 
 TEST_F(Corpus, StrictFilesSplitCleanly) {
+    // Files that cannot be cut at all are checked by ValidFilesOpenWithQpdfPageCount.
+    const std::map<std::string, std::string> expectedFailures = LoadExpectedFailures();
     std::vector<std::string> files;
     for (const std::string& path : LoadList("strict.txt")) {
-        if (Field(RowOf(path), "encrypted") == "n" && PagesOf(path) > 0) {
+        if (Field(RowOf(path), "encrypted") == "n" && PagesOf(path) > 0 &&
+            !expectedFailures.count(path)) {
             files.push_back(path);
         }
     }

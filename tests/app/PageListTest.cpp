@@ -35,6 +35,10 @@ struct ListCase {
     const char* message;
 };
 
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.text << " of " << c.pageCount;
+}
+
 // The selection, or the message of the exception.
 std::string Outcome(const std::string& text, uint32_t pageCount, std::vector<uint32_t>& pages) {
     pages.clear();

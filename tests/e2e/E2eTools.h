@@ -235,18 +235,31 @@ inline std::vector<std::string> ChunkNames(const std::string& prefix, int pages,
 inline bool HaveQpdf() { return RunCommand({"qpdf", "--version"}, kToolTimeout).Exited(0); }
 inline bool HaveMutool() { return RunCommand({"mutool", "-v"}, kToolTimeout).Exited(0); }
 
+// Number on the last line of a text, -1 when that line is not a number.
+inline int LastNumber(const std::string& text) {
+    size_t end = text.find_last_not_of("\r\n");
+    if (end == std::string::npos) return -1;
+    const size_t start = text.find_last_of('\n', end) == std::string::npos
+                             ? 0
+                             : text.find_last_of('\n', end) + 1;
+    const std::string line = text.substr(start, end + 1 - start);
+    if (line.empty() || line.size() > 9 || line.find_first_not_of("0123456789") != std::string::npos) {
+        return -1;
+    }
+    return std::atoi(line.c_str());
+}
+
 // Page count as qpdf sees it, -1 when qpdf cannot open the file.
 inline int QpdfPageCount(const std::string& pdf) {
     const Run run = RunCommand({"qpdf", "--show-npages", pdf}, kToolTimeout);
-    if (!run.Exited(0) && !run.Exited(3)) return -1;
-    char* end = nullptr;
-    const long value = std::strtol(run.out.c_str(), &end, 10);
-    return end == run.out.c_str() ? -1 : static_cast<int>(value);
+    return run.Exited(0) || run.Exited(3) ? LastNumber(run.out) : -1;
 }
 
-// "qpdf --check": exit 0 when clean, 3 with warnings, 2 with errors.
+// "qpdf --check --show-npages": exit 0 when clean, 3 with warnings, 2 with errors.
 struct QpdfCheck {
     Run run;
+    int pages = -1;
+
     bool Passed() const { return run.Exited(0) || run.Exited(3); }
     bool HasWarnings() const { return run.Exited(3); }
     // The first warning or error line, for reports.
@@ -263,32 +276,19 @@ struct QpdfCheck {
 };
 
 inline QpdfCheck CheckWithQpdf(const std::string& pdf) {
-    return QpdfCheck{RunCommand({"qpdf", "--check", pdf}, kToolTimeout)};
+    QpdfCheck check{RunCommand({"qpdf", "--check", "--show-npages", pdf}, kToolTimeout)};
+    if (check.Passed()) check.pages = LastNumber(check.run.out);
+    return check;
 }
 
 // ---------------------------------------------------------------------------------------
 // Rendering
+//
+// mutool keeps glyphs between the pages of one run, and a page can come out slightly different
+// depending on what was drawn before it. So source and output pages are drawn in one run each,
+// in the same order, and only the last drawing of a page that is drawn twice is compared.
 
-// Pages as mutool draws them at 18 dpi. A page whose drawing fails or reports an error is in
-// `failed` with the first error line.
-struct PageImages {
-    std::map<int, std::string> images;
-    std::map<int, std::string> failed;
-};
-
-inline bool HasErrorLine(const std::string& text) {
-    return text.rfind("error", 0) == 0 || text.find("\nerror") != std::string::npos;
-}
-
-inline std::string ErrorLine(const Run& run) {
-    std::istringstream lines(run.err);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("error", 0) == 0) return line;
-    }
-    return run.Status();
-}
-
-// mutool page list text: "1-3,7,5".
+// mutool page list text, order kept: "1-3,7,5".
 inline std::string PageRanges(const std::vector<int>& pages) {
     std::string text;
     for (size_t i = 0; i < pages.size();) {
@@ -302,67 +302,86 @@ inline std::string PageRanges(const std::vector<int>& pages) {
     return text;
 }
 
-// Draws `pages` of `pdf` into files `dir`/`tag`-N.pnm. One mutool run draws them all; when it
-// reports an error, each page is drawn alone to find the pages that fail.
+inline bool IsErrorLine(const std::string& line) { return line.rfind("error", 0) == 0; }
+
+inline std::string ErrorLine(const Run& run) {
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);) {
+        if (IsErrorLine(line)) return line;
+    }
+    return run.Exited(0) ? "" : "mutool " + run.Status();
+}
+
+// Pages as one mutool run draws them at 18 dpi, by page number, and the pages whose drawing
+// reports an error (found by drawing each page alone when the run reports one), with the
+// first error line.
+struct PageImages {
+    std::map<int, std::string> images;
+    std::map<int, std::string> errors;
+};
+
 inline PageImages RenderPages(const std::string& pdf, const std::vector<int>& pages,
                               const std::string& dir, const std::string& tag) {
-    std::set<int> unique(pages.begin(), pages.end());
-    const std::vector<int> wanted(unique.begin(), unique.end());
     PageImages result;
-    if (wanted.empty()) return result;
-
+    if (pages.empty()) return result;
     const std::string pattern = dir + "/" + tag + "-%d.pnm";
-    auto imageOf = [&](int page) { return dir + "/" + tag + "-" + std::to_string(page) + ".pnm"; };
-    const Run all = RunCommand(
-        {"mutool", "draw", "-q", "-r", "18", "-F", "pnm", "-o", pattern, pdf, PageRanges(wanted)},
-        kToolTimeout);
-    const bool clean = all.Exited(0) && !HasErrorLine(all.err);
-    for (int page : wanted) {
-        if (!clean) {
-            std::error_code ignored;
-            std::filesystem::remove(imageOf(page), ignored);
-            const Run one = RunCommand({"mutool", "draw", "-q", "-r", "18", "-F", "pnm", "-o",
-                                        pattern, pdf, std::to_string(page)},
-                                       kToolTimeout);
-            if (!one.Exited(0) || HasErrorLine(one.err)) {
-                result.failed[page] = ErrorLine(one);
-                continue;
-            }
-        }
-        std::string image = ReadFile(imageOf(page));
-        if (image.empty()) {
-            result.failed[page] = "no image";
-        } else {
-            result.images[page] = std::move(image);
-        }
+    auto draw = [&](const std::string& list) {
+        return RunCommand({"mutool", "draw", "-q", "-r", "18", "-F", "pnm", "-o", pattern, pdf, list},
+                          kToolTimeout);
+    };
+    const Run all = draw(PageRanges(pages));
+    const std::set<int> unique(pages.begin(), pages.end());
+    for (int page : unique) {
+        const std::string image = dir + "/" + tag + "-" + std::to_string(page) + ".pnm";
+        std::string bytes = ReadFile(image);
+        if (!bytes.empty()) result.images[page] = std::move(bytes);
         std::error_code ignored;
-        std::filesystem::remove(imageOf(page), ignored);
+        std::filesystem::remove(image, ignored);
     }
+    if (ErrorLine(all).empty()) return result;
+    for (int page : unique) {
+        const Run one = draw(std::to_string(page));
+        const std::string error = ErrorLine(one);
+        if (!error.empty()) result.errors[page] = error;
+        std::error_code ignored;
+        std::filesystem::remove(dir + "/" + tag + "-" + std::to_string(page) + ".pnm", ignored);
+    }
+    if (result.errors.empty()) result.errors[pages.front()] = ErrorLine(all) + " (in the whole run)";
     return result;
 }
 
-// Compares page i+1 of `output` with page sourcePages[i] of `source`, pixel for pixel. Pages
-// whose source page does not draw cleanly are skipped. Returns one line per difference.
+// Compares page i+1 of `output` with page sourcePages[i] of `source`, pixel for pixel. Source
+// pages that draw with an error are skipped. Returns one line per difference, also for output
+// pages that draw alike but with an error.
 inline std::vector<std::string> CompareRendering(const std::string& source,
                                                  const std::vector<int>& sourcePages,
                                                  const std::string& output,
                                                  const std::string& dir) {
     std::vector<std::string> problems;
-    const PageImages from = RenderPages(source, sourcePages, dir, "source");
     std::vector<int> outputPages;
-    for (size_t i = 0; i < sourcePages.size(); ++i) {
-        if (from.images.count(sourcePages[i])) outputPages.push_back(static_cast<int>(i + 1));
-    }
+    for (size_t i = 0; i < sourcePages.size(); ++i) outputPages.push_back(static_cast<int>(i + 1));
+    const PageImages from = RenderPages(source, sourcePages, dir, "source");
     const PageImages to = RenderPages(output, outputPages, dir, "output");
-    for (int page : outputPages) {
-        const int sourcePage = sourcePages[static_cast<size_t>(page - 1)];
-        const std::string where =
-            "output page " + std::to_string(page) + " (source page " + std::to_string(sourcePage) + ")";
+    for (size_t i = 0; i < sourcePages.size(); ++i) {
+        const int page = static_cast<int>(i + 1);
+        const int sourcePage = sourcePages[i];
+        const bool drawnAgain =
+            std::find(sourcePages.begin() + static_cast<long>(i) + 1, sourcePages.end(),
+                      sourcePage) != sourcePages.end();
+        auto image = from.images.find(sourcePage);
+        if (drawnAgain || from.errors.count(sourcePage) || image == from.images.end()) continue;
+
+        const std::string where = "output page " + std::to_string(page) + " (source page " +
+                                  std::to_string(sourcePage) + ")";
         auto drawn = to.images.find(page);
         if (drawn == to.images.end()) {
-            problems.push_back(where + " does not draw: " + to.failed.at(page));
-        } else if (drawn->second != from.images.at(sourcePage)) {
+            auto error = to.errors.find(page);
+            problems.push_back(where + " does not draw" +
+                               (error == to.errors.end() ? "" : ": " + error->second));
+        } else if (drawn->second != image->second) {
             problems.push_back(where + " draws differently");
+        } else if (to.errors.count(page)) {
+            problems.push_back(where + " draws alike but mutool reports " + to.errors.at(page));
         }
     }
     return problems;

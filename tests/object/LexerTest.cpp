@@ -83,6 +83,10 @@ struct LexCase {
     std::string tokens;
 };
 
+void PrintTo(const LexCase& c, std::ostream* os) {
+    *os << Printable(c.input);
+}
+
 class LexerTokens : public ::testing::TestWithParam<LexCase> {};
 
 TEST_P(LexerTokens, ProduceExpectedTokens) {

@@ -112,6 +112,10 @@ struct ParseCase {
     const char* objects;
 };
 
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.input;
+}
+
 class ParserObjects : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParserObjects, ParseToExpectedValues) {

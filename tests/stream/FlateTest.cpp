@@ -225,7 +225,7 @@ TEST(TiffPredictor, SamplesAddTheSampleOnePixelEarlier) {
         {2, 2, 2, "\x65", "\x6b"},
         {4, 1, 2, "\x12", "\x13"},
         {4, 1, 3, "\x11\x10", "\x12\x30"},
-        {16, 1, 2, "\x00\x01\xff\xff"s, "\x00\x01\x00\x00"s},
+        {16, 1, 2, "\x00\x01\xff\xff\x80\x00\x00\x01"s, "\x00\x01\x00\x00\x80\x00\x80\x01"s},
         {16, 2, 2, "\x00\x01\x00\x02\xff\xff\x00\x03"s, "\x00\x01\x00\x02\x00\x00\x00\x05"s},
     };
     for (const auto& c : cases) {

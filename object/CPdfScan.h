@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Scanning mode of the parser: instead of building every value it collects what the
+// split job needs of an object, the numbers of the references it holds and whether it names
+// a page ("/Page...") or a page tree node ("/Pages..."), and builds arrays and dictionaries
+// only down to the given depths (the top-level value has depth 1). Deeper containers come
+// back as empty values of their kind.
+struct CPdfScan {
+    int buildArrays = 0;
+    int buildDictionaries = 1;
+    std::vector<int32_t> refs;
+    bool hasPage = false;
+    bool hasPages = false;
+};
