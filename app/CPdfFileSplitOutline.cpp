@@ -11,7 +11,7 @@
 #include "object/CPdfRawDictionary.h"
 
 namespace {
-constexpr int kMaxNameTreeDepth = 64;
+constexpr size_t kMaxNameTreeNodes = 100000;
 
 std::string Ref(int32_t number, int32_t generation) {
     return std::to_string(number) + " " + std::to_string(generation) + " R";
@@ -28,28 +28,31 @@ std::string StringBytes(const CPdfObject& value) {
     return CPdfString::HexDecode(digits);
 }
 
-// Looks a name up in a name tree (a /Names array of key/value pairs, or /Kids).
-CPdfObject LookUpNameTree(CPdfXRef* xref, const CPdfObject& node, const std::string& name,
-                          int depth, std::set<const CPdfDictionary*>& seen) {
-    if (node.kind != kindDictionary || depth > kMaxNameTreeDepth) return CPdfObject(kindNull);
-    if (!seen.insert(node.dictValue.get()).second) return CPdfObject(kindNull);
-    CPdfObject names = node.dictValue->GetResolved("Names");
-    if (names.kind == kindArray) {
-        const CPdfArray& a = *names.arrayValue;
-        for (size_t i = 0; i + 1 < a.GetCount(); i += 2) {
-            CPdfObject key = a.GetResolvedAt(i);
-            if ((key.kind == kindString || key.kind == kindName) && StringBytes(key) == name) {
-                return a.GetResolvedAt(i + 1);
+// Looks a name up in a name tree (a /Names array of key/value pairs, or /Kids). Each node is
+// visited once, so a tree whose /Kids loop back ends.
+CPdfObject LookUpNameTree(CPdfXRef* xref, const CPdfObject& root, const std::string& name) {
+    std::vector<CPdfObject> work{root};
+    std::set<int32_t> seen;
+    size_t visits = 0;
+    while (!work.empty() && ++visits <= kMaxNameTreeNodes) {
+        CPdfObject item = std::move(work.back());
+        work.pop_back();
+        if (item.kind == kindReference && !seen.insert(item.refNumber).second) continue;
+        CPdfObject node = item.Resolve(xref);
+        if (node.kind != kindDictionary) continue;
+        CPdfObject names = node.dictValue->GetResolved("Names");
+        if (names.kind == kindArray) {
+            const CPdfArray& a = *names.arrayValue;
+            for (size_t i = 0; i + 1 < a.GetCount(); i += 2) {
+                CPdfObject key = a.GetResolvedAt(i);
+                if ((key.kind == kindString || key.kind == kindName) && StringBytes(key) == name) {
+                    return a.GetResolvedAt(i + 1);
+                }
             }
         }
-    }
-    CPdfObject kids = node.dictValue->GetResolved("Kids");
-    if (kids.kind == kindArray) {
-        for (size_t i = 0; i < kids.arrayValue->GetCount(); ++i) {
-            CPdfObject found =
-                LookUpNameTree(xref, kids.arrayValue->GetResolvedAt(i), name, depth + 1, seen);
-            if (found.kind != kindNull) return found;
-        }
+        CPdfObject kids = node.dictValue->GetResolved("Kids");
+        if (kids.kind != kindArray) continue;
+        for (size_t i = kids.arrayValue->GetCount(); i-- > 0;) work.push_back(kids.arrayValue->GetAt(i));
     }
     return CPdfObject(kindNull);
 }
@@ -73,8 +76,7 @@ int32_t DestinationPage(const CPdfCatalog& catalog, CPdfObject dest) {
         CPdfObject found(kindNull);
         if (catalog.oldDests.kind == kindDictionary) found = catalog.oldDests.dictValue->Get(name);
         if (found.kind == kindNull) {
-            std::set<const CPdfDictionary*> seen;
-            found = LookUpNameTree(catalog.xref, catalog.dests, name, 0, seen);
+            found = LookUpNameTree(catalog.xref, catalog.dests, name);
         }
         dest = found;
     }

@@ -24,7 +24,7 @@
 
 namespace {
 
-using e2e::Run;
+using e2e::Outcome;
 
 const std::string kCorpus = BRANTOR_CORPUS;
 
@@ -91,12 +91,12 @@ std::vector<std::string> ForEachFile(const std::vector<std::string>& files,
     return results;
 }
 
-Run Brantor(const std::string& in, const std::string& out, const std::string& mode) {
+Outcome Brantor(const std::string& in, const std::string& out, const std::string& mode) {
     return e2e::RunCommand({BRANTOR_BINARY, in, out, mode}, e2e::kProgramTimeout);
 }
 
 // Why a run is not a clean success or a clean one-message failure, or "".
-std::string Misbehaviour(const std::string& mode, const Run& run) {
+std::string Misbehaviour(const std::string& mode, const Outcome& run) {
     if (!run.Exited(0) && !run.Exited(1)) {
         return mode + ": " + run.Status() + " " + e2e::FirstLine(run.err);
     }
@@ -163,7 +163,7 @@ std::string CheckReadableFile(const std::string& path, int pages) {
     const std::string in = kCorpus + "/" + path;
     const std::string out = dir / "out.pdf";
 
-    const Run first = Brantor(in, out, "-s1");
+    const Outcome first = Brantor(in, out, "-s1");
     if (std::string bad = Misbehaviour("-s1", first); !bad.empty()) return bad;
     if (first.Exited(1)) {
         if (!e2e::ListDir(dir.path()).empty()) return "-s1 failed but left a file behind";
@@ -174,13 +174,13 @@ std::string CheckReadableFile(const std::string& path, int pages) {
     e2e::ClearDir(dir.path());
 
     const std::string all = "-s" + std::to_string(pages);
-    const Run whole = Brantor(in, out, all);
+    const Outcome whole = Brantor(in, out, all);
     if (std::string bad = Misbehaviour(all, whole); !bad.empty()) return bad;
     if (whole.Exited(1)) return whole.out;
     e2e::ClearDir(dir.path());
 
     const std::string beyond = "-s" + std::to_string(pages + 1);
-    const Run past = Brantor(in, out, beyond);
+    const Outcome past = Brantor(in, out, beyond);
     if (std::string bad = Misbehaviour(beyond, past); !bad.empty()) return bad;
     if (past.Exited(0)) return beyond + " succeeded: more pages than qpdf counts";
     const std::string expected = "Page number " + std::to_string(pages + 1) + " greater than " +
@@ -255,7 +255,7 @@ void CheckOutput(const std::string& what, const std::string& pdf, int pages,
 // Runs one mode into its own folder; false when the run failed (the reason is reported).
 bool RunMode(const std::string& in, const std::string& out, const std::string& mode,
              StrictReport& report) {
-    const Run run = Brantor(in, out, mode);
+    const Outcome run = Brantor(in, out, mode);
     std::string bad = Misbehaviour(mode, run);
     if (bad.empty() && run.Exited(1)) bad = mode + ": " + run.out;
     if (!bad.empty()) report.problems.push_back(bad);
@@ -398,7 +398,7 @@ std::string CheckDamagedFile(const std::string& path, const std::string& encrypt
         e2e::ClearDir(dir.path());
         const bool chunks = mode == "-s2s";
         const std::string out = dir / (chunks ? "part" : "out.pdf");
-        const Run run = Brantor(in, out, mode);
+        const Outcome run = Brantor(in, out, mode);
         if (std::string bad = Misbehaviour(mode, run); !bad.empty()) {
             problems.push_back(bad);
             continue;
@@ -423,7 +423,7 @@ std::string CheckDamagedFile(const std::string& path, const std::string& encrypt
             const std::string pdf = dir / name;
             if (!LooksComplete(pdf)) problems.push_back(mode + ": incomplete " + name);
             if (encrypted) {
-                const Run shown = e2e::RunCommand({"qpdf", "--show-encryption", pdf},
+                const Outcome shown = e2e::RunCommand({"qpdf", "--show-encryption", pdf},
                                                   e2e::kToolTimeout);
                 if (e2e::ReadFile(pdf).find("/Encrypt") == std::string::npos ||
                     (shown.out + shown.err).find("File is not encrypted") != std::string::npos) {

@@ -39,7 +39,7 @@ namespace e2e {
 constexpr int kProgramTimeout = 60;
 constexpr int kToolTimeout = 120;
 
-struct Run {
+struct Outcome {
     int exitCode = -1;  // exit status when the command exited
     int signal = 0;     // signal that ended it, else 0
     bool timedOut = false;
@@ -59,8 +59,8 @@ struct Run {
 
 // Runs argv[0] (looked up in PATH) with stdin from /dev/null and stdout and stderr captured;
 // the command is killed after `timeoutSeconds`.
-inline Run RunCommand(const std::vector<std::string>& argv, int timeoutSeconds) {
-    Run run;
+inline Outcome RunCommand(const std::vector<std::string>& argv, int timeoutSeconds) {
+    Outcome run;
     int outPipe[2];
     int errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0) return run;
@@ -251,13 +251,13 @@ inline int LastNumber(const std::string& text) {
 
 // Page count as qpdf sees it, -1 when qpdf cannot open the file.
 inline int QpdfPageCount(const std::string& pdf) {
-    const Run run = RunCommand({"qpdf", "--show-npages", pdf}, kToolTimeout);
+    const Outcome run = RunCommand({"qpdf", "--show-npages", pdf}, kToolTimeout);
     return run.Exited(0) || run.Exited(3) ? LastNumber(run.out) : -1;
 }
 
 // "qpdf --check --show-npages": exit 0 when clean, 3 with warnings, 2 with errors.
 struct QpdfCheck {
-    Run run;
+    Outcome run;
     int pages = -1;
 
     bool Passed() const { return run.Exited(0) || run.Exited(3); }
@@ -304,7 +304,7 @@ inline std::string PageRanges(const std::vector<int>& pages) {
 
 inline bool IsErrorLine(const std::string& line) { return line.rfind("error", 0) == 0; }
 
-inline std::string ErrorLine(const Run& run) {
+inline std::string ErrorLine(const Outcome& run) {
     std::istringstream lines(run.err);
     for (std::string line; std::getline(lines, line);) {
         if (IsErrorLine(line)) return line;
@@ -329,7 +329,7 @@ inline PageImages RenderPages(const std::string& pdf, const std::vector<int>& pa
         return RunCommand({"mutool", "draw", "-q", "-r", "18", "-F", "pnm", "-o", pattern, pdf, list},
                           kToolTimeout);
     };
-    const Run all = draw(PageRanges(pages));
+    const Outcome all = draw(PageRanges(pages));
     const std::set<int> unique(pages.begin(), pages.end());
     for (int page : unique) {
         const std::string image = dir + "/" + tag + "-" + std::to_string(page) + ".pnm";
@@ -340,7 +340,7 @@ inline PageImages RenderPages(const std::string& pdf, const std::vector<int>& pa
     }
     if (ErrorLine(all).empty()) return result;
     for (int page : unique) {
-        const Run one = draw(std::to_string(page));
+        const Outcome one = draw(std::to_string(page));
         const std::string error = ErrorLine(one);
         if (!error.empty()) result.errors[page] = error;
         std::error_code ignored;

@@ -1,0 +1,317 @@
+// The built program on generated documents, checked from outside: which files each mode makes
+// and which pages they hold (their "Page N" text, read back with mutool), the messages of failed
+// runs, the page tree and outline that the outputs carry, and that every output passes
+// "qpdf --check" and draws exactly like the source pages.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "E2eTools.h"
+#include "TestPdf.h"
+
+namespace {
+
+using e2e::Outcome;
+using testpdf::SimpleOptions;
+using testpdf::SimpleStyle;
+
+std::vector<int> Range(int first, int last) {
+    std::vector<int> pages;
+    for (int p = first; p <= last; ++p) pages.push_back(p);
+    return pages;
+}
+
+std::string Text(const std::vector<int>& pages) {
+    std::string text;
+    for (int p : pages) text += (text.empty() ? "" : ",") + std::to_string(p);
+    return text;
+}
+
+// The page numbers shown on the pages of a document made by MakeSimpleDocument, in order.
+std::vector<int> PageLabels(const std::string& pdf) {
+    const Outcome run = e2e::RunCommand({"mutool", "draw", "-q", "-F", "txt", "-o", "-", pdf},
+                                    e2e::kToolTimeout);
+    std::vector<int> labels;
+    static const std::regex label("Page (\\d+)");
+    for (std::sregex_iterator it(run.out.begin(), run.out.end(), label), end; it != end; ++it) {
+        labels.push_back(std::stoi((*it)[1]));
+    }
+    return labels;
+}
+
+// First-level outline items: title and the page they open.
+std::vector<std::pair<std::string, int>> OutlineItems(const std::string& pdf) {
+    const Outcome run =
+        e2e::RunCommand({"mutool", "show", pdf, "outline"}, e2e::kToolTimeout);
+    std::vector<std::pair<std::string, int>> items;
+    static const std::regex item("^\\|\\t\"([^\"]*)\"\\t#page=(\\d+)");
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, item)) items.emplace_back(m[1], std::stoi(m[2]));
+    }
+    return items;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.ok());
+        ASSERT_TRUE(e2e::HaveQpdf()) << "qpdf is needed (apt-get install qpdf)";
+        ASSERT_TRUE(e2e::HaveMutool()) << "mutool is needed (apt-get install mupdf-tools)";
+        std::filesystem::create_directory(dir / "out");
+        std::filesystem::create_directory(dir / "render");
+    }
+
+    std::string MakeDocument(int pages, const SimpleOptions& options = SimpleOptions()) {
+        const std::string path = dir / ("in-" + std::to_string(++documents) + ".pdf");
+        EXPECT_TRUE(e2e::WriteFile(path, testpdf::MakeSimpleDocument(pages, options)));
+        return path;
+    }
+
+    static Outcome Brantor(const std::string& in, const std::string& out, const std::string& mode) {
+        return e2e::RunCommand({BRANTOR_BINARY, in, out, mode}, e2e::kProgramTimeout);
+    }
+
+    // The output holds exactly `pages` of `source`, passes qpdf and draws like the source.
+    void ExpectPages(const std::string& output, const std::string& source,
+                     const std::vector<int>& pages) {
+        SCOPED_TRACE(output);
+        const e2e::QpdfCheck check = e2e::CheckWithQpdf(output);
+        EXPECT_TRUE(check.Passed()) << check.Problem();
+        EXPECT_EQ(check.pages, static_cast<int>(pages.size()));
+        EXPECT_EQ(PageLabels(output), pages);
+        for (const std::string& problem :
+             e2e::CompareRendering(source, pages, output, dir / "render")) {
+            ADD_FAILURE() << problem;
+        }
+    }
+
+    e2e::TempDir dir{"e2e"};
+    int documents = 0;
+};
+
+SimpleOptions Style(SimpleStyle style) {
+    SimpleOptions options;
+    options.style = style;
+    return options;
+}
+
+SimpleOptions DeepTree() {
+    SimpleOptions options;
+    options.style = SimpleStyle::ObjectStreams;
+    options.objectsPerStream = 7;
+    options.inheritAttributes = true;
+    options.kidsPerNode = 3;
+    options.rotate = 90;
+    return options;
+}
+
+TEST_F(EndToEnd, ModesNameFilesAndKeepPageOrder) {
+    const struct {
+        int pages;
+        SimpleOptions options;
+        std::string mode;
+        std::string output;  // as typed, inside the output folder
+        std::vector<std::pair<std::string, std::vector<int>>> files;
+    } cases[] = {
+        {25,
+         SimpleOptions(),
+         "-s10s",
+         "split",
+         {{"split000001-000010.pdf", Range(1, 10)},
+          {"split000011-000020.pdf", Range(11, 20)},
+          {"split000021-000025.pdf", Range(21, 25)}}},
+        {25,
+         DeepTree(),
+         "-s12s",
+         "split",
+         {{"split000001-000012.pdf", Range(1, 12)},
+          {"split000013-000024.pdf", Range(13, 24)},
+          {"split000025-000025.pdf", {25}}}},
+        {3,
+         Style(SimpleStyle::XrefStream),
+         "-s1s",
+         "page",
+         {{"page000001.pdf", {1}}, {"page000002.pdf", {2}}, {"page000003.pdf", {3}}}},
+        {5,
+         Style(SimpleStyle::Hybrid),
+         "-s3s",
+         "out.pdf",
+         {{"out.pdf000001-000003.pdf", {1, 2, 3}}, {"out.pdf000004-000005.pdf", {4, 5}}}},
+        {4, SimpleOptions(), "-s10s", "split", {{"split000001-000004.pdf", Range(1, 4)}}},
+        {8, DeepTree(), "-s3,1,7-8,3", "out.pdf", {{"out.pdf", {3, 1, 7, 8, 3}}}},
+        {8, Style(SimpleStyle::ObjectStreams), "-s8-8,2-4", "x.pdf", {{"x.pdf", {8, 2, 3, 4}}}},
+        {5, DeepTree(), "odd", "odd.pdf", {{"odd.pdf", {1, 3, 5}}}},
+        {5, Style(SimpleStyle::Hybrid), "even", "even.pdf", {{"even.pdf", {2, 4}}}},
+        {1, SimpleOptions(), "odd", "odd.pdf", {{"odd.pdf", {1}}}},
+        {2, SimpleOptions(), "even", "even.pdf", {{"even.pdf", {2}}}},
+        {1, SimpleOptions(), "-s1s", "one", {{"one000001.pdf", {1}}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pages) + " pages, " + c.mode);
+        const std::string source = MakeDocument(c.pages, c.options);
+        e2e::ClearDir(dir / "out");
+        const Outcome run = Brantor(source, dir / "out/" + c.output, c.mode);
+        ASSERT_TRUE(run.Exited(0)) << run.Status() << ": " << run.out << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "");
+        std::vector<std::string> names;
+        for (const auto& file : c.files) names.push_back(file.first);
+        EXPECT_EQ(e2e::ListDir(dir / "out"), names);
+        for (const auto& file : c.files) {
+            if (e2e::Exists(dir / "out/" + file.first)) {
+                ExpectPages(dir / "out/" + file.first, source, file.second);
+            }
+        }
+    }
+}
+
+TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
+    const std::string eight = MakeDocument(8);
+    const std::string one = MakeDocument(1);
+    const std::string text = dir / "text.pdf";
+    ASSERT_TRUE(e2e::WriteFile(text, "plain text, not a PDF\n"));
+    const struct {
+        std::string source;
+        std::string mode;
+        std::string message;
+    } cases[] = {
+        {eight, "-s9", "Page number 9 greater than 8 pages in file"},
+        {eight, "-s99", "Page number 99 greater than 8 pages in file"},
+        {eight, "-s1,2,9", "Page number 9 greater than 8 pages in file"},
+        {eight, "-s7-9", "Wrong page ranges, 9 greater than 8 pages in file"},
+        {eight, "-s9-8", "Wrong page ranges, start page 9 > end page 8"},
+        {eight, "-s0", "Invalid page number 0"},
+        {eight, "-s1,,2", "Invalid parameter"},
+        {eight, "-s1-", "Invalid parameter"},
+        {eight, "-s", "Invalid page number"},
+        {eight, "-ss", "Invalid page number"},
+        {eight, "-s0s", "Invalid page number"},
+        {eight, "Odd", "Wrong program parameteres"},
+        {eight, "", "Wrong program parameteres"},
+        {one, "even", "No files output"},
+        {dir / "missing.pdf", "-s1", "File open error"},
+        {dir / "missing.pdf", "odd", "File open error"},
+        {text, "-s1", "PDF file was damaged"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode + " on " + c.source);
+        for (const char* output : {"out.pdf", "chunk"}) {
+            e2e::ClearDir(dir / "out");
+            const Outcome run = Brantor(c.source, dir / (std::string("out/") + output), c.mode);
+            EXPECT_TRUE(run.Exited(1)) << run.Status();
+            EXPECT_EQ(run.out, c.message);
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(e2e::ListDir(dir / "out"), std::vector<std::string>());
+        }
+    }
+}
+
+TEST_F(EndToEnd, PageTreeRootListsSelectedPages) {
+    const std::string ten = MakeDocument(10, DeepTree());
+    const std::string out = dir / "out/out.pdf";
+    ASSERT_TRUE(Brantor(ten, out, "-s4,9,4").Exited(0));
+    const std::string bytes = e2e::ReadFile(out);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(bytes, m,
+                                  std::regex("/Type /Pages\n/Kids \\[ (\\d+) 0 R (\\d+) 0 R "
+                                             "(\\d+) 0 R \\]\n/Count 3\n>>\nendobj\n")));
+    EXPECT_EQ(m[1], m[3]);
+    EXPECT_NE(m[1], m[2]);
+    ExpectPages(out, ten, {4, 9, 4});
+
+    // Long /Kids arrays are cut into lines of ten references after the first eleven.
+    const std::string thirty = MakeDocument(30);
+    ASSERT_TRUE(Brantor(thirty, out, "-s30,1-24").Exited(0));
+    EXPECT_TRUE(std::regex_search(e2e::ReadFile(out),
+                                  std::regex("/Type /Pages\n/Kids \\[( \\d+ 0 R){11}\n"
+                                             "( \\d+ 0 R){10}\n( \\d+ 0 R){4} \\]\n/Count 25\n")));
+    std::vector<int> pages = {30};
+    for (int p = 1; p <= 24; ++p) pages.push_back(p);
+    ExpectPages(out, thirty, pages);
+}
+
+TEST_F(EndToEnd, OutlineKeepsItemsOfSelectedPagesInPageOrder) {
+    SimpleOptions named;
+    named.namedDests = true;
+    SimpleOptions none;
+    none.outline = false;
+    const struct {
+        SimpleOptions options;
+        std::string mode;
+        std::vector<std::pair<std::string, int>> items;
+    } cases[] = {
+        {SimpleOptions(), "-s5,1", {{"Page 5", 1}, {"Page 1", 2}}},
+        {named, "-s5,1", {{"Page 5", 1}, {"Page 1", 2}}},
+        {DeepTree(), "-s6-7,2", {{"Page 6", 1}, {"Page 7", 2}, {"Page 2", 3}}},
+        {SimpleOptions(), "even", {{"Page 2", 1}, {"Page 4", 2}, {"Page 6", 3}, {"Page 8", 4}}},
+        {none, "-s5,1", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const std::string source = MakeDocument(8, c.options);
+        const std::string out = dir / "out/out.pdf";
+        ASSERT_TRUE(Brantor(source, out, c.mode).Exited(0));
+        EXPECT_EQ(OutlineItems(out), c.items);
+        const e2e::QpdfCheck check = e2e::CheckWithQpdf(out);
+        EXPECT_TRUE(check.Passed()) << check.Problem();
+    }
+}
+
+// Device outputs are reached through links in the test folder, so that a program that replaced
+// its output name instead of writing into it would replace the link, not the device.
+TEST_F(EndToEnd, DeviceOutputsAreWrittenInPlace) {
+    const std::string source = MakeDocument(3);
+    const struct {
+        std::string device;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"/dev/null", 0, ""},
+        {"/dev/full", 1, "Output file write error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.device);
+        struct stat st;
+        if (stat(c.device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+            GTEST_SKIP() << c.device << " is not a character device here";
+        }
+        const std::string link = dir / "out/device.pdf";
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(c.device, link);
+        const Outcome run = Brantor(source, link, "odd");
+        EXPECT_TRUE(run.Exited(c.status)) << run.Status();
+        EXPECT_EQ(run.out, c.message);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_EQ(e2e::ListDir(dir / "out"), std::vector<std::string>{"device.pdf"});
+    }
+}
+
+TEST_F(EndToEnd, OutputMayReplaceItsSource) {
+    const std::string source = MakeDocument(6, Style(SimpleStyle::ObjectStreams));
+    const std::string original = dir / "original.pdf";
+    std::filesystem::copy_file(source, original);
+    const std::string bytes = e2e::ReadFile(source);
+
+    // A failed run leaves the source as it was.
+    const Outcome failed = Brantor(source, source, "-s99");
+    EXPECT_TRUE(failed.Exited(1));
+    EXPECT_EQ(e2e::ReadFile(source), bytes);
+
+    // The source is read to the end before it is replaced.
+    const Outcome run = Brantor(source, source, "-s6,1-3,5");
+    ASSERT_TRUE(run.Exited(0)) << run.Status() << ": " << run.out;
+    ExpectPages(source, original, {6, 1, 2, 3, 5});
+    EXPECT_EQ(e2e::ListDir(dir.path()),
+              (std::vector<std::string>{"in-1.pdf", "original.pdf", "out", "render"}));
+}
+
+}  // namespace
