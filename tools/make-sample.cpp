@@ -1,8 +1,8 @@
 // make-sample OUT.pdf: writes the 12-page sample document that the README splits.
 //
 // The pages differ in their content; the document has an outline with one item per page, an
-// /Info dictionary, and a page tree whose intermediate /Pages nodes carry /Resources (the pages
-// repeat them, so that every page also has resources of its own).
+// /Info dictionary, and a page tree whose intermediate /Pages nodes carry the /Resources and
+// /MediaBox that the pages inherit.
 
 #include <cstdio>
 #include <fstream>
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     }
     testpdf::SimpleOptions options;
     options.inheritAttributes = true;
-    options.ownResources = true;
+    options.ownResources = false;
     options.kidsPerNode = 4;
     const std::string pdf = testpdf::MakeSimpleDocument(12, options);
 

@@ -28,12 +28,6 @@ std::vector<int> Range(int first, int last) {
     return pages;
 }
 
-std::string Text(const std::vector<int>& pages) {
-    std::string text;
-    for (int p : pages) text += (text.empty() ? "" : ",") + std::to_string(p);
-    return text;
-}
-
 // The page numbers shown on the pages of a document made by MakeSimpleDocument, in order.
 std::vector<int> PageLabels(const std::string& pdf) {
     const Outcome run = e2e::RunCommand({"mutool", "draw", "-q", "-F", "txt", "-o", "-", pdf},

@@ -1,0 +1,320 @@
+// The output side: the output file (temporary file renamed into place, direct writes to
+// devices and pipes, write errors) and the header, cross-reference table and trailer writers.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CPdfException.h"
+#include "file/CPdfFile.h"
+#include "file/CPdfOutputFile.h"
+#include "object/CPdfParser.h"
+#include "stream/CPdfMemoryStream.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/brantor-output-XXXXXX";
+        if (mkdtemp(pattern)) path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(path)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string path;
+};
+
+std::string ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The message of the CPdfException that f throws, or "" when it throws none.
+template <typename F>
+std::string MessageOf(F&& f) {
+    try {
+        f();
+    } catch (const CPdfException& e) {
+        return e.GetMessage();
+    }
+    return "";
+}
+
+// Bytes of count distinct values, so that misplaced blocks show.
+std::string Pattern(size_t count, size_t seed) {
+    std::string s(count, '\0');
+    for (size_t i = 0; i < count; ++i) s[i] = static_cast<char>((i * 131 + seed * 17) % 251);
+    return s;
+}
+
+TEST(OutputFile, TargetAppearsOnlyAtCommitAndTempFileStaysInFolder) {
+    TempDir dir;
+    const std::string target = dir / "out.pdf";
+    {
+        std::ofstream(target) << "old contents";
+        CPdfOutputFile out;
+        out.Open(target);
+        out.Write("new contents");
+        // The old file is untouched until the commit; the work goes to a hidden file beside it.
+        EXPECT_EQ(ReadFile(target), "old contents");
+        std::vector<std::string> names = dir.Names();
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_EQ(names[0].rfind(".brantor-", 0), 0u) << names[0];
+        mode_t old = umask(022);
+        out.Commit();
+        umask(old);
+    }
+    EXPECT_EQ(ReadFile(target), "new contents");
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.pdf"});
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
+TEST(OutputFile, UncommittedFileIsRemoved) {
+    TempDir dir;
+    {
+        CPdfOutputFile out;
+        out.Open(dir / "a.pdf");
+        out.Write(Pattern(400000, 1));  // more than the buffer: bytes reached the disk
+        out.Abandon();
+        EXPECT_TRUE(dir.Names().empty());
+        out.Open(dir / "b.pdf");
+        out.Write("x");
+        // Opening again drops the unfinished file too.
+        out.Open(dir / "c.pdf");
+        out.Write("y");
+    }  // destroyed without a commit
+    EXPECT_TRUE(dir.Names().empty());
+}
+
+TEST(OutputFile, BlocksOfEverySizeArriveInOrder) {
+    const std::vector<std::vector<size_t>> runs = {
+        {1, 2, 3},
+        {16383, 16384, 16385},
+        {262143, 1, 16384, 5},
+        {262144, 262144},
+        {100, 300000, 7, 262144 - 107, 1},
+        {70000, 70000, 70000, 70000, 70000},
+    };
+    TempDir dir;
+    for (size_t r = 0; r < runs.size(); ++r) {
+        std::string expected;
+        CPdfOutputFile out;
+        out.Open(dir / "out.bin");
+        for (size_t k = 0; k < runs[r].size(); ++k) {
+            std::string block = Pattern(runs[r][k], k + r);
+            out.Write(block);
+            expected += block;
+            EXPECT_EQ(out.Position(), static_cast<int64_t>(expected.size()));
+        }
+        out.Commit();
+        EXPECT_TRUE(ReadFile(dir / "out.bin") == expected) << "run " << r;
+    }
+}
+
+TEST(OutputFile, CopyFromTakesBytesOfAnotherFile) {
+    TempDir dir;
+    const std::string source = Pattern(600000, 9);
+    std::ofstream(dir / "src.bin", std::ios::binary) << source;
+    int fd = open((dir / "src.bin").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    CPdfOutputFile out;
+    out.Open(dir / "out.bin");
+    out.Write("head");
+    out.CopyFrom(fd, 10, 5);
+    out.CopyFrom(fd, 1000, 550000);  // crosses the buffer
+    out.CopyFrom(fd, 0, 0);
+    EXPECT_EQ(out.Position(), 4 + 5 + 550000);
+    // A source that ends before the count is a damaged source, and nothing past it is read.
+    EXPECT_EQ(MessageOf([&] { out.CopyFrom(fd, 599990, 20); }), "Corrupted PDF file");
+    out.Abandon();
+    out.Open(dir / "out.bin");
+    out.Write("head");
+    out.CopyFrom(fd, 10, 5);
+    out.CopyFrom(fd, 1000, 550000);
+    out.Commit();
+    close(fd);
+    EXPECT_TRUE(ReadFile(dir / "out.bin") == "head" + source.substr(10, 5) +
+                                                 source.substr(1000, 550000));
+}
+
+TEST(OutputFile, OpenFailuresAreCreateErrors) {
+    TempDir dir;
+    fs::create_directory(dir / "folder");
+    const std::vector<std::string> names = {dir / "missing/out.pdf", dir / "folder"};
+    for (const std::string& name : names) {
+        CPdfOutputFile out;
+        EXPECT_EQ(MessageOf([&] { out.Open(name); }), "Output file create error") << name;
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+}
+
+TEST(OutputFile, DeviceIsWrittenDirectlyAndWriteErrorsAreReported) {
+    struct stat st;
+    if (stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode)) GTEST_SKIP() << "no /dev/full";
+    for (size_t size : {size_t(10), size_t(1) << 20}) {
+        CPdfOutputFile out;
+        std::string message = MessageOf([&] {
+            out.Open("/dev/full");
+            out.Write(Pattern(size, 3));
+            out.Commit();
+        });
+        EXPECT_EQ(message, "Output file write error") << size;
+    }
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(OutputFile, PipeIsWrittenDirectly) {
+    TempDir dir;
+    const std::string fifo = dir / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = ReadFile(fifo); });
+    const std::string data = Pattern(300000, 4);
+    std::string message = MessageOf([&] {
+        CPdfOutputFile out;
+        out.Open(fifo);
+        out.Write(data);
+        out.Commit();
+    });
+    reader.join();
+    EXPECT_EQ(message, "");
+    EXPECT_TRUE(received == data);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"pipe"});
+}
+
+// The writers of CPdfFile, reached through a minimal job.
+class FileWriter : public CPdfFile {
+public:
+    bool ParseArguments(int, char**) override { return true; }
+    bool Run() override { return true; }
+
+    struct Object {
+        int number;
+        int generation;
+    };
+    // One output: header, the given objects (each "N G obj" text), table and trailer.
+    std::string Write(const std::string& name, size_t tableSize, const std::vector<Object>& objects,
+                      const std::string& trailerText = "<< >>", bool keepEncrypt = false,
+                      const std::string& version = "PDF-1.4") {
+        ResetObjectTable(tableSize);
+        output.Open(name);
+        WriteHeader(version);
+        for (const Object& o : objects) {
+            MarkWritten(o.number, o.generation);
+            output.Write(std::to_string(o.number) + " " + std::to_string(o.generation) +
+                         " obj\nnull\nendobj\n");
+        }
+        int64_t start = output.Position();
+        WriteXRefTable();
+        WriteTrailer(start, Parse(trailerText), keepEncrypt);
+        output.Commit();
+        return ReadFile(name);
+    }
+
+    static CPdfObject Parse(const std::string& text) {
+        CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(
+                                       std::make_shared<const std::string>(text), 0, text.size()));
+        return parser.ParseObject();
+    }
+};
+
+std::string Line(long long offset, int generation) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%010lld %05d n \r", offset, generation);
+    return line;
+}
+
+const char kFree[] = "0000000000 00000 f \r";
+const char kHead[] = "%PDF-1.4\r%\xE2\xE3\xCF\xD3\r\n";
+
+TEST(FileWriter, HeaderCarriesTheSourceVersion) {
+    TempDir dir;
+    FileWriter w;
+    const struct {
+        const char* version;
+        const char* first;
+    } cases[] = {{"PDF-1.7", "%PDF-1.7\r"}, {"PDF-2.0", "%PDF-2.0\r"}, {"", "%PDF-1.4\r"}};
+    for (const auto& c : cases) {
+        std::string bytes = w.Write(dir / "h.pdf", 1, {}, "<< >>", false, c.version);
+        EXPECT_EQ(bytes.substr(0, bytes.find('\n') + 1),
+                  std::string(c.first) + "%\xE2\xE3\xCF\xD3\r\n")
+            << c.version;
+    }
+}
+
+TEST(FileWriter, TableHasOneLinePerEntryAndForgetsEarlierOutputs) {
+    TempDir dir;
+    FileWriter w;
+    const size_t objectLength = std::string("1 0 obj\nnull\nendobj\n").size();
+    std::string first = w.Write(dir / "a.pdf", 6, {{1, 0}, {4, 7}, {2, 0}, {9, 0}, {-1, 0}});
+    const long long o1 = 16, o4 = o1 + objectLength, o2 = o4 + objectLength;
+    std::string table = "xref\n0 6\r0000000000 65535 f \r" + Line(o1, 0) + Line(o2, 0) + kFree +
+                        Line(o4, 7) + kFree;
+    long long start = o2 + 3 * objectLength;  // 9 and -1 are written but not listed
+    EXPECT_EQ(first.substr(static_cast<size_t>(start), table.size()), table);
+
+    // The second output of a run starts from an empty table.
+    std::string second = w.Write(dir / "b.pdf", 6, {{3, 0}, {3, 0}});
+    table = "xref\n0 6\r0000000000 65535 f \r" + std::string(kFree) + kFree +
+            Line(16 + objectLength, 0) + kFree + kFree;  // the later copy of 3 counts
+    EXPECT_EQ(second.substr(16 + 2 * objectLength, table.size()), table);
+
+    EXPECT_EQ(w.Write(dir / "c.pdf", 1, {}),
+              std::string(kHead) + "xref\n0 1\r0000000000 65535 f \rtrailer\n<<\n/Size 1\n"
+                                   ">>\nstartxref\n16\n%%EOF");
+}
+
+TEST(FileWriter, TrailerKeepsRootInfoIdAndEncryptInKeyOrder) {
+    const struct {
+        const char* source;
+        bool keepEncrypt;
+        const char* entries;  // what follows "/Size 5\n"
+    } cases[] = {
+        {"<< /Size 99 /Root 1 0 R /Info 3 0 R /ID [<ab01><CD02>] /Prev 1234 /Custom (x) >>", false,
+         "/ID [<ab01><CD02>]\n/Info 3 0 R\n/Root 1 0 R\n"},
+        {"<< /Type /XRef /W [1 2 1] /Index [0 5] /Filter /FlateDecode /Length 20 /Root 1 0 R "
+         "/Size 5 >>",
+         false, "/Root 1 0 R\n"},
+        {"<< /Root 4 2 R /Encrypt 7 0 R /ID [(Ab1)(\\377z)] >>", true,
+         "/Encrypt 7 0 R\n/ID [<416231><ff7a>]\n/Root 4 2 R\n"},
+        {"<< /Root 4 0 R /Encrypt 7 0 R >>", false, "/Root 4 0 R\n"},
+        {"<< /Root 1 0 R /Info 3 0 R >>", false, "/Info 3 0 R\n/Root 1 0 R\n"},
+    };
+    TempDir dir;
+    FileWriter w;
+    for (const auto& c : cases) {
+        std::string bytes = w.Write(dir / "t.pdf", 5, {}, c.source, c.keepEncrypt);
+        const std::string xref = "xref\n0 5\r";
+        ASSERT_EQ(bytes.substr(16, xref.size()), xref);
+        std::string expected = "trailer\n<<\n/Size 5\n" + std::string(c.entries) +
+                               ">>\nstartxref\n16\n%%EOF";
+        EXPECT_EQ(bytes.substr(16 + xref.size() + 5 * 20), expected) << c.source;
+    }
+}
+
+}  // namespace
