@@ -1,5 +1,6 @@
 #include "document/CPdfCatalog.h"
 
+#include <algorithm>
 #include <set>
 
 #include "CPdfException.h"
@@ -69,6 +70,12 @@ void CPdfCatalog::Load(CPdfXRef* table) {
     CPdfObject count = root.dictValue->GetResolved("Count");
     if (!count.IsNumber()) {
         throw CPdfException("Page count in top-level pages CPdfObject is wrong type");
+    }
+    // The root's /Count is only a hint: it sizes the list (within what the table can hold)
+    // so that a long document's list is not copied as it grows.
+    if (count.kind == kindInteger && count.intValue > 0) {
+        pages.reserve(static_cast<size_t>(
+            std::min<int64_t>(count.intValue, static_cast<int64_t>(xref->entries.size()))));
     }
     AddPages(*root.dictValue);
 

@@ -232,18 +232,22 @@ inline std::vector<std::string> ChunkNames(const std::string& prefix, int pages,
 // qpdf
 
 // Whether the checkers are installed: "qpdf --version" and "mutool -v" succeed.
-inline bool HaveQpdf() { return RunCommand({"qpdf", "--version"}, kToolTimeout).Exited(0); }
-inline bool HaveMutool() { return RunCommand({"mutool", "-v"}, kToolTimeout).Exited(0); }
+inline bool HaveQpdf() {
+    return RunCommand({"qpdf", "--version"}, kToolTimeout).Exited(0);
+}
+inline bool HaveMutool() {
+    return RunCommand({"mutool", "-v"}, kToolTimeout).Exited(0);
+}
 
 // Number on the last line of a text, -1 when that line is not a number.
 inline int LastNumber(const std::string& text) {
     size_t end = text.find_last_not_of("\r\n");
     if (end == std::string::npos) return -1;
-    const size_t start = text.find_last_of('\n', end) == std::string::npos
-                             ? 0
-                             : text.find_last_of('\n', end) + 1;
+    const size_t start =
+        text.find_last_of('\n', end) == std::string::npos ? 0 : text.find_last_of('\n', end) + 1;
     const std::string line = text.substr(start, end + 1 - start);
-    if (line.empty() || line.size() > 9 || line.find_first_not_of("0123456789") != std::string::npos) {
+    if (line.empty() || line.size() > 9 ||
+        line.find_first_not_of("0123456789") != std::string::npos) {
         return -1;
     }
     return std::atoi(line.c_str());
@@ -302,7 +306,9 @@ inline std::string PageRanges(const std::vector<int>& pages) {
     return text;
 }
 
-inline bool IsErrorLine(const std::string& line) { return line.rfind("error", 0) == 0; }
+inline bool IsErrorLine(const std::string& line) {
+    return line.rfind("error", 0) == 0;
+}
 
 inline std::string ErrorLine(const Outcome& run) {
     std::istringstream lines(run.err);
@@ -326,8 +332,9 @@ inline PageImages RenderPages(const std::string& pdf, const std::vector<int>& pa
     if (pages.empty()) return result;
     const std::string pattern = dir + "/" + tag + "-%d.pnm";
     auto draw = [&](const std::string& list) {
-        return RunCommand({"mutool", "draw", "-q", "-r", "18", "-F", "pnm", "-o", pattern, pdf, list},
-                          kToolTimeout);
+        return RunCommand(
+            {"mutool", "draw", "-q", "-r", "18", "-F", "pnm", "-o", pattern, pdf, list},
+            kToolTimeout);
     };
     const Outcome all = draw(PageRanges(pages));
     const std::set<int> unique(pages.begin(), pages.end());
@@ -346,7 +353,8 @@ inline PageImages RenderPages(const std::string& pdf, const std::vector<int>& pa
         std::error_code ignored;
         std::filesystem::remove(dir + "/" + tag + "-" + std::to_string(page) + ".pnm", ignored);
     }
-    if (result.errors.empty()) result.errors[pages.front()] = ErrorLine(all) + " (in the whole run)";
+    if (result.errors.empty())
+        result.errors[pages.front()] = ErrorLine(all) + " (in the whole run)";
     return result;
 }
 
@@ -365,9 +373,8 @@ inline std::vector<std::string> CompareRendering(const std::string& source,
     for (size_t i = 0; i < sourcePages.size(); ++i) {
         const int page = static_cast<int>(i + 1);
         const int sourcePage = sourcePages[i];
-        const bool drawnAgain =
-            std::find(sourcePages.begin() + static_cast<long>(i) + 1, sourcePages.end(),
-                      sourcePage) != sourcePages.end();
+        const bool drawnAgain = std::find(sourcePages.begin() + static_cast<long>(i) + 1,
+                                          sourcePages.end(), sourcePage) != sourcePages.end();
         auto image = from.images.find(sourcePage);
         if (drawnAgain || from.errors.count(sourcePage) || image == from.images.end()) continue;
 

@@ -243,7 +243,8 @@ TEST(ParserStream, DISABLED_ZeroLengthStreamHasNoData) {
 TEST(ParserStream, LengthEndingInsideDataOrKeywordThrows) {
     for (const char* text :
          {"<< /Length 3 >>\nstream\nhello\nendstream", "<< /Length 8 >>\nstream\nhello\nendstream",
-          "<< /Length 50 >>\nstream\nhello\nendstream"}) {
+          "<< /Length 50 >>\nstream\nhello\nendstream",
+          "<< /Length 9223372036854775807 >>\nstream\nhello\nendstream"}) {
         SCOPED_TRACE(text);
         FileParse p(text);
         try {

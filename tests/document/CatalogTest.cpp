@@ -1,0 +1,290 @@
+// The catalog and the page tree walk: the shape checks, the page order, the guards against
+// cycles and deep trees, and the attributes pages inherit from their ancestors.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CPdfException.h"
+#include "TestPdf.h"
+#include "document/CPdfCatalog.h"
+#include "file/CPdfXRef.h"
+#include "stream/CPdfFileStream.h"
+
+namespace {
+
+using Objects = std::vector<std::pair<int, std::string>>;
+
+// Bytes written to a temporary file that is removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const std::string& bytes) {
+        char name[] = "/tmp/brantor-catalog-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd < 0) throw std::runtime_error("mkstemp failed");
+        path = name;
+        const bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+        close(fd);
+        if (!ok) throw std::runtime_error("cannot write " + path);
+    }
+    ~TempFile() { std::remove(path.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    std::string path;
+};
+
+// A document read with the strict reader: its table, then its catalog.
+struct Doc {
+    explicit Doc(const std::string& bytes)
+        : temp(bytes),
+          file(std::fopen(temp.path.c_str(), "rb"), &std::fclose),
+          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull))) {}
+    explicit Doc(const Objects& objects) : Doc(Build(objects)) {}
+
+    static std::string Build(const Objects& objects) {
+        testpdf::Builder b;
+        for (const auto& [number, body] : objects) b.Add(number, body);
+        return b.SetRoot(1).Build();
+    }
+    // The message that loading throws; empty when the catalog loads.
+    std::string Load() {
+        try {
+            xref.Load(stream.get());
+        } catch (const CPdfException& e) {
+            return std::string("cross-reference data: ") + e.GetMessage();
+        }
+        try {
+            catalog.Load(&xref);
+            return "";
+        } catch (const CPdfException& e) {
+            return e.GetMessage();
+        }
+    }
+
+    TempFile temp;
+    std::unique_ptr<FILE, int (*)(FILE*)> file;
+    std::shared_ptr<CPdfFileStream> stream;
+    CPdfXRef xref;
+    CPdfCatalog catalog;
+};
+
+const char* const kCatalog = "<< /Type /Catalog /Pages 2 0 R >>";
+const char* const kPage = "<< /Type /Page /Resources << >> >>";
+
+std::string Nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+TEST(CatalogLoad, MalformedCatalogOrTreeFailsWithItsMessage) {
+    const std::string root1 = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    const char* kidsMsg = "Kids CPdfObject is wrong type";
+    const char* kidMsg = "Kid CPdfObject is wrong type";
+    const char* resMsg = "Resources are not found";
+    const char* cycle = "Page tree contains a cycle";
+    const struct {
+        const char* name;
+        Objects objects;
+        const char* message;
+    } cases[] = {
+        {"catalog is an array", {{1, "[/Type /Catalog]"}}, "Catalog CPdfObject is wrong type"},
+        {"catalog is free", {{2, "<< >>"}}, "Catalog CPdfObject is wrong type"},
+        {"Pages missing", {{1, "<< /Type /Catalog >>"}}, "Top-level pages CPdfObject is wrong type"},
+        {"Pages is an array", {{1, kCatalog}, {2, "[3 0 R]"}},
+         "Top-level pages CPdfObject is wrong type"},
+        {"Count missing", {{1, kCatalog}, {2, "<< /Type /Pages /Kids [] >>"}},
+         "Page count in top-level pages CPdfObject is wrong type"},
+        {"Count a string", {{1, kCatalog}, {2, "<< /Type /Pages /Kids [] /Count (0) >>"}},
+         "Page count in top-level pages CPdfObject is wrong type"},
+        {"root without Kids", {{1, kCatalog}, {2, "<< /Type /Pages /Count 0 >>"}}, kidsMsg},
+        {"Kids a dictionary", {{1, kCatalog}, {2, "<< /Kids 3 0 R /Count 0 >>"}, {3, "<< >>"}},
+         kidsMsg},
+        {"node without Kids",
+         {{1, kCatalog}, {2, root1}, {3, "<< /Type /Pages /Count 1 /Resources << >> >>"}},
+         kidsMsg},
+        {"page /Type given by reference",
+         {{1, kCatalog}, {2, root1}, {3, "<< /Type 4 0 R /Resources << >> >>"}, {4, "/Page"}},
+         kidsMsg},
+        {"kid an integer", {{1, kCatalog}, {2, "<< /Kids [3] /Count 1 >>"}}, kidMsg},
+        {"kid a name", {{1, kCatalog}, {2, "<< /Kids [/Page] /Count 1 >>"}}, kidMsg},
+        {"kid free", {{1, kCatalog}, {2, root1}, {4, kPage}}, kidMsg},
+        {"no resources", {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page >>"}}, resMsg},
+        {"resources an array", {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources [] >>"}},
+         resMsg},
+        {"resources reference to an array",
+         {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources 4 0 R >>"}, {4, "[/PDF]"}},
+         resMsg},
+        {"inherited resources not a dictionary",
+         {{1, kCatalog},
+          {2, "<< /Kids [3 0 R] /Count 1 /Resources 5 >>"},
+          {3, "<< /Type /Page >>"}},
+         resMsg},
+        {"annotations a dictionary on page 3",
+         {{1, kCatalog},
+          {2, "<< /Kids [3 0 R 3 0 R 4 0 R] /Count 3 >>"},
+          {3, kPage},
+          {4, "<< /Type /Page /Resources << >> /Annots << >> >>"}},
+         "Page annotations object (page 3) is wrong type"},
+        {"annotations a name", {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources << >> /Annots /A >>"}},
+         "Page annotations object (page 1) is wrong type"},
+        {"kid is the root", {{1, kCatalog}, {2, root1}, {3, "<< /Kids [2 0 R] >>"}}, cycle},
+        {"node is its own kid", {{1, kCatalog}, {2, root1}, {3, "<< /Kids [4 0 R 3 0 R] >>"}, {4, kPage}},
+         cycle},
+        {"catalog nested too deeply",
+         {{1, "<< /Type /Catalog /Pages 2 0 R /X " + Nested(300) + " >>"}},
+         "Objects are nested too deeply"},
+        {"page nested too deeply",
+         {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources << >> /X " + Nested(300) + " >>"}},
+         "Objects are nested too deeply"},
+    };
+    for (const auto& c : cases) {
+        Doc doc(c.objects);
+        EXPECT_EQ(doc.Load(), c.message) << c.name;
+    }
+}
+
+TEST(CatalogLoad, DeepTreesAreWalkedUpToTheLimit) {
+    for (const int levels : {1000, 1100}) {
+        Objects objects = {{1, kCatalog}};
+        const int last = 2 + levels;
+        for (int n = 2; n < last; ++n) {
+            objects.push_back({n, "<< /Kids [" + std::to_string(n + 1) + " 0 R] >>"});
+        }
+        objects.push_back({last, "<< /Type /Page /Resources << >> >>"});
+        objects[1].second = "<< /Count 1 " + objects[1].second.substr(3);
+        Doc doc(objects);
+        EXPECT_EQ(doc.Load(), levels < 1024 ? "" : "Page tree is too deep") << levels;
+    }
+}
+
+TEST(CatalogLoad, PagesAreNumberedDepthFirst) {
+    Doc doc(Objects{
+        {1, "<< /Type /Catalog /Pages 2 0 R /Names << /Dests 20 0 R >> /Outlines 21 0 R >>"},
+        // /Count disagrees with the leaves and is a real: neither matters.
+        {2, "<< /Type /Pages /Kids [10 0 R 3 0 R << /Type /Page /Resources << >> >> 11 0 R] "
+            "/Count 2.5 >>"},
+        {3, "<< /Kids [12 0 R 4 0 R 13 0 R] >>"},  // no /Type: still a node
+        {4, "<< /Type /Pages /Kids [14 0 R] /Count 1 >>"},
+        {10, kPage},
+        {11, kPage},
+        {12, kPage},
+        {13, "<< /Type /Page /Resources 15 0 R /Contents (text) /Annots 16 0 R >>"},
+        {14, "<< /Type /Page /Resources << >> /Contents [] /Annots [] >>"},
+        {15, "<< /Font << >> >>"},
+        {20, "<< /Names [] >>"},
+        {21, "<< /Type /Outlines >>"},
+    });
+    ASSERT_EQ(doc.Load(), "");
+    const int32_t expected[] = {10, 12, 14, 13, 0, 11};
+    ASSERT_EQ(doc.catalog.GetPageCount(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(doc.catalog.pages[i].objectNumber, expected[i]) << i;
+        EXPECT_EQ(doc.catalog.pages[i].number, static_cast<int>(i + 1));
+    }
+    EXPECT_EQ(doc.catalog.pagesNumber, 2);
+    EXPECT_EQ(doc.catalog.pages[3].contents.kind, kindNull);  // a string is no content
+    EXPECT_EQ(doc.catalog.pages[3].annots.kind, kindReference);
+    EXPECT_EQ(doc.catalog.pages[2].contents.kind, kindArray);
+    EXPECT_EQ(doc.catalog.pages[0].annots.kind, kindNull);
+    EXPECT_EQ(doc.catalog.dests.kind, kindDictionary);
+    EXPECT_EQ(doc.catalog.outlines.kind, kindDictionary);
+
+    Doc empty(Objects{{1, kCatalog}, {2, "<< /Type /Pages /Kids [] /Count 0 >>"}});
+    ASSERT_EQ(empty.Load(), "");
+    EXPECT_EQ(empty.catalog.GetPageCount(), 0u);
+    EXPECT_EQ(empty.catalog.dests.kind, kindNull);
+}
+
+// Root 2 > node 3 > page 4, with attributes placed on each level.
+TEST(PageAttributes, InheritedFromTheNearestAncestor) {
+    const struct {
+        const char* name;
+        const char *root, *node, *page;
+        int32_t resourcesFrom, rotateFrom, cropBoxFrom;
+        int rotate;
+        double mediaBox[4];
+    } cases[] = {
+        {"all on the page", "", "", "/Resources << >> /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
+         0, 0, 0, 90, {1, 2, 3, 4}},
+        {"all on the root", "/Resources << >> /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
+         "", "", 2, 2, 2, 90, {1, 2, 3, 4}},
+        {"node overrides root",
+         "/Resources << >> /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
+         "/Resources << >> /Rotate 180 /CropBox [0 0 2 2] /MediaBox [5 6 7 8]", "", 3, 3, 3, 180,
+         {5, 6, 7, 8}},
+        {"page overrides both", "/Resources 9 0 R /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
+         "/Rotate 180", "/Resources << >> /Rotate 0 /CropBox [0 0 3 3] /MediaBox [0 0 9 9]", 0, 0,
+         0, 0, {0, 0, 9, 9}},
+        {"mixed levels", "/MediaBox [0 0 612 792] /Rotate 9 0 R", "/Resources 9 0 R",
+         "/CropBox [0 0 1 1] /Resources << >>", 0, 2, 0, 180, {0, 0, 612, 792}},
+        {"resources by reference on the node", "", "/Resources 10 0 R", "", 3, 0, 0, 0,
+         {0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        Doc doc(Objects{
+            {1, kCatalog},
+            {2, std::string("<< /Type /Pages /Kids [3 0 R] /Count 1 ") + c.root + " >>"},
+            {3, std::string("<< /Type /Pages /Kids [4 0 R] /Count 1 ") + c.node + " >>"},
+            {4, std::string("<< /Type /Page /Parent 3 0 R ") + c.page + " >>"},
+            {9, "180"},
+            {10, "<< /ProcSet [/PDF] >>"},
+        });
+        ASSERT_EQ(doc.Load(), "") << c.name;
+        const CPdfPage& page = doc.catalog.pages.at(0);
+        EXPECT_EQ(page.resourcesFrom, c.resourcesFrom) << c.name;
+        EXPECT_EQ(page.rotateFrom, c.rotateFrom) << c.name;
+        EXPECT_EQ(page.cropBoxFrom, c.cropBoxFrom) << c.name;
+        EXPECT_EQ(page.rotate, c.rotate) << c.name;
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(page.mediaBox[i], c.mediaBox[i]) << c.name << i;
+    }
+}
+
+TEST(PageAttributes, RotationIsNormalised) {
+    const std::pair<const char*, int> cases[] = {
+        {"-90", 270}, {"450", 90}, {"720", 0},   {"45", 45},   {"90.0", 0},
+        {"9 0 R", 180}, {"-450", 270}, {"(90)", 0}, {"-360", 0}, {"359", 359},
+    };
+    for (const bool inherited : {false, true}) {
+        for (const auto& [value, expected] : cases) {
+            const std::string rotate = std::string("/Rotate ") + value;
+            Doc doc(Objects{
+                {1, kCatalog},
+                {2, "<< /Type /Pages /Kids [3 0 R] /Count 1 " + (inherited ? rotate : "") + " >>"},
+                {3, "<< /Type /Page /Resources << >> " + (inherited ? "" : rotate) + " >>"},
+                {9, "180"},
+            });
+            ASSERT_EQ(doc.Load(), "") << value;
+            EXPECT_EQ(doc.catalog.pages.at(0).rotate, expected) << value << inherited;
+        }
+    }
+}
+
+TEST(PageAttributes, SimpleDocumentsWithInheritedAttributes) {
+    testpdf::SimpleOptions o;
+    o.inheritAttributes = true;
+    o.rotate = -90;
+    o.kidsPerNode = 3;
+    for (const bool own : {false, true}) {
+        o.ownResources = own;
+        Doc doc(testpdf::MakeSimpleDocument(10, o));
+        ASSERT_EQ(doc.Load(), "");
+        ASSERT_EQ(doc.catalog.GetPageCount(), 10u);
+        for (const CPdfPage& page : doc.catalog.pages) {
+            EXPECT_EQ(page.objectNumber, testpdf::SimpleLayout::Page(page.number));
+            EXPECT_EQ(page.rotate, 270);
+            EXPECT_EQ(page.rotateFrom, testpdf::SimpleLayout::kPages);
+            EXPECT_EQ(page.mediaBox[3], 792);
+            // Resources come from the page's parent node, never from the root.
+            if (own) {
+                EXPECT_EQ(page.resourcesFrom, 0);
+            } else {
+                EXPECT_GT(page.resourcesFrom, testpdf::SimpleLayout::Action(10));
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,300 @@
+// Objects in object streams, stream objects read through their filters, and the raw text,
+// references and page keys that the object index gives the split job.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "CPdfException.h"
+#include "TestPdf.h"
+#include "file/CPdfObjectIndex.h"
+#include "file/CPdfXRef.h"
+#include "object/CPdfDictionary.h"
+#include "object/CPdfString.h"
+#include "stream/CPdfFileStream.h"
+
+namespace {
+
+using testpdf::Builder;
+using testpdf::PngFilter;
+using testpdf::XrefOptions;
+using testpdf::XrefStyle;
+
+// Bytes written to a temporary file that is removed with the object.
+class TempFile {
+public:
+    explicit TempFile(const std::string& bytes) {
+        char name[] = "/tmp/brantor-objects-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd < 0) throw std::runtime_error("mkstemp failed");
+        path = name;
+        const bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+        close(fd);
+        if (!ok) throw std::runtime_error("cannot write " + path);
+    }
+    ~TempFile() { std::remove(path.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    std::string path;
+};
+
+// A loaded table over a file whose header is at offset 0, with an object index beside it.
+struct Loaded {
+    explicit Loaded(const std::string& bytes)
+        : temp(bytes),
+          file(std::fopen(temp.path.c_str(), "rb"), &std::fclose),
+          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull))),
+          index(xref, file.get()) {
+        xref.Load(stream.get());
+    }
+    // The /M integer of object number's dictionary; -1 when it is not such a dictionary.
+    int64_t Marker(int number, int generation = 0) {
+        CPdfObject o = xref.Fetch(number, generation);
+        if (o.kind != kindDictionary) return -1;
+        CPdfObject m = o.dictValue->Get("M");
+        return m.kind == kindInteger ? m.intValue : -1;
+    }
+
+    TempFile temp;
+    std::unique_ptr<FILE, int (*)(FILE*)> file;
+    std::shared_ptr<CPdfFileStream> stream;
+    CPdfXRef xref;
+    CPdfObjectIndex index;
+};
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) out.push_back(static_cast<char>(v));
+    return out;
+}
+
+// One row of a /W [1 2 1] cross-reference stream.
+struct Row {
+    int type, field2, field3;
+};
+
+// A file of hand-written objects (whole texts, stored as given) and a /W [1 2 1]
+// cross-reference stream, object 9, holding `rows` for objects 0 to 8. A row of type 1 with
+// field2 -1 points at the object's text in the file.
+std::string FileWith(const std::vector<std::pair<int, std::string>>& objects,
+                     std::vector<Row> rows) {
+    std::string out = "%PDF-1.5\n";
+    rows.resize(9, Row{0, 0, 0});
+    for (const auto& [number, text] : objects) {
+        Row& r = rows.at(number);
+        if (r.type == 1 && r.field2 == -1) r.field2 = static_cast<int>(out.size());
+        out += text;
+    }
+    const long long xrefAt = static_cast<long long>(out.size());
+    rows.push_back(Row{1, static_cast<int>(xrefAt), 0});
+    std::string data;
+    for (const Row& r : rows) data += Bytes({r.type, r.field2 >> 8, r.field2 & 255, r.field3});
+    out += "9 0 obj\n" +
+           testpdf::StreamBody("/Type /XRef /Size 10 /W [1 2 1] /Root 1 0 R", data) +
+           "\nendobj\n";
+    return out + "startxref\n" + std::to_string(xrefAt) + "\n%%EOF\n";
+}
+
+// Object stream 5, stored without a filter, with the given header and object bytes.
+std::string ObjStm(int count, const std::string& header, const std::string& body,
+                   const std::string& length = "") {
+    const std::string dict =
+        "/Type /ObjStm /N " + std::to_string(count) + " /First " + std::to_string(header.size());
+    const std::string data = header + body;
+    return "5 0 obj\n" +
+           (length.empty() ? testpdf::StreamBody(dict, data)
+                           : testpdf::StreamBody(dict, data, length)) +
+           "\nendobj\n";
+}
+
+// ---------------------------------------------------------------------------------------
+// Object streams
+
+TEST(ObjectStream, ObjectsAreFoundOrRefusedWithoutLooping) {
+    const std::string body = "<< /M 6 >>\n<< /M 7 >>\n";  // 6 at 0, 7 at 11
+    const Row here{1, -1, 0};
+    const struct {
+        const char* name;
+        std::string objStm;
+        Row five, six, seven, eight;
+        int64_t expected[3];  // markers of 6, 7, 8
+    } cases[] = {
+        {"by index", ObjStm(2, "6 0 7 11 ", body), here, {2, 5, 0}, {2, 5, 1}, {0, 0, 0},
+         {6, 7, -1}},
+        {"wrong index", ObjStm(2, "6 0 7 11 ", body), here, {2, 5, 1}, {2, 5, 7}, {2, 5, 2},
+         {6, 7, -1}},
+        {"offsets decrease", ObjStm(2, "7 11 6 0 ", body), here, {2, 5, 1}, {2, 5, 0},
+         {0, 0, 0}, {6, 7, -1}},
+        {"stream's own entry is type 2", ObjStm(2, "6 0 7 11 ", body), {2, 5, 0}, {2, 5, 0},
+         {2, 5, 1}, {0, 0, 0}, {-1, -1, -1}},
+        {"streams name each other", ObjStm(2, "6 0 7 11 ", body), {2, 6, 0}, {2, 5, 0},
+         {2, 5, 1}, {0, 0, 0}, {-1, -1, -1}},
+        {"stream lists itself", ObjStm(3, "6 0 7 11 5 0 ", body), here, {2, 5, 0}, {2, 5, 1},
+         {0, 0, 0}, {6, 7, -1}},
+        {"length lies in the stream", ObjStm(3, "6 0 7 11 8 22 ", body + "30", "8 0 R"), here,
+         {2, 5, 0}, {2, 5, 1}, {2, 5, 2}, {-1, -1, -1}},
+        {"malformed header", ObjStm(2, "6 0 seven 11 ", body), here, {2, 5, 0}, {2, 5, 1},
+         {0, 0, 0}, {-1, -1, -1}},
+    };
+    for (const auto& c : cases) {
+        Loaded t(FileWith({{5, c.objStm}}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0},
+                                            {0, 0, 0}, c.five, c.six, c.seven, c.eight}));
+        for (int n = 6; n <= 8; ++n) {
+            EXPECT_EQ(t.Marker(n), c.expected[n - 6]) << c.name << ", object " << n;
+            EXPECT_EQ(t.index.Get(n).present, c.expected[n - 6] != -1) << c.name << " " << n;
+        }
+        EXPECT_EQ(t.Marker(6, 1), -1) << c.name;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Stream objects
+
+TEST(StreamObject, DataIsDecodedAsTheDictionarySays) {
+    const std::string rows = "ABCDEFGHIJabcdefghij0123456789";  // 3 rows of 10, or 30 of 1
+    const std::vector<PngFilter> mixed = {PngFilter::None, PngFilter::Sub, PngFilter::Up,
+                                          PngFilter::Average, PngFilter::Paeth};
+    const std::string png = testpdf::PngEncode(rows, 10, 1, mixed);
+    using testpdf::Deflate;
+    const struct {
+        const char* dict;
+        std::string encoded;
+        std::string expected;
+    } cases[] = {
+        {"", "plain bytes", "plain bytes"},
+        {"/Filter /FlateDecode", Deflate("hello"), "hello"},
+        {"/F /Fl", Deflate("hello"), "hello"},
+        {"/Filter [/FlateDecode]", Deflate("hello"), "hello"},
+        {"/Filter /FlateDecode /DecodeParms << /Predictor 10 /Columns 10 >>", Deflate(png), rows},
+        {"/Filter /FlateDecode /DecodeParms << /Predictor 15 /Columns 10 >>", Deflate(png), rows},
+        {"/F /Fl /DP << /Predictor 12 /Columns 10 >>", Deflate(png), rows},
+        {"/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 10 >> /DP << /Columns 3 >>",
+         Deflate(png), rows},
+        {"/Filter /FlateDecode /DecodeParms [<< /Predictor 12 /Columns 10 >>]", Deflate(png),
+         png},
+        {"/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 10.0 >>",
+         Deflate(testpdf::PngEncode(rows, 1, 1, PngFilter::Up)), rows},
+        {"/Filter /FlateDecode /DecodeParms << /Predictor 2 /Colors 3 /Columns 2 >>",
+         Deflate(Bytes({10, 20, 30, 5, 5, 5})), Bytes({10, 20, 30, 15, 25, 35})},
+        {"/Filter /FlateDecode /DecodeParms << /Predictor 2 /Colors 3 /Columns 10 >>",
+         Deflate(testpdf::TiffEncode(rows, 10, 3)), rows},
+    };
+    for (const auto& c : cases) {
+        Builder b;
+        b.AddStream(1, c.dict, c.encoded);
+        Loaded t(b.SetRoot(1).Build());
+        CPdfObject o = t.xref.Fetch(1, 0);
+        ASSERT_EQ(o.kind, kindStream) << c.dict;
+        std::string data;
+        for (int ch = o.streamValue->GetChar(); ch >= 0; ch = o.streamValue->GetChar()) {
+            data.push_back(static_cast<char>(ch));
+        }
+        EXPECT_EQ(data, c.expected) << c.dict;
+    }
+}
+
+TEST(StreamObject, UndecodableDataMakesAnErrorValue) {
+    for (const char* dict : {"/Filter /LZWDecode", "/Filter /DCTDecode", "/Filter []",
+                             "/Filter [/FlateDecode /ASCIIHexDecode]",
+                             "/Filter /FlateDecode /DecodeParms << /Predictor 12 /Columns 0 >>"}) {
+        Builder b;
+        b.AddStream(1, dict, testpdf::Deflate("hello"));
+        Loaded t(b.SetRoot(1).Build());
+        EXPECT_EQ(t.xref.Fetch(1, 0).kind, kindError) << dict;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Object index
+
+TEST(ObjectIndex, BodyTextRunsThroughEndobjAndOneWhiteSpaceByte) {
+    const std::string data = "BT (endobj) Tj ET\nendobj\n";
+    const std::string stream = testpdf::StreamBody("", data);
+    const std::string shortStream = testpdf::StreamBody("", "BT (x) Tj ET", "5");
+    const struct {
+        const char* name;
+        std::string stored;    // object 6 as it stands in the file, object 7 following it
+        std::string expected;  // its text
+    } cases[] = {
+        {"LF", "6 0 obj\n<< /M 6 >>\nendobj\n", "6 0 obj\n<< /M 6 >>\nendobj\n"},
+        {"CR LF", "6 0 obj\n<< /M 6 >>\nendobj\r\n", "6 0 obj\n<< /M 6 >>\nendobj\r"},
+        {"space", "6 0 obj<</M 6>>endobj ", "6 0 obj<</M 6>>endobj "},
+        {"comment right after", "6 0 obj<</M 6>>endobj%x\n", "6 0 obj<</M 6>>endobj\n"},
+        {"no endobj", "6 0 obj\n<< /M 6 >>\n", "6 0 obj\n<< /M 6 >>\nendobj\n"},
+        {"stream data holding endobj", "6 0 obj\n" + stream + "\nendobj\n",
+         "6 0 obj\n" + stream + "\nendobj\n"},
+        {"stream with a wrong length", "6 0 obj\n" + shortStream + "\nendobj\n",
+         "6 0 obj\n" + shortStream + "\nendobj\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string seven = "7 0 obj\n<< /M 7 >>\nendobj\n";
+        Loaded t(FileWith({{6, c.stored}, {7, seven}},
+                          {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0},
+                           {1, -1, 0}, {1, -1, 0}}));
+        EXPECT_EQ(t.index.ReadText(6), c.expected) << c.name;
+        EXPECT_EQ(t.index.ReadText(7), seven) << c.name;
+        EXPECT_FALSE(t.index.Get(6).compressed) << c.name;
+    }
+}
+
+TEST(ObjectIndex, CompressedTextGetsHeaderAndEndobj) {
+    const Row here{1, -1, 0};
+    Loaded t(FileWith({{5, ObjStm(3, "6 0 7 10 8 21 ", "<< /M 6 >><< /M 7 >>\n(eight)")}},
+                      {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, here, {2, 5, 0},
+                       {2, 5, 1}, {2, 5, 2}}));
+    const std::pair<int, const char*> cases[] = {
+        {6, "6 0 obj\r<< /M 6 >>\nendobj\r"},
+        {7, "7 0 obj\r<< /M 7 >>\nendobj\r"},
+        {8, "8 0 obj\r(eight)\nendobj\r"},
+    };
+    for (const auto& [number, text] : cases) {
+        const CPdfObjectInfo& info = t.index.Get(number);
+        EXPECT_TRUE(info.present && info.compressed) << number;
+        EXPECT_EQ(t.index.ReadText(number), text) << number;
+        EXPECT_EQ(info.textLength, static_cast<int64_t>(std::string(text).size())) << number;
+    }
+    EXPECT_FALSE(t.index.Get(4).present);
+    EXPECT_EQ(t.index.ReadText(4), "");
+}
+
+TEST(ObjectIndex, ReferencesAndPageKeysComeFromOutsideStreamData) {
+    const std::string pageData = "/Pages 12 0 R /Page 13 0 R";
+    const struct {
+        const char* name;
+        std::string body;
+        std::vector<int32_t> refs;
+        bool hasPage, hasPages;
+    } cases[] = {
+        {"nested values", "<< /A 3 0 R /B [4 2 R << /C 5 0 R >>] /D 6 >>", {3, 4, 5}, false,
+         false},
+        {"page", "<< /Type /Page /Parent 2 0 R >>", {2}, true, false},
+        {"page tree node", "<< /Type /Pages /Kids [3 0 R] >>", {3}, true, true},
+        {"stream", testpdf::StreamBody("/Length2 7 0 R /Type /Page", pageData), {7}, true, false},
+        {"stream data only", testpdf::StreamBody("", pageData), {}, false, false},
+        {"reference-like integers", "[1 0 R 2 0 /R 3 R]", {1}, false, false},
+    };
+    for (const bool compressed : {false, true}) {
+        for (const auto& c : cases) {
+            if (compressed && c.body.find("stream") != std::string::npos) continue;
+            Builder b;
+            b.Add(1, "<< /Type /Catalog >>").Add(2, c.body);
+            XrefOptions o;
+            o.style = XrefStyle::Stream;
+            if (compressed) b.PutInObjectStream(8, {2});
+            Loaded t(b.SetXref(o).SetRoot(1).Build());
+            const CPdfObjectInfo& info = t.index.Get(2);
+            ASSERT_TRUE(info.present) << c.name;
+            EXPECT_EQ(info.compressed, compressed) << c.name;
+            EXPECT_EQ(info.refs, c.refs) << c.name << (compressed ? ", compressed" : "");
+            EXPECT_EQ(info.hasPage, c.hasPage) << c.name;
+            EXPECT_EQ(info.hasPages, c.hasPages) << c.name;
+        }
+    }
+}
+
+}  // namespace
