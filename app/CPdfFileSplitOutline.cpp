@@ -119,8 +119,7 @@ void CPdfFileSplit::LoadOutlineItems() {
                 CPdfObjectIndex::CollectReferences(a->value, entry.needs);
             }
             CPdfObject action = a->value.Resolve(xref);
-            if (action.kind == kindDictionary && action.dictValue->IsType("Action") == false &&
-                !action.dictValue->Get("S").IsName("GoTo")) {
+            if (action.kind == kindDictionary && !action.dictValue->Get("S").IsName("GoTo")) {
                 action = CPdfObject(kindNull);  // only a GoTo action opens a page here
             }
             if (action.kind == kindDictionary) dest = action.dictValue->Get("D");

@@ -99,13 +99,7 @@ void CPdfCatalog::AddPages(const CPdfDictionary& rootNode) {
             continue;
         }
         const CPdfObject& kidRef = top.kids->GetAt(top.next++);
-        // Kids are read in scanning mode: what the walk needs of a page is its own entries
-        // and their arrays; dictionaries inside them are not built.
-        CPdfScan scan;
-        scan.buildArrays = 2;
-        CPdfObject kid = kidRef.kind == kindReference
-                             ? xref->Fetch(kidRef.refNumber, kidRef.refGeneration, &scan)
-                             : kidRef;
+        CPdfObject kid = ReadKid(kidRef);
         if (kid.kind != kindDictionary) throw CPdfException("Kid CPdfObject is wrong type");
         const CPdfDictionary& dict = *kid.dictValue;
         if (dict.IsType("Page")) {
@@ -120,6 +114,18 @@ void CPdfCatalog::AddPages(const CPdfDictionary& rootNode) {
         CPdfInherited inherited = Inherit(top.inherited, dict, number);
         stack.push_back({KidsOf(dict), 0, std::move(inherited), kid});
     }
+}
+
+CPdfObject CPdfCatalog::ReadKid(const CPdfObject& kidRef) {
+    if (kidRef.kind != kindReference) return kidRef;
+    // What the walk needs of a page is its own entries and their arrays: plain page
+    // dictionaries are read quickly, others in the parser's scanning mode, which does not
+    // build the dictionaries inside them either.
+    CPdfObject kid;
+    if (xref->FetchShallow(kidRef.refNumber, kidRef.refGeneration, kid)) return kid;
+    CPdfScan scan;
+    scan.buildArrays = 2;
+    return xref->Fetch(kidRef.refNumber, kidRef.refGeneration, &scan);
 }
 
 void CPdfCatalog::LoadLeaf(const CPdfObject& kidRef, const CPdfDictionary& kid,

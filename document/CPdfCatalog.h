@@ -34,5 +34,6 @@ public:
 
 private:
     void AddPages(const CPdfDictionary& root);
+    CPdfObject ReadKid(const CPdfObject& kidRef);
     void LoadLeaf(const CPdfObject& kidRef, const CPdfDictionary& kid, const CPdfInherited& inherited);
 };

@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "CPdfException.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfLexer.h"
 #include "object/CPdfParser.h"
+#include "object/CPdfShallowReader.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
@@ -368,6 +371,29 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
         return parser.ParseObject();
     }
     return CPdfObject(kindNull);
+}
+
+bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfObject& out) {
+    if (number < 0 || static_cast<size_t>(number) >= entries.size()) return false;
+    const XRefEntry& e = entries[static_cast<size_t>(number)];
+    if (e.type == 1) {
+        if (e.generation != generation || e.offset < 0 || Physical(e.offset) >= fileSize) return false;
+        char text[4096];
+        ssize_t got = pread(fileno(stream->GetFile()), text, sizeof text, Physical(e.offset));
+        if (got <= 0) return false;
+        return CPdfShallowReader::Read(text, static_cast<size_t>(got), true, number, generation,
+                                       this, out);
+    }
+    if (e.type == 2 && generation == 0) {
+        size_t begin = 0, end = 0;
+        std::shared_ptr<const CPdfObjStmBytes> objStm = GetObjStmBytes(number, begin, end);
+        if (!objStm) return false;
+        // The object's bytes end where the next one starts; a space closes the last token.
+        std::string text = objStm->data->substr(begin, end - begin) + " ";
+        return CPdfShallowReader::Read(text.data(), text.size(), false, number, generation, this,
+                                       out);
+    }
+    return false;
 }
 
 // The object at the entry's offset; kindNone when the header there is not "number

@@ -43,6 +43,10 @@ public:
     // With a scan, the object is read in the parser's scanning mode (see CPdfScan).
     CPdfObject Fetch(int32_t number, int32_t generation, CPdfScan* scan = nullptr);
 
+    // Reads a plain dictionary object quickly (see CPdfShallowReader); false when the object is
+    // not one that the quick reader takes, and Fetch must be used.
+    bool FetchShallow(int32_t number, int32_t generation, CPdfObject& out);
+
     // The decoded object stream that holds compressed object number, with the object's byte
     // range; nullptr when it cannot be had.
     std::shared_ptr<const CPdfObjStmBytes> GetObjStmBytes(int32_t number, size_t& begin,

@@ -124,7 +124,11 @@ CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
     CPdfStream& input = lexer.CurrentStream();
     int64_t start = input.GetPos();
     CPdfObject length = dictionary.dictValue->GetResolved("Length");
-    if (length.kind != kindInteger || length.intValue < 0) return CPdfObject(kindError);
+    // A length that would carry the end of the data past the largest file offset cannot be
+    // right, and would overflow the offset arithmetic below and in the sub-stream.
+    if (length.kind != kindInteger || length.intValue < 0 || length.intValue > INT64_MAX - start) {
+        return CPdfObject(kindError);
+    }
     std::shared_ptr<CPdfStream> raw = input.MakeSubStream(start, length.intValue, dictionary);
     if (!raw) return CPdfObject(kindError);
     streamDataStart = start;

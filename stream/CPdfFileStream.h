@@ -22,6 +22,7 @@ public:
     std::shared_ptr<CPdfStream> MakeSubStream(int64_t subStart, int64_t subLength,
                                               const CPdfObject& dictionary) override;
 
+    FILE* GetFile() const { return file; }
     // Size of the whole file in bytes.
     int64_t GetFileSize() const;
 

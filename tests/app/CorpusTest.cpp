@@ -145,7 +145,8 @@ protected:
 };
 
 // -----------------------------------------------------------------------------------------
-// Every readable file: page 1 can be cut out, and the program counts the pages qpdf counts.
+// Every readable file: page 1 can be cut out, and the program counts the pages qpdf counts
+// (files where qpdf counts none only have to end cleanly).
 
 // Files that are known to fail, with the message they fail with (tests/e2e/expected-failures.txt).
 std::map<std::string, std::string> LoadExpectedFailures() {
@@ -168,10 +169,12 @@ std::string CheckReadableFile(const std::string& path, int pages) {
 
     const Outcome first = Brantor(in, out, "-s1");
     if (std::string bad = Misbehaviour("-s1", first); !bad.empty()) return bad;
-    if (first.Exited(1)) {
-        if (!e2e::ListDir(dir.path()).empty()) return "-s1 failed but left a file behind";
-        return first.out;
+    if (first.Exited(1) && !e2e::ListDir(dir.path()).empty()) {
+        return "-s1 failed but left a file behind";
     }
+    // Where qpdf finds no pages, either outcome will do.
+    if (pages <= 0) return "";
+    if (first.Exited(1)) return first.out;
     const int outputPages = e2e::QpdfPageCount(out);
     if (outputPages != 1) return "-s1 output has " + std::to_string(outputPages) + " pages";
     e2e::ClearDir(dir.path());
@@ -194,10 +197,7 @@ std::string CheckReadableFile(const std::string& path, int pages) {
 }
 
 TEST_F(Corpus, ValidFilesOpenWithQpdfPageCount) {
-    std::vector<std::string> files;
-    for (const std::string& path : LoadList("valid.txt")) {
-        if (PagesOf(path) > 0) files.push_back(path);
-    }
+    const std::vector<std::string> files = LoadList("valid.txt");
     ASSERT_FALSE(files.empty());
     const std::vector<std::string> results = ForEachFile(
         files, [&](const std::string& path) { return CheckReadableFile(path, PagesOf(path)); });
@@ -224,7 +224,7 @@ TEST_F(Corpus, ValidFilesOpenWithQpdfPageCount) {
     for (const auto& stale : expected) {
         ADD_FAILURE() << stale.first
                       << " is listed in tests/e2e/expected-failures.txt but is not a file of "
-                         "valid.txt with pages";
+                         "valid.txt";
     }
     std::printf("[ corpus   ] %zu of %zu files fail as listed\n", failing, files.size());
 }

@@ -563,7 +563,9 @@ TEST(Split, PagesCarryWhatTheyInherit) {
 TEST(Split, RootListsPagesInSelectionOrderTenToALine) {
     TempDir dir;
     WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(25));
-    ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s25-1,3"), "");
+    std::string list = "-s";
+    for (int n = 25; n >= 1; --n) list += std::to_string(n) + ",";
+    ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", list + "3"), "");
     Output pdf = ReadOutput(dir / "out.pdf");
     std::string kids;
     for (int i = 0; i < 26; ++i) {
@@ -654,6 +656,14 @@ TEST(Split, CopiesWhatTheCatalogAndTheChosenPagesReach) {
          {},
          0,
          with({30, 31, 32})},
+        // Names that merely begin with "Page" do not make a named destination dictionary a page.
+        {"CatalogBringsDestinationsNamedAfterPages",
+         "",
+         "/Dests 30 0 R",
+         {{30, "<< /Page1 [10 0 R /Fit] /Page2 [20 0 R /Fit] >>"}},
+         {},
+         0,
+         with({30})},
         {"InfoAndWhatItReaches",
          "",
          "",

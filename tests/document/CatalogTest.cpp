@@ -77,7 +77,9 @@ struct Doc {
 const char* const kCatalog = "<< /Type /Catalog /Pages 2 0 R >>";
 const char* const kPage = "<< /Type /Page /Resources << >> >>";
 
-std::string Nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+std::string Nested(int depth) {
+    return std::string(depth, '[') + std::string(depth, ']');
+}
 
 TEST(CatalogLoad, MalformedCatalogOrTreeFailsWithItsMessage) {
     const std::string root1 = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
@@ -92,15 +94,21 @@ TEST(CatalogLoad, MalformedCatalogOrTreeFailsWithItsMessage) {
     } cases[] = {
         {"catalog is an array", {{1, "[/Type /Catalog]"}}, "Catalog CPdfObject is wrong type"},
         {"catalog is free", {{2, "<< >>"}}, "Catalog CPdfObject is wrong type"},
-        {"Pages missing", {{1, "<< /Type /Catalog >>"}}, "Top-level pages CPdfObject is wrong type"},
-        {"Pages is an array", {{1, kCatalog}, {2, "[3 0 R]"}},
+        {"Pages missing",
+         {{1, "<< /Type /Catalog >>"}},
          "Top-level pages CPdfObject is wrong type"},
-        {"Count missing", {{1, kCatalog}, {2, "<< /Type /Pages /Kids [] >>"}},
+        {"Pages is an array",
+         {{1, kCatalog}, {2, "[3 0 R]"}},
+         "Top-level pages CPdfObject is wrong type"},
+        {"Count missing",
+         {{1, kCatalog}, {2, "<< /Type /Pages /Kids [] >>"}},
          "Page count in top-level pages CPdfObject is wrong type"},
-        {"Count a string", {{1, kCatalog}, {2, "<< /Type /Pages /Kids [] /Count (0) >>"}},
+        {"Count a string",
+         {{1, kCatalog}, {2, "<< /Type /Pages /Kids [] /Count (0) >>"}},
          "Page count in top-level pages CPdfObject is wrong type"},
         {"root without Kids", {{1, kCatalog}, {2, "<< /Type /Pages /Count 0 >>"}}, kidsMsg},
-        {"Kids a dictionary", {{1, kCatalog}, {2, "<< /Kids 3 0 R /Count 0 >>"}, {3, "<< >>"}},
+        {"Kids a dictionary",
+         {{1, kCatalog}, {2, "<< /Kids 3 0 R /Count 0 >>"}, {3, "<< >>"}},
          kidsMsg},
         {"node without Kids",
          {{1, kCatalog}, {2, root1}, {3, "<< /Type /Pages /Count 1 /Resources << >> >>"}},
@@ -112,7 +120,8 @@ TEST(CatalogLoad, MalformedCatalogOrTreeFailsWithItsMessage) {
         {"kid a name", {{1, kCatalog}, {2, "<< /Kids [/Page] /Count 1 >>"}}, kidMsg},
         {"kid free", {{1, kCatalog}, {2, root1}, {4, kPage}}, kidMsg},
         {"no resources", {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page >>"}}, resMsg},
-        {"resources an array", {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources [] >>"}},
+        {"resources an array",
+         {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources [] >>"}},
          resMsg},
         {"resources reference to an array",
          {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources 4 0 R >>"}, {4, "[/PDF]"}},
@@ -128,16 +137,20 @@ TEST(CatalogLoad, MalformedCatalogOrTreeFailsWithItsMessage) {
           {3, kPage},
           {4, "<< /Type /Page /Resources << >> /Annots << >> >>"}},
          "Page annotations object (page 3) is wrong type"},
-        {"annotations a name", {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources << >> /Annots /A >>"}},
+        {"annotations a name",
+         {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources << >> /Annots /A >>"}},
          "Page annotations object (page 1) is wrong type"},
         {"kid is the root", {{1, kCatalog}, {2, root1}, {3, "<< /Kids [2 0 R] >>"}}, cycle},
-        {"node is its own kid", {{1, kCatalog}, {2, root1}, {3, "<< /Kids [4 0 R 3 0 R] >>"}, {4, kPage}},
+        {"node is its own kid",
+         {{1, kCatalog}, {2, root1}, {3, "<< /Kids [4 0 R 3 0 R] >>"}, {4, kPage}},
          cycle},
         {"catalog nested too deeply",
          {{1, "<< /Type /Catalog /Pages 2 0 R /X " + Nested(300) + " >>"}},
          "Objects are nested too deeply"},
         {"page nested too deeply",
-         {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources << >> /X " + Nested(300) + " >>"}},
+         {{1, kCatalog},
+          {2, root1},
+          {3, "<< /Type /Page /Resources << >> /X " + Nested(300) + " >>"}},
          "Objects are nested too deeply"},
     };
     for (const auto& c : cases) {
@@ -164,8 +177,9 @@ TEST(CatalogLoad, PagesAreNumberedDepthFirst) {
     Doc doc(Objects{
         {1, "<< /Type /Catalog /Pages 2 0 R /Names << /Dests 20 0 R >> /Outlines 21 0 R >>"},
         // /Count disagrees with the leaves and is a real: neither matters.
-        {2, "<< /Type /Pages /Kids [10 0 R 3 0 R << /Type /Page /Resources << >> >> 11 0 R] "
-            "/Count 2.5 >>"},
+        {2,
+         "<< /Type /Pages /Kids [10 0 R 3 0 R << /Type /Page /Resources << >> >> 11 0 R] "
+         "/Count 2.5 >>"},
         {3, "<< /Kids [12 0 R 4 0 R 13 0 R] >>"},  // no /Type: still a node
         {4, "<< /Type /Pages /Kids [14 0 R] /Count 1 >>"},
         {10, kPage},
@@ -207,20 +221,59 @@ TEST(PageAttributes, InheritedFromTheNearestAncestor) {
         int rotate;
         double mediaBox[4];
     } cases[] = {
-        {"all on the page", "", "", "/Resources << >> /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
-         0, 0, 0, 90, {1, 2, 3, 4}},
-        {"all on the root", "/Resources << >> /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
-         "", "", 2, 2, 2, 90, {1, 2, 3, 4}},
+        {"all on the page",
+         "",
+         "",
+         "/Resources << >> /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
+         0,
+         0,
+         0,
+         90,
+         {1, 2, 3, 4}},
+        {"all on the root",
+         "/Resources << >> /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
+         "",
+         "",
+         2,
+         2,
+         2,
+         90,
+         {1, 2, 3, 4}},
         {"node overrides root",
          "/Resources << >> /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
-         "/Resources << >> /Rotate 180 /CropBox [0 0 2 2] /MediaBox [5 6 7 8]", "", 3, 3, 3, 180,
+         "/Resources << >> /Rotate 180 /CropBox [0 0 2 2] /MediaBox [5 6 7 8]",
+         "",
+         3,
+         3,
+         3,
+         180,
          {5, 6, 7, 8}},
-        {"page overrides both", "/Resources 9 0 R /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
-         "/Rotate 180", "/Resources << >> /Rotate 0 /CropBox [0 0 3 3] /MediaBox [0 0 9 9]", 0, 0,
-         0, 0, {0, 0, 9, 9}},
-        {"mixed levels", "/MediaBox [0 0 612 792] /Rotate 9 0 R", "/Resources 9 0 R",
-         "/CropBox [0 0 1 1] /Resources << >>", 0, 2, 0, 180, {0, 0, 612, 792}},
-        {"resources by reference on the node", "", "/Resources 10 0 R", "", 3, 0, 0, 0,
+        {"page overrides both",
+         "/Resources 9 0 R /Rotate 90 /CropBox [0 0 1 1] /MediaBox [1 2 3 4]",
+         "/Rotate 180",
+         "/Resources << >> /Rotate 0 /CropBox [0 0 3 3] /MediaBox [0 0 9 9]",
+         0,
+         0,
+         0,
+         0,
+         {0, 0, 9, 9}},
+        {"mixed levels",
+         "/MediaBox [0 0 612 792] /Rotate 9 0 R",
+         "/Resources 9 0 R",
+         "/CropBox [0 0 1 1] /Resources << >>",
+         0,
+         2,
+         0,
+         180,
+         {0, 0, 612, 792}},
+        {"resources by reference on the node",
+         "",
+         "/Resources 10 0 R",
+         "",
+         3,
+         0,
+         0,
+         0,
          {0, 0, 0, 0}},
     };
     for (const auto& c : cases) {
@@ -244,7 +297,7 @@ TEST(PageAttributes, InheritedFromTheNearestAncestor) {
 
 TEST(PageAttributes, RotationIsNormalised) {
     const std::pair<const char*, int> cases[] = {
-        {"-90", 270}, {"450", 90}, {"720", 0},   {"45", 45},   {"90.0", 0},
+        {"-90", 270},   {"450", 90},   {"720", 0},  {"45", 45},  {"90.0", 0},
         {"9 0 R", 180}, {"-450", 270}, {"(90)", 0}, {"-360", 0}, {"359", 359},
     };
     for (const bool inherited : {false, true}) {

@@ -72,6 +72,7 @@ std::string Pattern(size_t count, size_t seed) {
 TEST(OutputFile, TargetAppearsOnlyAtCommitAndTempFileStaysInFolder) {
     TempDir dir;
     const std::string target = dir / "out.pdf";
+    mode_t oldMask = umask(027);
     {
         std::ofstream(target) << "old contents";
         CPdfOutputFile out;
@@ -82,15 +83,15 @@ TEST(OutputFile, TargetAppearsOnlyAtCommitAndTempFileStaysInFolder) {
         std::vector<std::string> names = dir.Names();
         ASSERT_EQ(names.size(), 2u);
         EXPECT_EQ(names[0].rfind(".brantor-", 0), 0u) << names[0];
-        mode_t old = umask(022);
         out.Commit();
-        umask(old);
     }
+    umask(oldMask);
     EXPECT_EQ(ReadFile(target), "new contents");
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.pdf"});
     struct stat st;
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0640u);  // as a newly created file, not mkstemp's 0600
 }
 
 TEST(OutputFile, UncommittedFileIsRemoved) {
@@ -275,7 +276,7 @@ TEST(FileWriter, TableHasOneLinePerEntryAndForgetsEarlierOutputs) {
     const long long o1 = 16, o4 = o1 + objectLength, o2 = o4 + objectLength;
     std::string table = "xref\n0 6\r0000000000 65535 f \r" + Line(o1, 0) + Line(o2, 0) + kFree +
                         Line(o4, 7) + kFree;
-    long long start = o2 + 3 * objectLength;  // 9 and -1 are written but not listed
+    long long start = o2 + 3 * objectLength + 1;  // 9 and -1 are written but not listed
     EXPECT_EQ(first.substr(static_cast<size_t>(start), table.size()), table);
 
     // The second output of a run starts from an empty table.

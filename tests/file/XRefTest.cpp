@@ -179,8 +179,8 @@ TEST(XRefLoad, MalformedCrossReferenceDataFailsWithItsMessage) {
         {"object is no stream", p.With("9 0 obj << /Type /XRef >> endobj"),
          "Couldn't parse an xref stream"},
         {"stream /Length indirect",
-         p.With("9 0 obj\n" + testpdf::StreamBody("/Type /XRef /Size 3 /W [1 1 1]", threeRows,
-                                                  "8 0 R")),
+         p.With("9 0 obj\n" +
+                testpdf::StreamBody("/Type /XRef /Size 3 /W [1 1 1]", threeRows, "8 0 R")),
          "Couldn't parse an xref stream"},
         {"subsection header word", table("0 x\n" + lines, goodTrailer), badTable},
         {"entry keyword", table("0 1\n0000000000 65535 q\r\n", goodTrailer), badTable},
@@ -238,8 +238,8 @@ TEST(XRefStream, FieldsDecodeIntoEntries) {
     };
     for (const auto& c : cases) {
         RawPdf p;
-        Table t(p.With(XrefStream(
-            std::string("/Size 3 /Root 1 0 R /Index [5 1] /W ") + c.widths, c.row)));
+        Table t(p.With(
+            XrefStream(std::string("/Size 3 /Root 1 0 R /Index [5 1] /W ") + c.widths, c.row)));
         ASSERT_EQ(t.Load(), "") << c.widths;
         const XRefEntry& e = t.xref.entries.at(5);
         EXPECT_EQ(e.offset, c.expected.offset) << c.widths;
@@ -289,17 +289,57 @@ TEST(XRefLoad, EveryLayoutFindsEveryObject) {
         bool compressStream;
     } cases[] = {
         {"table CR LF", with(none), all, {}, true},
-        {"table space LF", with([](XrefOptions& o) { o.lineEnd = LineEnd::SpaceLf; }), all, {},
+        {"table space LF",
+         with([](XrefOptions& o) { o.lineEnd = LineEnd::SpaceLf; }),
+         all,
+         {},
          true},
         {"table LF", with([](XrefOptions& o) { o.lineEnd = LineEnd::Lf; }), all, {}, true},
-        {"table subsections of 2", with([](XrefOptions& o) { o.maxSubsection = 2; }), all, {},
+        {"table subsections of 2",
+         with([](XrefOptions& o) { o.maxSubsection = 2; }),
+         all,
+         {},
          true},
         {"table in-use runs", with([](XrefOptions& o) { o.onlyInUse = true; }), gaps, {}, true},
         {"stream", stream(none), all, {}, true},
         {"stream stored", stream([](XrefOptions& o) { o.compress = false; }), all, {}, true},
-        {"stream W [0 4 0]", stream([](XrefOptions& o) { o.widths = {0, 4, 0}; }), all, {}, true},
-        {"stream W [1 2 1]", stream([](XrefOptions& o) { o.widths = {1, 2, 1}; }), all, {}, true},
-        {"stream W [2 8 2]", stream([](XrefOptions& o) { o.widths = {2, 8, 2}; }), all, {}, true},
+        {"stream W [0 4 0]",
+         stream([](XrefOptions& o) {
+             o.widths = {0, 4, 0};
+         }),
+         all,
+         {},
+         true},
+        {"stream W [1 2 1]",
+         stream([](XrefOptions& o) {
+             o.widths = {1, 2, 1};
+         }),
+         all,
+         {},
+         true},
+        {"stream W [2 8 2]",
+         stream([](XrefOptions& o) {
+             o.widths = {2, 8, 2};
+         }),
+         all,
+         {},
+         true},
+        {"stream PNG Paeth",
+         stream([](XrefOptions& o) {
+             o.predictor = true;
+             o.predictorFilter = PngFilter::Paeth;
+         }),
+         all,
+         {},
+         true},
+        {"stream PNG Average",
+         stream([](XrefOptions& o) {
+             o.predictor = true;
+             o.predictorFilter = PngFilter::Average;
+         }),
+         all,
+         {},
+         true},
         {"stream subsections", stream([](XrefOptions& o) { o.maxSubsection = 2; }), all, {}, true},
         {"stream in-use runs", stream([](XrefOptions& o) { o.onlyInUse = true; }), gaps, {}, true},
         {"object stream", stream(none), all, {3, 4}, true},
@@ -309,14 +349,18 @@ TEST(XRefLoad, EveryLayoutFindsEveryObject) {
              o.style = XrefStyle::Hybrid;
              o.onlyInUse = true;
          }),
-         all, {3, 4}, true},
+         all,
+         {3, 4},
+         true},
         {"hybrid W [1 2 1]",
          with([](XrefOptions& o) {
              o.style = XrefStyle::Hybrid;
              o.onlyInUse = true;
              o.widths = {1, 2, 1};
          }),
-         all, {5}, true},
+         all,
+         {5},
+         true},
     };
     for (const auto& c : cases) {
         Builder b;
@@ -360,21 +404,6 @@ TEST(XRefLoad, HybridTableFreeEntriesDoNotHideStreamEntries) {
     EXPECT_FALSE(doc.repaired);
 }
 
-TEST(XRefLoad, PngPredictedStreamsDecodeEveryRowFilter) {
-    for (PngFilter f : {PngFilter::None, PngFilter::Sub, PngFilter::Up, PngFilter::Average,
-                        PngFilter::Paeth}) {
-        XrefOptions o;
-        o.style = XrefStyle::Stream;
-        o.predictor = true;
-        o.predictorFilter = f;
-        Builder b;
-        for (int n = 1; n <= 40; ++n) b.Add(n, "<< /M " + std::to_string(n) + " >>");
-        Table t(b.SetXref(o).SetRoot(1).Build());
-        ASSERT_EQ(t.Load(), "") << static_cast<int>(f);
-        for (int n = 1; n <= 40; ++n) EXPECT_EQ(t.Marker(n), n) << static_cast<int>(f);
-    }
-}
-
 // ---------------------------------------------------------------------------------------
 // Incremental updates and /Prev chains
 
@@ -383,9 +412,9 @@ TEST(XRefLoad, NewestSectionWins) {
         XrefStyle first, update;
         bool objectStream;  // object 3 starts out compressed
     } cases[] = {
-        {XrefStyle::Table, XrefStyle::Table, false},   {XrefStyle::Table, XrefStyle::Stream, false},
-        {XrefStyle::Stream, XrefStyle::Table, false},  {XrefStyle::Stream, XrefStyle::Stream, false},
-        {XrefStyle::Stream, XrefStyle::Stream, true},  {XrefStyle::Hybrid, XrefStyle::Hybrid, true},
+        {XrefStyle::Table, XrefStyle::Table, false},  {XrefStyle::Table, XrefStyle::Stream, false},
+        {XrefStyle::Stream, XrefStyle::Table, false}, {XrefStyle::Stream, XrefStyle::Stream, false},
+        {XrefStyle::Stream, XrefStyle::Stream, true}, {XrefStyle::Hybrid, XrefStyle::Hybrid, true},
         {XrefStyle::Stream, XrefStyle::Table, true},
     };
     for (const auto& c : cases) {
