@@ -38,9 +38,6 @@ bool CPdfFileSplit::Run() {
         if (encrypt.kind != kindReference) {
             throw CPdfException("Encrypted document with a direct /Encrypt cannot be split");
         }
-        for (const XRefEntry& e : xref->entries) {
-            if (e.type == 2) throw CPdfException("Encrypted document with object streams cannot be split");
-        }
         encryptNumber = encrypt.refNumber;
     }
     ResetObjectTable(xref->entries.size());

@@ -4,6 +4,7 @@
 
 #include "CPdfException.h"
 #include "document/CPdfCatalog.h"
+#include "object/CPdfDictionary.h"
 #include "file/CPdfXRef.h"
 #include "stream/CPdfFileStream.h"
 
@@ -21,9 +22,11 @@ void CPdfDocument::Open(const std::string& fileName) {
         try {
             xref = std::make_unique<CPdfXRef>();
             xref->Load(stream.get());
+            RefuseEncryptedObjectStreams();
             catalog = std::make_unique<CPdfCatalog>();
             catalog->Load(xref.get());
         } catch (const CPdfException& strictFailure) {
+            if (std::string(strictFailure.GetMessage()).rfind("Encrypted", 0) == 0) throw;
             if (!OpenRepaired()) throw;
         }
     } catch (...) {
@@ -31,6 +34,15 @@ void CPdfDocument::Open(const std::string& fileName) {
         throw;
     }
     open = true;
+}
+
+void CPdfDocument::RefuseEncryptedObjectStreams() const {
+    // Objects inside object streams are encrypted with the stream; without the key they
+    // cannot be read, and the catalog and pages would come out as nonsense.
+    if (xref->trailer.dictValue->Get("Encrypt").kind == kindNull) return;
+    for (const XRefEntry& e : xref->entries) {
+        if (e.type == 2) throw CPdfException("Encrypted document with object streams cannot be split");
+    }
 }
 
 bool CPdfDocument::OpenRepaired() {

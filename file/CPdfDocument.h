@@ -34,4 +34,5 @@ public:
 private:
     void ReadHeader();
     bool OpenRepaired();
+    void RefuseEncryptedObjectStreams() const;
 };

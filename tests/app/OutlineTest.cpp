@@ -203,9 +203,9 @@ struct Item {
 // A document of `pages` pages (page k is object 10k with content 10k + 1) whose outline root 5
 // lists the items as objects 100, 101, ... With loop, the last item's /Next is the first.
 std::string OutlineDocument(int pages, const std::vector<Item>& items,
-                            const std::vector<Obj>& extra = {}, const std::string& catalogExtra = "",
-                            bool loop = false, int rootGeneration = 0,
-                            const std::string& rootExtra = "") {
+                            const std::vector<Obj>& extra = {},
+                            const std::string& catalogExtra = "", bool loop = false,
+                            int rootGeneration = 0, const std::string& rootExtra = "") {
     testpdf::Builder b;
     auto ref = [](int n, int g = 0) { return std::to_string(n) + " " + std::to_string(g) + " R"; };
     const int count = static_cast<int>(items.size());
@@ -214,8 +214,8 @@ std::string OutlineDocument(int pages, const std::vector<Item>& items,
     std::string kids;
     for (int k = 1; k <= pages; ++k) {
         kids += ref(10 * k) + " ";
-        b.Add(10 * k, "<< /Type /Page /Parent 2 0 R /Resources << >> /Contents " +
-                          ref(10 * k + 1) + " >>");
+        b.Add(10 * k,
+              "<< /Type /Page /Parent 2 0 R /Resources << >> /Contents " + ref(10 * k + 1) + " >>");
         b.AddStream(10 * k + 1, "", "0 g");
     }
     b.Add(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) +
@@ -225,7 +225,8 @@ std::string OutlineDocument(int pages, const std::vector<Item>& items,
     if (count) rootBody += " /Last " + ref(99 + count, items[count - 1].generation);
     b.Add(5, rootBody + " >>", rootGeneration);
     for (int i = 0; i < count; ++i) {
-        std::string body = "<< /Title " + items[i].title + " " + items[i].target + " /Parent " + root;
+        std::string body =
+            "<< /Title " + items[i].title + " " + items[i].target + " /Parent " + root;
         if (i > 0) body += " /Prev " + ref(99 + i, items[i - 1].generation);
         if (i + 1 < count) body += " /Next " + ref(101 + i, items[i + 1].generation);
         if (i + 1 == count && loop) body += " /Next " + ref(100, items[0].generation);
@@ -242,8 +243,9 @@ const std::string kNameTree = "/Names << /Dests 300 0 R >>";
 const std::string kOldDests = "/Dests 310 0 R";
 const std::vector<Obj> kNameObjects = {
     {300, "<< /Kids [301 0 R] >>"},
-    {301, "<< /Limits [(chap1) (chapd)] /Names [(chap1) [10 0 R /Fit] (chap2) [20 0 R /Fit] "
-          "(chap3) 320 0 R (chapd) << /D [20 0 R /XYZ 0 0 0] >>] >>"},
+    {301,
+     "<< /Limits [(chap1) (chapd)] /Names [(chap1) [10 0 R /Fit] (chap2) [20 0 R /Fit] "
+     "(chap3) 320 0 R (chapd) << /D [20 0 R /XYZ 0 0 0] >>] >>"},
     {310, "<< /old1 [10 0 R /Fit] /old2 [20 0 R /Fit] >>"},
     {320, "[20 0 R /FitH 5]"},
     {330, "[20 0 R /Fit]"},
@@ -345,12 +347,15 @@ TEST(Outline, ItemsAndRootAreRewritten) {
     ASSERT_EQ(Split(dir, testpdf::MakeSimpleDocument(5), "-s2,3"), "");
     Table pdf = ReadTable(dir / "out.pdf");
     const int item2 = L::OutlineItem(2), item3 = L::OutlineItem(3);
-    EXPECT_EQ(pdf.Object(item2), "16 0 obj\n<<\n/Next 20 0 R\n/A 17 0 R\n/Title (Page 2)\n"
-                                 "/Parent 5 0 R\n>>\nendobj\n");
-    EXPECT_EQ(pdf.Object(item3), "20 0 obj\n<<\n/Prev 16 0 R\n/A 21 0 R\n/Title (Page 3)\n"
-                                 "/Parent 5 0 R\n>>\nendobj\n");
-    EXPECT_EQ(pdf.Object(L::kOutlines), "5 0 obj\n<<\n/Type /Outlines\n/First 16 0 R\n"
-                                        "/Last 20 0 R\n/Count 2\n>>\nendobj\n");
+    EXPECT_EQ(pdf.Object(item2),
+              "16 0 obj\n<<\n/Next 20 0 R\n/A 17 0 R\n/Title (Page 2)\n"
+              "/Parent 5 0 R\n>>\nendobj\n");
+    EXPECT_EQ(pdf.Object(item3),
+              "20 0 obj\n<<\n/Prev 16 0 R\n/A 21 0 R\n/Title (Page 3)\n"
+              "/Parent 5 0 R\n>>\nendobj\n");
+    EXPECT_EQ(pdf.Object(L::kOutlines),
+              "5 0 obj\n<<\n/Type /Outlines\n/First 16 0 R\n"
+              "/Last 20 0 R\n/Count 2\n>>\nendobj\n");
     EXPECT_EQ(pdf.Object(L::Action(2)), "17 0 obj\n<< /S /GoTo /D [14 0 R /Fit] >>\nendobj\n");
     for (int n : {1, 4, 5}) EXPECT_FALSE(pdf.Has(L::OutlineItem(n)) || pdf.Has(L::Action(n)));
     ExpectQpdfClean(dir / "out.pdf");
@@ -368,12 +373,8 @@ TEST(Outline, TitlesSurviveWhole) {
         const char* title;
         const char* shown;  // as mutool prints it
     } cases[] = {
-        {"(a (b) c)", "a (b) c"},
-        {"(a\\) b)", "a) b"},
-        {"<FEFF00410042>", "AB"},
-        {"(and\\051)", "and)"},
-        {"40 0 R", "Indirect"},
-        {"()", ""},
+        {"(a (b) c)", "a (b) c"}, {"(a\\) b)", "a) b"},   {"<FEFF00410042>", "AB"},
+        {"(and\\051)", "and)"},   {"40 0 R", "Indirect"}, {"()", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);

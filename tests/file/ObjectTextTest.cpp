@@ -246,6 +246,7 @@ TEST(StreamObject, DataIsDecodedAsTheDictionarySays) {
 TEST(ObjectIndex, BodyTextRunsThroughEndobjAndOneWhiteSpaceByte) {
     const std::string data = "BT (endobj) Tj ET\nendobj\n";
     const std::string stream = testpdf::StreamBody("", data);
+    const std::string indirect = testpdf::StreamBody("", data, "8 0 R");
     const std::string shortStream = testpdf::StreamBody("", "BT (x) Tj ET", "5");
     const struct {
         const char* name;
@@ -259,19 +260,23 @@ TEST(ObjectIndex, BodyTextRunsThroughEndobjAndOneWhiteSpaceByte) {
         {"no endobj", "6 0 obj\n<< /M 6 >>\n", "6 0 obj\n<< /M 6 >>\nendobj\n"},
         {"stream data holding endobj", "6 0 obj\n" + stream + "\nendobj\n",
          "6 0 obj\n" + stream + "\nendobj\n"},
+        {"stream with an indirect length", "6 0 obj\n" + indirect + "\nendobj\n",
+         "6 0 obj\n" + indirect + "\nendobj\n"},
         {"stream with a wrong length", "6 0 obj\n" + shortStream + "\nendobj\n",
          "6 0 obj\n" + shortStream + "\nendobj\n"},
     };
     for (const auto& c : cases) {
         const std::string seven = "7 0 obj\n<< /M 7 >>\nendobj\n";
-        Loaded t(FileWith({{6, c.stored}, {7, seven}}, {{0, 0, 0},
-                                                        {0, 0, 0},
-                                                        {0, 0, 0},
-                                                        {0, 0, 0},
-                                                        {0, 0, 0},
-                                                        {0, 0, 0},
-                                                        {1, -1, 0},
-                                                        {1, -1, 0}}));
+        const std::string length = "8 0 obj\n" + std::to_string(data.size()) + "\nendobj\n";
+        Loaded t(FileWith({{6, c.stored}, {7, seven}, {8, length}}, {{0, 0, 0},
+                                                                     {0, 0, 0},
+                                                                     {0, 0, 0},
+                                                                     {0, 0, 0},
+                                                                     {0, 0, 0},
+                                                                     {0, 0, 0},
+                                                                     {1, -1, 0},
+                                                                     {1, -1, 0},
+                                                                     {1, -1, 0}}));
         EXPECT_EQ(t.index.ReadText(6), c.expected) << c.name;
         EXPECT_EQ(t.index.ReadText(7), seven) << c.name;
         EXPECT_FALSE(t.index.Get(6).compressed) << c.name;

@@ -158,8 +158,8 @@ TEST(OutputFile, CopyFromTakesBytesOfAnotherFile) {
     out.CopyFrom(fd, 1000, 550000);
     out.Commit();
     close(fd);
-    EXPECT_TRUE(ReadFile(dir / "out.bin") == "head" + source.substr(10, 5) +
-                                                 source.substr(1000, 550000));
+    EXPECT_TRUE(ReadFile(dir / "out.bin") ==
+                "head" + source.substr(10, 5) + source.substr(1000, 550000));
 }
 
 TEST(OutputFile, OpenFailuresAreCreateErrors) {
@@ -286,8 +286,9 @@ TEST(FileWriter, TableHasOneLinePerEntryAndForgetsEarlierOutputs) {
     EXPECT_EQ(second.substr(16 + 2 * objectLength, table.size()), table);
 
     EXPECT_EQ(w.Write(dir / "c.pdf", 1, {}),
-              std::string(kHead) + "xref\n0 1\r0000000000 65535 f \rtrailer\n<<\n/Size 1\n"
-                                   ">>\nstartxref\n16\n%%EOF");
+              std::string(kHead) +
+                  "xref\n0 1\r0000000000 65535 f \rtrailer\n<<\n/Size 1\n"
+                  ">>\nstartxref\n16\n%%EOF");
 }
 
 TEST(FileWriter, TrailerKeepsRootInfoIdAndEncryptInKeyOrder) {
@@ -312,8 +313,8 @@ TEST(FileWriter, TrailerKeepsRootInfoIdAndEncryptInKeyOrder) {
         std::string bytes = w.Write(dir / "t.pdf", 5, {}, c.source, c.keepEncrypt);
         const std::string xref = "xref\n0 5\r";
         ASSERT_EQ(bytes.substr(16, xref.size()), xref);
-        std::string expected = "trailer\n<<\n/Size 5\n" + std::string(c.entries) +
-                               ">>\nstartxref\n16\n%%EOF";
+        std::string expected =
+            "trailer\n<<\n/Size 5\n" + std::string(c.entries) + ">>\nstartxref\n16\n%%EOF";
         EXPECT_EQ(bytes.substr(16 + xref.size() + 5 * 20), expected) << c.source;
     }
 }
