@@ -70,6 +70,10 @@ void CPdfDocument::Close() {
     open = false;
 }
 
+namespace {
+constexpr size_t kMaxVersionLength = 64;
+}  // namespace
+
 void CPdfDocument::ReadHeader() {
     char buffer[1024];
     for (int i = 0; i < 1023; ++i) buffer[i] = static_cast<char>(stream->GetChar());
@@ -77,12 +81,15 @@ void CPdfDocument::ReadHeader() {
     for (int i = 0; i <= 1017; ++i) {
         if (std::strncmp(buffer + i, "%PDF-", 5) != 0) continue;
         stream->MoveStart(i);
-        int end = i + 1;
-        while (end < 1023 && buffer[end] != ' ' && buffer[end] != '\t' && buffer[end] != '\n' &&
-               buffer[end] != '\r' && buffer[end] != 0) {
-            ++end;
+        // The version token is read from the file, so that one that runs past the first
+        // 1023 bytes is not cut short.
+        stream->GetChar();  // "%"
+        for (int c = stream->GetChar(); c > 0 && c != ' ' && c != '\t' && c != '\n' && c != '\r' &&
+                                        version.size() < kMaxVersionLength;
+             c = stream->GetChar()) {
+            version.push_back(static_cast<char>(c));
         }
-        version.assign(buffer + i + 1, buffer + end);
+        stream->MoveStart(0);
         return;
     }
 }

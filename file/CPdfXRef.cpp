@@ -223,6 +223,7 @@ private:
 
 bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
     TableScanner scanner(stream->MakeSubStream(position, 0, CPdfObject(kindNull)));
+    std::vector<int64_t> freedHere;  // entries this table defined as free
     bool isInt[3];
     int64_t value[3] = {0, 0, 0};
     for (;;) {
@@ -243,7 +244,11 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
             if (!isInt[0] || !isInt[1] || (!inUse && kw != "f")) {
                 throw CPdfException("Couldn't parse an xref table");
             }
-            Define(first + k, value[0], value[1], inUse ? 1 : 0);
+            int64_t number = first + k;
+            if (!inUse && entries[static_cast<size_t>(number)].offset == -1) {
+                freedHere.push_back(number);
+            }
+            Define(number, value[0], value[1], inUse ? 1 : 0);
         }
     }
     CPdfParser parser(nullptr, stream->MakeSubStream(scanner.TokenStart(), 0, CPdfObject(kindNull)));
@@ -252,7 +257,16 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
     if (dict.kind != kindDictionary) throw CPdfException("Trailer dictionary is wrong type");
     if (trailer.kind == kindNone) trailer = dict;
     CPdfObject hybrid = dict.dictValue->Get("XRefStm");
-    if (hybrid.kind == kindInteger) ReadHybridStream(hybrid.intValue);
+    if (hybrid.kind == kindInteger) {
+        // The table of a hybrid file marks the objects that only its cross-reference stream
+        // lists (those in object streams) as free: the stream's entries replace those.
+        for (int64_t number : freedHere) entries[static_cast<size_t>(number)] = XRefEntry();
+        ReadHybridStream(hybrid.intValue);
+        for (int64_t number : freedHere) {
+            XRefEntry& e = entries[static_cast<size_t>(number)];
+            if (e.offset == -1) e = XRefEntry{0, 0, 0};
+        }
+    }
     return TakePrev(*dict.dictValue, prev);
 }
 

@@ -4,6 +4,7 @@
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfScan.h"
+#include "stream/CPdfMemoryStream.h"
 #include "stream/CPdfStream.h"
 
 CPdfParser::CPdfParser(CPdfXRef* table, std::shared_ptr<CPdfStream> stream)
@@ -131,6 +132,11 @@ CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
     }
     std::shared_ptr<CPdfStream> raw = input.MakeSubStream(start, length.intValue, dictionary);
     if (!raw) return CPdfObject(kindError);
+    // A file stream of length 0 would run to the end of the file: empty data is empty.
+    if (length.intValue == 0) {
+        raw = std::make_shared<CPdfMemoryStream>(std::make_shared<const std::string>(), 0, 0,
+                                                 dictionary);
+    }
     streamDataStart = start;
     streamDataLength = length.intValue;
     std::shared_ptr<CPdfStream> data = CPdfStream::AddFilters(raw, dictionary);

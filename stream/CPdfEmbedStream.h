@@ -10,7 +10,8 @@ public:
                     int64_t length)
         : CPdfStream(dictionary), source(source), limited(limited), remaining(length) {}
 
-    int64_t GetPos() const override { return source->GetPos(); }
+    // The source's position, less what this stream has taken from it but not yet delivered.
+    int64_t GetPos() const override { return source->GetPos() - (bufEnd - bufPtr); }
 
 protected:
     bool Fill() override;

@@ -489,7 +489,8 @@ TEST(Split, PagesCarryWhatTheyInherit) {
     for (const PageCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<Obj> objects = c.objects;
-        if (objects.front().number != 1) objects.insert(objects.begin(), {1, "<< /Pages 2 0 R >>"});
+        if (objects.front().number != 1)
+            objects.insert(objects.begin(), {1, "<< /Type /Catalog /Pages 2 0 R >>"});
         objects.push_back({4, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"});
         objects.push_back({11, testpdf::StreamBody("", "0 g 0 0 10 10 re f")});
         objects.push_back({10, c.page});
@@ -630,6 +631,13 @@ TEST(Split, CopiesWhatTheCatalogAndTheChosenPagesReach) {
             EXPECT_NE(source.find(text.substr(0, text.size() - 1)), std::string::npos) << text;
         }
     }
+}
+
+// A content stream of about `size` bytes that draws nothing.
+std::string BigContent(size_t size) {
+    std::string data;
+    while (data.size() < size) data += "% filler line that only takes room\n";
+    return data;
 }
 
 TEST(Split, FailedDocumentLeavesNoFileButEarlierChunksStay) {

@@ -548,8 +548,8 @@ TEST(DocumentOpen, HeaderIsFoundWithinItsWindow) {
     } cases[] = {
         {OnePage("", ""), 0, "PDF-1.4", false},
         {OnePage("", "abc"), 3, "PDF-1.4", false},
-        // Only 1023 bytes are read for the header, so the token is cut at their end.
-        {OnePage("", std::string(1017, 'J')), 1017, "PDF-1", false},
+        // A header that starts at the last place looked at keeps its whole version token.
+        {OnePage("", std::string(1017, 'J')), 1017, "PDF-1.4", false},
         // Too late for the header: offsets count from byte 0, so only the scan finds objects.
         {OnePage("", std::string(1018, 'J')), 0, "", true},
         {OnePage("1.7\r", ""), 0, "PDF-1.7", false},
