@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "TempFile.h"
 #include "TestPdf.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfXRef.h"
@@ -19,25 +20,6 @@
 namespace {
 
 using Objects = std::vector<std::pair<int, std::string>>;
-
-// Bytes written to a temporary file that is removed with the object.
-class TempFile {
-public:
-    explicit TempFile(const std::string& bytes) {
-        char name[] = "/tmp/brantor-catalog-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) throw std::runtime_error("mkstemp failed");
-        path = name;
-        const bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
-        close(fd);
-        if (!ok) throw std::runtime_error("cannot write " + path);
-    }
-    ~TempFile() { std::remove(path.c_str()); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    std::string path;
-};
 
 // A document read with the strict reader: its table, then its catalog.
 struct Doc {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "TempFile.h"
 #include "TestPdf.h"
 #include "file/CPdfObjectIndex.h"
 #include "file/CPdfXRef.h"
@@ -23,25 +24,6 @@ using testpdf::Builder;
 using testpdf::PngFilter;
 using testpdf::XrefOptions;
 using testpdf::XrefStyle;
-
-// Bytes written to a temporary file that is removed with the object.
-class TempFile {
-public:
-    explicit TempFile(const std::string& bytes) {
-        char name[] = "/tmp/brantor-objects-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) throw std::runtime_error("mkstemp failed");
-        path = name;
-        const bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
-        close(fd);
-        if (!ok) throw std::runtime_error("cannot write " + path);
-    }
-    ~TempFile() { std::remove(path.c_str()); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    std::string path;
-};
 
 // A loaded table over a file whose header is at offset 0, with an object index beside it.
 struct Loaded {

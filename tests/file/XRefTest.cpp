@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "TempFile.h"
 #include "TestPdf.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfDocument.h"
@@ -27,25 +28,6 @@ using testpdf::LineEnd;
 using testpdf::PngFilter;
 using testpdf::XrefOptions;
 using testpdf::XrefStyle;
-
-// Bytes written to a temporary file that is removed with the object.
-class TempFile {
-public:
-    explicit TempFile(const std::string& bytes) {
-        char name[] = "/tmp/brantor-xref-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) throw std::runtime_error("mkstemp failed");
-        path = name;
-        const bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
-        close(fd);
-        if (!ok) throw std::runtime_error("cannot write " + path);
-    }
-    ~TempFile() { std::remove(path.c_str()); }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    std::string path;
-};
 
 // The strict reader over a file whose header is at offset 0.
 struct Table {
