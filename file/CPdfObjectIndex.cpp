@@ -83,9 +83,10 @@ void CPdfObjectIndex::CollectReferences(const CPdfObject& value, std::vector<int
     }
 }
 
-void CPdfObjectIndex::TestKeys(const std::string& text, CPdfObjectInfo& info) {
-    if (CPdfRawText::FindPattern(text.data(), 0, text.size(), "/Pages", 6)) info.hasPages = true;
-    if (CPdfRawText::FindPattern(text.data(), 0, text.size(), "/Page", 5)) info.hasPage = true;
+void CPdfObjectIndex::TestType(const CPdfObject& value, CPdfObjectInfo& info) {
+    if (value.kind != kindDictionary) return;
+    if (value.dictValue->IsType("Page")) info.hasPage = true;
+    if (value.dictValue->IsType("Pages")) info.hasPages = true;
 }
 
 void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool retried) {
@@ -139,13 +140,12 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
         std::string text = CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(textEnd - textStart));
         size_t at = CPdfRawText::FindPattern(text.data(), 0, text.size(), "stream", 6);
         std::string head = at ? text.substr(0, at + 1) : text;
-        if (info.refs.empty()) {
-            CPdfParser dict(nullptr, std::make_shared<CPdfMemoryStream>(
-                                         std::make_shared<const std::string>(head), 0, head.size()));
-            for (int k = 0; k < 3; ++k) dict.ParseObject();
-            CollectReferences(dict.ParseObject(), info.refs);
-        }
-        TestKeys(head, info);
+        CPdfParser dict(nullptr, std::make_shared<CPdfMemoryStream>(
+                                     std::make_shared<const std::string>(head), 0, head.size()));
+        for (int k = 0; k < 3; ++k) dict.ParseObject();
+        CPdfObject value = dict.ParseObject();
+        if (info.refs.empty()) CollectReferences(value, info.refs);
+        TestType(value, info);
     }
     if (textEnd <= textStart) return;
     std::string after = CPdfRawText::ReadAt(source, textEnd, 1);

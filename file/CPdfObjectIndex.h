@@ -11,13 +11,12 @@ class CPdfOutputFile;
 class CPdfXRef;
 
 // What the split job needs to know of one source object: where its raw text lies, which
-// objects it refers to, and whether its text (outside stream data) names a page or a page
-// tree node.
+// objects it refers to, and whether it is a page or a page tree node (its /Type).
 struct CPdfObjectInfo {
     bool present = false;     // the object has raw text
     bool compressed = false;  // it lies in an object stream
-    bool hasPages = false;    // its text outside stream data contains "/Pages"
-    bool hasPage = false;     // ... contains "/Page"
+    bool hasPages = false;    // it is a page tree node: /Type /Pages
+    bool hasPage = false;     // it is a page: /Type /Page
     bool closeObject = false; // the stored text lacks "endobj": it is written after the value
     bool newlineAfter = false;  // the byte after "endobj" is not white space: write a newline
     int32_t generation = 0;
@@ -53,7 +52,7 @@ private:
     void Locate(int32_t number, CPdfObjectInfo& info);
     void LocateInBody(int32_t number, CPdfObjectInfo& info, bool retried = false);
     void LocateCompressed(int32_t number, CPdfObjectInfo& info);
-    void TestKeys(const std::string& text, CPdfObjectInfo& info);
+    static void TestType(const CPdfObject& value, CPdfObjectInfo& info);
 
     CPdfXRef& xref;
     FILE* source;

@@ -39,10 +39,9 @@ CPdfObject Hollow(CPdfKind kind) {
 }
 }  // namespace
 
-void CPdfParser::NoteName(const std::string& name) {
-    if (name.compare(0, 4, "Page") != 0) return;
-    scan->hasPage = true;
-    if (name.compare(0, 5, "Pages") == 0) scan->hasPages = true;
+void CPdfParser::NoteType(const CPdfObject& type) {
+    if (type.IsName("Page")) scan->hasPage = true;
+    if (type.IsName("Pages")) scan->hasPages = true;
 }
 
 CPdfObject CPdfParser::ParseObject() { return ParseObject(0); }
@@ -68,7 +67,6 @@ CPdfObject CPdfParser::ParseObject(int depth) {
         }
         return CPdfObject::Integer(n);
     }
-    if (scan && Cur().kind == kindName) NoteName(Cur().textValue);
     CPdfObject out = std::move(tokens[cur]);
     Shift();
     return out;
@@ -103,7 +101,6 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
             Shift();
             continue;
         }
-        if (scan) NoteName(Cur().textValue);
         std::string key = std::move(Cur().textValue);
         Shift();
         // A key directly followed by the end of the dictionary or of the input has no value.
@@ -111,6 +108,8 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
             continue;
         }
         CPdfObject value = ParseObject(depth);
+        // What an object is, for the split job, is told by its top-level /Type.
+        if (scan && depth == 1 && key == "Type") NoteType(value);
         if (build) out.dictValue->Set(std::move(key), std::move(value));
     }
     if (Cur().kind == kindEnd) return out;

@@ -53,7 +53,7 @@ private:
     // be read.
     CPdfObject ParseStream(const CPdfObject& dictionary);
 
-    void NoteName(const std::string& name);
+    void NoteType(const CPdfObject& type);
 
     CPdfXRef* xref;
     CPdfScan* scan = nullptr;

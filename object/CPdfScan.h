@@ -4,8 +4,8 @@
 #include <vector>
 
 // Scanning mode of the parser: instead of building every value it collects what the
-// split job needs of an object, the numbers of the references it holds and whether it names
-// a page ("/Page...") or a page tree node ("/Pages..."), and builds arrays and dictionaries
+// split job needs of an object, the numbers of the references it holds and whether it is a
+// page (/Type /Page) or a page tree node (/Type /Pages), and builds arrays and dictionaries
 // only down to the given depths (the top-level value has depth 1). Deeper containers come
 // back as empty values of their kind.
 struct CPdfScan {

@@ -309,7 +309,9 @@ TEST(ObjectIndex, ReferencesAndPageKeysComeFromOutsideStreamData) {
     } cases[] = {
         {"nested values", "<< /A 3 0 R /B [4 2 R << /C 5 0 R >>] /D 6 >>", {3, 4, 5}, false, false},
         {"page", "<< /Type /Page /Parent 2 0 R >>", {2}, true, false},
-        {"page tree node", "<< /Type /Pages /Kids [3 0 R] >>", {3}, true, true},
+        {"page tree node", "<< /Type /Pages /Kids [3 0 R] >>", {3}, false, true},
+        // Names that merely start with "Page" do not make a page.
+        {"named destinations", "<< /Page1 [3 0 R /Fit] /PageLabels 4 0 R >>", {3, 4}, false, false},
         {"stream", testpdf::StreamBody("/Length2 7 0 R /Type /Page", pageData), {7}, true, false},
         {"stream data only", testpdf::StreamBody("", pageData), {}, false, false},
         {"reference-like integers", "[1 0 R 2 0 /R 3 R]", {1}, false, false},
