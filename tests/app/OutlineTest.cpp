@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "SplitRun.h"
 #include "TestPdf.h"
 #include "app/CPdfFileSplit.h"
 
@@ -24,62 +25,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using L = testpdf::SimpleLayout;
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/brantor-outline-XXXXXX";
-        if (mkdtemp(pattern)) path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    std::string path;
-};
-
-std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using namespace splitrun;
 
 // Writes the source, runs the split job on it; "" on success, else the message.
 std::string Split(const TempDir& dir, const std::string& source, const std::string& mode,
                   const std::string& out = "out.pdf") {
-    std::ofstream(dir / "in.pdf", std::ios::binary) << source;
-    std::vector<std::string> args = {"brantor", dir / "in.pdf", dir / out, mode};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    try {
-        CPdfFileSplit job;
-        job.ParseArguments(4, argv.data());
-        job.Run();
-    } catch (const CPdfException& e) {
-        return e.GetMessage();
-    }
-    return "";
-}
-
-bool HaveTool(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::pair<int, std::string> Shell(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return {-1, out};
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-void ExpectQpdfClean(const std::string& name) {
-    if (!HaveTool("qpdf")) return;
-    auto [status, text] = Shell("qpdf --check '" + name + "'");
-    EXPECT_EQ(status, 0) << text;
+    WriteFile(dir / "in.pdf", source);
+    return splitrun::Split(dir / "in.pdf", dir / out, mode);
 }
 
 // Titles and page numbers of the first-level outline as mutool reads it; nullopt-like empty

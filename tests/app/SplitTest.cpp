@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "SplitRun.h"
 #include "TestPdf.h"
 #include "app/CPdfFileSplit.h"
 
@@ -31,75 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using testpdf::Builder;
 using L = testpdf::SimpleLayout;
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/brantor-split-XXXXXX";
-        if (mkdtemp(pattern)) path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    // Names in the folder, sorted, the source "in.pdf" left out.
-    std::vector<std::string> Outputs() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path)) {
-            if (e.path().filename() != "in.pdf") names.push_back(e.path().filename());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string path;
-};
-
-std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-}
-
-// Runs one split job as the program does; "" on success, else the message.
-std::string Split(const std::string& in, const std::string& out, const std::string& mode) {
-    std::vector<std::string> args = {"brantor", in, out, mode};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    try {
-        CPdfFileSplit job;
-        job.ParseArguments(4, argv.data());
-        job.Run();
-    } catch (const CPdfException& e) {
-        return e.GetMessage();
-    }
-    return "";
-}
-
-bool HaveTool(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Exit status and output of a shell command.
-std::pair<int, std::string> Shell(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return {-1, out};
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-void ExpectQpdfClean(const std::string& name, const std::string& options = "") {
-    if (!HaveTool("qpdf")) return;
-    auto [status, text] = Shell("qpdf --check " + options + " '" + name + "'");
-    EXPECT_EQ(status, 0) << name << "\n" << text;
-}
+using namespace splitrun;
 
 const char kHead[] = "%PDF-1.4\r%\xE2\xE3\xCF\xD3\r\n";
 const char kFree[] = "0000000000 00000 f \r";
