@@ -120,10 +120,13 @@ void CPdfFileSplit::CollectPageObjects() {
     for (const PageSlot& slot : pageSlots) {
         if (!slot.selected) continue;
         if (slot.objectNumber <= 0) throw CPdfException("Page object is not an indirect object");
-        ScanReferences(slot.objectNumber, false, false);
+        // Other page objects that a page refers to (the destination of a link, the /P of an
+        // annotation) are not copied: outside the page tree they are pages that readers
+        // cannot place, and report as errors. Such a reference reads as null.
+        ScanReferences(slot.objectNumber, false, true);
         // What the page inherits is written into it, so what that refers to is copied too.
         for (int k = 0; k < 3; ++k) {
-            if (slot.inheritFrom[k] > 0) FollowReferences(Inherited(slot.inheritFrom[k], k).refs, false);
+            if (slot.inheritFrom[k] > 0) FollowReferences(Inherited(slot.inheritFrom[k], k).refs, true);
         }
     }
     SetMark(rootNumber, true);
