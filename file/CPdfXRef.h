@@ -54,8 +54,11 @@ public:
 
     // The file stream that the table reads through.
     CPdfFileStream* GetStream() const { return stream; }
-    // Physical file position of an offset found in the file.
-    int64_t Physical(int64_t offset) const { return start + offset; }
+    // Physical file position of an offset found in the file; an offset too large to move by
+    // the header's position stays past the end of any file.
+    int64_t Physical(int64_t offset) const {
+        return offset > INT64_MAX - start ? INT64_MAX : start + offset;
+    }
 
     CPdfFileStream* stream = nullptr;
     int64_t start = 0;
