@@ -57,14 +57,25 @@ fi
 regression=$root/fuzz/corpus-regression/$target
 mkdir -p "$regression"
 
+# The targets make their scratch folders under TMPDIR; a process that dies (or a fork-mode
+# job that ends) leaves its folder behind, so they all go into one place cleared afterwards.
+export TMPDIR=$work/tmp
+rm -rf "$TMPDIR"
+mkdir -p "$TMPDIR"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+artifacts_before=$(find "$work/artifacts" -type f | wc -l)
 set +e
 "$build/fuzz/$target" -rss_limit_mb=2048 -timeout=10 -max_len=200000 \
     -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
     "$@" "$work/corpus" "$regression" "$work/seeds"
 status=$?
 set -e
+rm -rf "$TMPDIR"
+# With -fork and -ignore_crashes the fuzzer goes on past findings and ends with 0.
+if [ $status -eq 0 ] && [ "$(find "$work/artifacts" -type f | wc -l)" -gt "$artifacts_before" ]; then
+    status=1
+fi
 if [ $status -ne 0 ]; then
     echo "$target: finding (exit $status); reproducers in $work/artifacts/" >&2
 fi

@@ -14,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -388,7 +387,8 @@ bool LooksComplete(const std::string& pdf) {
            bytes.find("%%EOF", bytes.size() > 32 ? bytes.size() - 32 : 0) != std::string::npos;
 }
 
-std::string CheckDamagedFile(const std::string& path, const std::string& encryption) {
+std::string CheckDamagedFile(const std::string& path, const std::string& encryption,
+                             std::atomic<int>& successes) {
     e2e::TempDir dir("broken");
     if (!dir.ok()) return "cannot make a temporary folder";
     const std::string in = kCorpus + "/" + path;
@@ -404,6 +404,7 @@ std::string CheckDamagedFile(const std::string& path, const std::string& encrypt
             continue;
         }
         const std::vector<std::string> left = e2e::ListDir(dir.path());
+        if (run.Exited(0)) ++successes;
         if (run.Exited(1)) {
             // A chunk run keeps the chunks finished before the failure, and nothing else.
             if (!left.empty() && !(chunks && ChunkFilesInSequence(left))) {
@@ -430,12 +431,25 @@ std::string CheckDamagedFile(const std::string& path, const std::string& encrypt
                     problems.push_back(mode + ": " + name + " lost its encryption");
                 }
             }
-            if (!encrypted || encryption == "y-emptypw") {
-                const int counted = e2e::QpdfPageCount(pdf);
-                if (counted < 1 || (mode == "-s1" && counted != 1)) {
-                    problems.push_back(mode + ": qpdf counts " + std::to_string(counted) +
-                                       " pages in " + name);
+            // Copies of damaged files may keep their damaged streams, so qpdf only has to find
+            // the pages. qpdf opens files encrypted with an empty user password, and those
+            // copies must decrypt cleanly.
+            int counted = 0;
+            if (encryption == "y-emptypw") {
+                const e2e::QpdfCheck check = e2e::CheckWithQpdf(pdf);
+                if (!check.Passed()) {
+                    problems.push_back(mode + ": qpdf --check " + check.run.Status() + " on " +
+                                       name + ": " + check.Problem());
                 }
+                counted = check.pages;
+            } else if (!encrypted) {
+                counted = e2e::QpdfPageCount(pdf);
+            } else {
+                continue;  // needs a password
+            }
+            if (counted < 1 || (mode == "-s1" && counted != 1)) {
+                problems.push_back(mode + ": qpdf counts " + std::to_string(counted) +
+                                   " pages in " + name);
             }
         }
     }
@@ -448,8 +462,9 @@ TEST_F(Corpus, BrokenAndEncryptedFilesEndWithOneMessage) {
     std::vector<std::string> files = LoadList("broken.txt");
     for (const std::string& path : LoadList("encrypted.txt")) files.push_back(path);
     ASSERT_FALSE(files.empty());
+    std::atomic<int> successes{0};
     const std::vector<std::string> results = ForEachFile(files, [&](const std::string& path) {
-        return CheckDamagedFile(path, Field(RowOf(path), "encrypted"));
+        return CheckDamagedFile(path, Field(RowOf(path), "encrypted"), successes);
     });
     checked = files.size();
     size_t failing = 0;
@@ -458,7 +473,10 @@ TEST_F(Corpus, BrokenAndEncryptedFilesEndWithOneMessage) {
         ++failing;
         ADD_FAILURE() << files[i] << "\n  " << results[i];
     }
-    std::printf("[ corpus   ] %zu files: %zu failing\n", files.size(), failing);
+    std::printf(
+        "[ corpus   ] %zu files, 4 modes: %d runs succeeded, the others ended with a "
+        "message; %zu files failing\n",
+        files.size(), successes.load(), failing);
 }
 
 }  // namespace
