@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "TempFile.h"
 #include "TestPdf.h"
 
 namespace {
@@ -27,23 +28,7 @@ bool HaveQpdf() {
 }
 
 // A PDF written to a temporary file for the life of the object.
-class TempPdf {
-public:
-    explicit TempPdf(const std::string& bytes) {
-        char name[] = "/tmp/testpdf-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) throw std::runtime_error("mkstemp failed");
-        path = name;
-        const bool ok = write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
-        close(fd);
-        if (!ok) throw std::runtime_error("cannot write " + path);
-    }
-    ~TempPdf() { std::remove(path.c_str()); }
-    TempPdf(const TempPdf&) = delete;
-    TempPdf& operator=(const TempPdf&) = delete;
-
-    std::string path;
-};
+using TempPdf = TempFile;
 
 struct RunResult {
     int status;
