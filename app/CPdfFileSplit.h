@@ -111,6 +111,7 @@ private:
     bool prepared = false;
     std::vector<int32_t> catalogObjects;  // what the catalog reaches, the same for every output
     std::vector<uint8_t> marks;           // objects to copy into the current output
+    std::vector<uint8_t> treeNodes;       // the source's page tree nodes, never copied
     std::vector<int32_t> marked;          // numbers ever marked for the current output
     std::map<std::pair<int32_t, int>, InheritedValue> inheritedValues;
 };

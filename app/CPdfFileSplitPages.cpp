@@ -41,6 +41,7 @@ void CPdfFileSplit::FollowReferences(const std::vector<int32_t>& refs, bool skip
         int32_t m = work.back();
         work.pop_back();
         if (m <= 0 || static_cast<size_t>(m) >= marks.size() || IsMarked(m)) continue;
+        if (treeNodes[static_cast<size_t>(m)]) continue;  // the outputs have their own tree
         const CPdfObjectInfo& info = index->Get(m);
         // Free and missing objects stay free: the reference reads as null.
         if (!info.present || info.hasPages || (info.hasPage && skipPages)) continue;
@@ -80,6 +81,10 @@ void CPdfFileSplit::PrepareRun() {
     // What the catalog reaches is the same for every output: find it once. The outline is
     // rebuilt for each output, so the catalog's scan does not copy it.
     marks.assign(xref->entries.size(), 0);
+    treeNodes.assign(xref->entries.size(), 0);
+    for (int32_t n : catalog.nodeNumbers) {
+        if (static_cast<size_t>(n) < treeNodes.size()) treeNodes[static_cast<size_t>(n)] = 1;
+    }
     marked.clear();
     if (hasOutlines) SetMark(outlinesNumber, true);
     ScanReferences(rootNumber, true, true);

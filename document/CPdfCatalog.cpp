@@ -57,6 +57,7 @@ std::shared_ptr<CPdfArray> KidsOf(const CPdfDictionary& node) {
 void CPdfCatalog::Load(CPdfXRef* table) {
     xref = table;
     pages.clear();
+    nodeNumbers.clear();
     CPdfObject catalog = xref->Fetch(xref->rootNum, xref->rootGen);
     if (catalog.kind != kindDictionary) throw CPdfException("Catalog CPdfObject is wrong type");
     const CPdfDictionary& cat = *catalog.dictValue;
@@ -89,7 +90,10 @@ void CPdfCatalog::AddPages(const CPdfDictionary& rootNode) {
     // Walked with an explicit stack, so no tree can exhaust the call stack; a node met twice
     // means the tree loops back on itself.
     std::set<int32_t> seenNodes;
-    if (pagesNumber > 0) seenNodes.insert(pagesNumber);
+    if (pagesNumber > 0) {
+        seenNodes.insert(pagesNumber);
+        nodeNumbers.push_back(pagesNumber);
+    }
     std::vector<NodeVisit> stack;
     stack.push_back({KidsOf(rootNode), 0, Inherit(CPdfInherited(), rootNode, pagesNumber), {}});
     while (!stack.empty()) {
@@ -110,6 +114,7 @@ void CPdfCatalog::AddPages(const CPdfDictionary& rootNode) {
         if (number > 0 && !seenNodes.insert(number).second) {
             throw CPdfException("Page tree contains a cycle");
         }
+        if (number > 0) nodeNumbers.push_back(number);
         if (stack.size() >= kMaxTreeDepth) throw CPdfException("Page tree is too deep");
         CPdfInherited inherited = Inherit(top.inherited, dict, number);
         stack.push_back({KidsOf(dict), 0, std::move(inherited), kid});

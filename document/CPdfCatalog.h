@@ -28,6 +28,8 @@ public:
     CPdfObject oldDests;    // the catalog's own /Dests dictionary
     int32_t pagesNumber = 0;  // the page tree root's object number (0 when direct)
     int32_t pagesGeneration = 0;
+    // Object numbers of the page tree's nodes above the pages, the root included.
+    std::vector<int32_t> nodeNumbers;
 
     // Most levels of /Pages nodes above a page.
     static constexpr size_t kMaxTreeDepth = 1024;

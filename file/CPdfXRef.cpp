@@ -1,6 +1,7 @@
 #include "file/CPdfXRef.h"
 
 #include "file/CPdfXRefRepair.h"
+#include "file/CPdfReadAhead.h"
 
 #include <algorithm>
 #include <cstring>
@@ -192,6 +193,23 @@ public:
     }
     int64_t TokenStart() const { return tokenStart; }
 
+    // A standard entry ("oooooooooo ggggg n" followed by white space) read straight from the
+    // buffer, which is how nearly every table is written; false, with nothing consumed, for
+    // anything else, which Next then reads token by token.
+    bool FixedEntry(int64_t& offset, int64_t& generation, bool& inUse) {
+        const uint8_t *p, *end;
+        if (!stream->Window(p, end)) return false;
+        while (p < end && CPdfLexer::ClassOf(*p) == CPdfLexer::whitespace) ++p;
+        if (end - p < 19 || p[10] != ' ' || p[16] != ' ' || (p[17] != 'n' && p[17] != 'f') ||
+            CPdfLexer::ClassOf(p[18]) != CPdfLexer::whitespace) {
+            return false;
+        }
+        if (!Digits(p, 10, offset) || !Digits(p + 11, 5, generation)) return false;
+        inUse = p[17] == 'n';
+        stream->Advance(p + 18);
+        return true;
+    }
+
 private:
     int SkipSpace() {
         for (;;) {
@@ -202,6 +220,14 @@ private:
             }
             if (c < 0 || CPdfLexer::ClassOf(c) != CPdfLexer::whitespace) return c;
         }
+    }
+    static bool Digits(const uint8_t* p, int count, int64_t& value) {
+        value = 0;
+        for (int i = 0; i < count; ++i) {
+            if (p[i] < '0' || p[i] > '9') return false;
+            value = value * 10 + (p[i] - '0');
+        }
+        return true;
     }
     bool ParseInteger(int64_t& value) const {
         size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
@@ -221,6 +247,21 @@ private:
 };
 }  // namespace
 
+namespace {
+// One entry of a table written in some other way than the standard 20 bytes.
+void ReadEntry(TableScanner& scanner, int64_t value[2], bool& inUse) {
+    bool isInt[3];
+    int64_t ignored = 0;
+    scanner.Next(isInt[0], value[0]);
+    scanner.Next(isInt[1], value[1]);
+    const std::string& kw = scanner.Next(isInt[2], ignored);
+    inUse = kw == "n";
+    if (!isInt[0] || !isInt[1] || (!inUse && kw != "f")) {
+        throw CPdfException("Couldn't parse an xref table");
+    }
+}
+}  // namespace
+
 bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
     TableScanner scanner(stream->MakeSubStream(position, 0, CPdfObject(kindNull)));
     std::vector<int64_t> freedHere;  // entries this table defined as free
@@ -237,13 +278,8 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
         }
         Grow(first + count);
         for (int64_t k = 0; k < count; ++k) {
-            scanner.Next(isInt[0], value[0]);
-            scanner.Next(isInt[1], value[1]);
-            const std::string& kw = scanner.Next(isInt[2], value[2]);
-            bool inUse = kw == "n";
-            if (!isInt[0] || !isInt[1] || (!inUse && kw != "f")) {
-                throw CPdfException("Couldn't parse an xref table");
-            }
+            bool inUse = false;
+            if (!scanner.FixedEntry(value[0], value[1], inUse)) ReadEntry(scanner, value, inUse);
             int64_t number = first + k;
             if (!inUse && entries[static_cast<size_t>(number)].offset == -1) {
                 freedHere.push_back(number);
@@ -392,11 +428,12 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfObject& out)
     const XRefEntry& e = entries[static_cast<size_t>(number)];
     if (e.type == 1) {
         if (e.generation != generation || e.offset < 0 || Physical(e.offset) >= fileSize) return false;
-        char text[4096];
-        ssize_t got = pread(fileno(stream->GetFile()), text, sizeof text, Physical(e.offset));
-        if (got <= 0) return false;
-        return CPdfShallowReader::Read(text, static_cast<size_t>(got), true, number, generation,
-                                       this, out);
+        if (!readAhead) readAhead = std::make_unique<CPdfReadAhead>(fileno(stream->GetFile()));
+        size_t got = 0;
+        const char* text = readAhead->Window(Physical(e.offset), kShallowWindow, got);
+        if (got == 0) return false;
+        return CPdfShallowReader::Read(text, std::min(got, kShallowWindow), true, number,
+                                       generation, this, out);
     }
     if (e.type == 2 && generation == 0) {
         size_t begin = 0, end = 0;

@@ -12,6 +12,7 @@
 
 class CPdfFileStream;
 class CPdfParser;
+class CPdfReadAhead;
 class CPdfStream;
 class CPdfXRefRepair;
 struct CPdfScan;
@@ -75,6 +76,8 @@ public:
     static constexpr int kMaxSections = 4096;
     // Deepest nesting of fetches (an object whose /Length is another object, and so on).
     static constexpr int kMaxFetchDepth = 32;
+    // Bytes of an object that the quick reader looks at.
+    static constexpr size_t kShallowWindow = 4096;
 
 private:
     // Reads the section at offset; returns whether it names a previous section, in prev.
@@ -96,6 +99,7 @@ private:
 
     std::set<int64_t> visitedSections;
     std::unique_ptr<CPdfXRefRepair> repair;
+    std::unique_ptr<CPdfReadAhead> readAhead;  // for FetchShallow
     int fetchDepth = 0;
     std::set<int32_t> loadingStreams;
     std::list<std::shared_ptr<const CPdfObjStmBytes>> objStmCache;  // most recent first

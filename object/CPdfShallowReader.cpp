@@ -130,6 +130,7 @@ bool Cursor::Value(CPdfObject& out, CPdfXRef* xref, bool inArray) {
         ++p;
         out = CPdfObject();
         out.NewArray(xref);
+        out.arrayValue->items.reserve(4);  // boxes, as a rule
         for (;;) {
             if (!SkipSpace()) return false;
             if (*p == ']') {

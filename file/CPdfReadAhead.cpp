@@ -1,0 +1,32 @@
+#include "file/CPdfReadAhead.h"
+
+#include <unistd.h>
+
+const char* CPdfReadAhead::Window(int64_t position, size_t want, size_t& got) {
+    got = 0;
+    if (position < 0 || want > kBlockSize) return nullptr;
+    bool inside = blockStart >= 0 && position >= blockStart &&
+                  position - blockStart <= static_cast<int64_t>(blockSize);
+    if (inside) {
+        size_t offset = static_cast<size_t>(position - blockStart);
+        if (blockSize - offset >= want || blockReachesEnd) {
+            got = blockSize - offset;
+            return block.data() + offset;
+        }
+    }
+    block.resize(kBlockSize);
+    blockStart = -1;
+    size_t filled = 0;
+    while (filled < kBlockSize) {
+        ssize_t n = pread(fd, block.data() + filled, kBlockSize - filled,
+                          position + static_cast<int64_t>(filled));
+        if (n < 0) return nullptr;
+        if (n == 0) break;
+        filled += static_cast<size_t>(n);
+    }
+    blockStart = position;
+    blockSize = filled;
+    blockReachesEnd = filled < kBlockSize;
+    got = filled;
+    return block.data();
+}
