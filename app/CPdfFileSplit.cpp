@@ -43,11 +43,20 @@ bool CPdfFileSplit::Run() {
     ResetObjectTable(xref->entries.size());
 
     switch (mode) {
-        case modePageList: WriteOutputFile(outputName, modeText); break;
-        case modeEveryN: SplitEveryN(outputName, modeText); break;
-        case modeOdd: SplitOdd(outputName); break;
-        case modeEven: SplitEven(outputName); break;
-        default: throw CPdfException("Wrong program parameteres");
+        case modePageList:
+            WriteOutputFile(outputName, modeText);
+            break;
+        case modeEveryN:
+            SplitEveryN(outputName, modeText);
+            break;
+        case modeOdd:
+            SplitOdd(outputName);
+            break;
+        case modeEven:
+            SplitEven(outputName);
+            break;
+        default:
+            throw CPdfException("Wrong program parameteres");
     }
     std::fclose(source);
     source = nullptr;

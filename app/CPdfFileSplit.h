@@ -37,8 +37,8 @@ struct OutlineEntry {
     int32_t nextGeneration = 0;
     int32_t prevNumber = 0;
     int32_t prevGeneration = 0;
-    std::string title;       // the bytes after "/Title" through the end of its value
-    std::string targetText;  // a direct "/A <<...>>" or "/Dest ..." entry, written as it stood
+    std::string title;           // the bytes after "/Title" through the end of its value
+    std::string targetText;      // a direct "/A <<...>>" or "/Dest ..." entry, written as it stood
     std::vector<int32_t> needs;  // objects the item's title and action refer to
 };
 

@@ -52,7 +52,8 @@ CPdfObject LookUpNameTree(CPdfXRef* xref, const CPdfObject& root, const std::str
         }
         CPdfObject kids = node.dictValue->GetResolved("Kids");
         if (kids.kind != kindArray) continue;
-        for (size_t i = kids.arrayValue->GetCount(); i-- > 0;) work.push_back(kids.arrayValue->GetAt(i));
+        for (size_t i = kids.arrayValue->GetCount(); i-- > 0;)
+            work.push_back(kids.arrayValue->GetAt(i));
     }
     return CPdfObject(kindNull);
 }
@@ -193,8 +194,8 @@ void CPdfFileSplit::WriteOutline() {
     CPdfRawDictionary root;
     if (rootText.empty() || !root.Scan(rootText)) return;
     MarkWritten(outlinesNumber, outlinesGeneration);
-    std::string text = std::to_string(outlinesNumber) + " " + std::to_string(outlinesGeneration) +
-                       " obj\n<<\n";
+    std::string text =
+        std::to_string(outlinesNumber) + " " + std::to_string(outlinesGeneration) + " obj\n<<\n";
     for (const CPdfRawEntry& e : root.entries) {
         if (e.key == "First" || e.key == "Last" || e.key == "Count") continue;
         // Other entries are kept when they hold no reference to an object left out.
@@ -205,7 +206,8 @@ void CPdfFileSplit::WriteOutline() {
         if (!dangling) text += rootText.substr(e.keyStart, e.valueEnd - e.keyStart) + "\n";
     }
     if (!keptItems.empty()) {
-        text += "/First " + Ref(keptItems.front().itemNumber, keptItems.front().itemGeneration) + "\n";
+        text +=
+            "/First " + Ref(keptItems.front().itemNumber, keptItems.front().itemGeneration) + "\n";
         text += "/Last " + Ref(keptItems.back().itemNumber, keptItems.back().itemGeneration) + "\n";
     }
     text += "/Count " + std::to_string(keptItems.size()) + "\n>>\nendobj\n";

@@ -70,8 +70,8 @@ void CPdfFileSplit::PrepareRun() {
     }
 
     CPdfObject root = xref->Fetch(rootNumber, rootGeneration);
-    CPdfObject outlines = root.kind == kindDictionary ? root.dictValue->Get("Outlines")
-                                                      : CPdfObject(kindNull);
+    CPdfObject outlines =
+        root.kind == kindDictionary ? root.dictValue->Get("Outlines") : CPdfObject(kindNull);
     if (outlines.kind == kindReference) {
         hasOutlines = true;
         outlinesNumber = outlines.refNumber;
@@ -131,7 +131,8 @@ void CPdfFileSplit::CollectPageObjects() {
         ScanReferences(slot.objectNumber, false, true);
         // What the page inherits is written into it, so what that refers to is copied too.
         for (int k = 0; k < 3; ++k) {
-            if (slot.inheritFrom[k] > 0) FollowReferences(Inherited(slot.inheritFrom[k], k).refs, true);
+            if (slot.inheritFrom[k] > 0)
+                FollowReferences(Inherited(slot.inheritFrom[k], k).refs, true);
         }
     }
     SetMark(rootNumber, true);

@@ -5,52 +5,87 @@
 
 #include "CPdfException.h"
 #include "file/CPdfXRef.h"
-#include "object/CPdfScan.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfNodeEntries.h"
+#include "object/CPdfScan.h"
 
 namespace {
-// One /Pages node being walked: its kids and how far the walk has come.
+using Key = CPdfNodeEntries;
+
+// One /Pages node being walked: its kids (an array, or the references of one) and how far
+// the walk has come.
 struct NodeVisit {
     std::shared_ptr<CPdfArray> kids;
+    std::vector<CPdfNodeEntries::KidRef> kidRefs;
     size_t next = 0;
     CPdfInherited inherited;
-    CPdfObject node;  // keeps the node's dictionary alive
+
+    size_t Count() const { return kids ? kids->GetCount() : kidRefs.size(); }
+    CPdfObject At(size_t i) const {
+        return kids ? kids->GetAt(i)
+                    : CPdfObject::Reference(kidRefs[i].number, kidRefs[i].generation);
+    }
 };
 
+// Reads the node's /MediaBox into box (items that are not numbers read as 0); false, with
+// box untouched, when the node has no /MediaBox array.
+bool MediaBoxOf(const CPdfNodeEntries& node, double box[4]) {
+    if (!node.Has(Key::keyMediaBox)) return false;
+    if (node.compactMediaBox) {
+        std::copy(node.mediaBox, node.mediaBox + 4, box);
+        return true;
+    }
+    CPdfObject value = node.GetResolved(Key::keyMediaBox);
+    if (value.kind != kindArray) return false;
+    const CPdfArray& items = *value.arrayValue;
+    for (size_t i = 0; i < 4; ++i) {
+        box[i] = 0;
+        if (i >= items.GetCount()) continue;
+        const CPdfObject& item = items.GetAt(i);
+        if (item.IsNumber()) {
+            box[i] = item.GetNumber();
+        } else if (item.kind == kindReference) {
+            CPdfObject v = items.GetResolvedAt(i);
+            if (v.IsNumber()) box[i] = v.GetNumber();
+        }
+    }
+    return true;
+}
+
 // The attributes that a node passes on to what is below it.
-CPdfInherited Inherit(const CPdfInherited& above, const CPdfDictionary& node, int32_t number) {
+CPdfInherited Inherit(const CPdfInherited& above, const CPdfNodeEntries& node, int32_t number) {
     CPdfInherited out = above;
-    if (node.Has("Resources")) {
-        out.resources = node.Get("Resources");
+    if (node.Has(Key::keyResources)) {
+        out.resources = node.values[Key::keyResources];
         out.resourcesNode = number;
         out.hasResources = true;
     }
-    if (node.Has("CropBox")) {
+    if (node.Has(Key::keyCropBox)) {
         out.cropBoxNode = number;
         out.hasCropBox = true;
     }
-    if (node.Has("Rotate")) {
-        out.rotate = node.Get("Rotate");
+    if (node.Has(Key::keyRotate)) {
+        out.rotate = node.values[Key::keyRotate];
         out.rotateNode = number;
         out.hasRotate = true;
     }
-    CPdfObject box = node.GetResolved("MediaBox");
-    if (box.kind == kindArray) {
-        for (int i = 0; i < 4; ++i) {
-            out.mediaBox[i] = 0;
-            if (static_cast<size_t>(i) >= box.arrayValue->GetCount()) continue;
-            CPdfObject v = box.arrayValue->GetResolvedAt(i);
-            if (v.IsNumber()) out.mediaBox[i] = v.GetNumber();
-        }
-    }
+    MediaBoxOf(node, out.mediaBox);
     return out;
 }
 
-std::shared_ptr<CPdfArray> KidsOf(const CPdfDictionary& node) {
-    CPdfObject kids = node.GetResolved("Kids");
-    if (kids.kind != kindArray) throw CPdfException("Kids CPdfObject is wrong type");
-    return kids.arrayValue;
+// A visit of node, whose attributes below it are inherited; node's kids are taken from it.
+NodeVisit VisitOf(CPdfNodeEntries& node, CPdfInherited inherited) {
+    NodeVisit visit;
+    if (node.compactKids) {
+        visit.kidRefs = std::move(node.kidRefs);
+    } else {
+        CPdfObject kids = node.GetResolved(Key::keyKids);
+        if (kids.kind != kindArray) throw CPdfException("Kids CPdfObject is wrong type");
+        visit.kids = kids.arrayValue;
+    }
+    visit.inherited = std::move(inherited);
+    return visit;
 }
 }  // namespace
 
@@ -66,9 +101,18 @@ void CPdfCatalog::Load(CPdfXRef* table) {
         pagesNumber = pagesRef.refNumber;
         pagesGeneration = pagesRef.refGeneration;
     }
-    CPdfObject root = cat.GetResolved("Pages");
-    if (root.kind != kindDictionary) throw CPdfException("Top-level pages CPdfObject is wrong type");
-    CPdfObject count = root.dictValue->GetResolved("Count");
+    // The root of a long document's tree lists thousands of kids: it is read quickly too
+    // when it can be.
+    CPdfNodeEntries root(xref);
+    if (pagesRef.kind != kindReference ||
+        !xref->FetchShallow(pagesRef.refNumber, pagesRef.refGeneration, root)) {
+        CPdfObject rootObject = cat.GetResolved("Pages");
+        if (rootObject.kind != kindDictionary) {
+            throw CPdfException("Top-level pages CPdfObject is wrong type");
+        }
+        root.TakeFrom(*rootObject.dictValue);
+    }
+    CPdfObject count = root.GetResolved(Key::keyCount);
     if (!count.IsNumber()) {
         throw CPdfException("Page count in top-level pages CPdfObject is wrong type");
     }
@@ -78,15 +122,16 @@ void CPdfCatalog::Load(CPdfXRef* table) {
         pages.reserve(static_cast<size_t>(
             std::min<int64_t>(count.intValue, static_cast<int64_t>(xref->entries.size()))));
     }
-    AddPages(*root.dictValue);
+    AddPages(root);
 
     CPdfObject names = cat.GetResolved("Names");
-    dests = names.kind == kindDictionary ? names.dictValue->GetResolved("Dests") : CPdfObject(kindNull);
+    dests =
+        names.kind == kindDictionary ? names.dictValue->GetResolved("Dests") : CPdfObject(kindNull);
     oldDests = cat.GetResolved("Dests");
     outlines = cat.GetResolved("Outlines");
 }
 
-void CPdfCatalog::AddPages(const CPdfDictionary& rootNode) {
+void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
     // Walked with an explicit stack, so no tree can exhaust the call stack; a node met twice
     // means the tree loops back on itself.
     std::set<int32_t> seenNodes;
@@ -95,19 +140,19 @@ void CPdfCatalog::AddPages(const CPdfDictionary& rootNode) {
         nodeNumbers.push_back(pagesNumber);
     }
     std::vector<NodeVisit> stack;
-    stack.push_back({KidsOf(rootNode), 0, Inherit(CPdfInherited(), rootNode, pagesNumber), {}});
+    CPdfNodeEntries kid(xref);
+    stack.push_back(VisitOf(rootNode, Inherit(CPdfInherited(), rootNode, pagesNumber)));
     while (!stack.empty()) {
         NodeVisit& top = stack.back();
-        if (top.next >= top.kids->GetCount()) {
+        if (top.next >= top.Count()) {
             stack.pop_back();
             continue;
         }
-        const CPdfObject& kidRef = top.kids->GetAt(top.next++);
-        CPdfObject kid = ReadKid(kidRef);
-        if (kid.kind != kindDictionary) throw CPdfException("Kid CPdfObject is wrong type");
-        const CPdfDictionary& dict = *kid.dictValue;
-        if (dict.IsType("Page")) {
-            LoadLeaf(kidRef, dict, top.inherited);
+        CPdfObject kidRef = top.At(top.next++);
+        kid.Reset();
+        if (!ReadKid(kidRef, kid)) throw CPdfException("Kid CPdfObject is wrong type");
+        if (kid.IsPage()) {
+            LoadLeaf(kidRef, kid, top.inherited);
             continue;
         }
         int32_t number = kidRef.kind == kindReference ? kidRef.refNumber : 0;
@@ -116,32 +161,39 @@ void CPdfCatalog::AddPages(const CPdfDictionary& rootNode) {
         }
         if (number > 0) nodeNumbers.push_back(number);
         if (stack.size() >= kMaxTreeDepth) throw CPdfException("Page tree is too deep");
-        CPdfInherited inherited = Inherit(top.inherited, dict, number);
-        stack.push_back({KidsOf(dict), 0, std::move(inherited), kid});
+        NodeVisit visit = VisitOf(kid, Inherit(top.inherited, kid, number));
+        stack.push_back(std::move(visit));
     }
 }
 
-CPdfObject CPdfCatalog::ReadKid(const CPdfObject& kidRef) {
-    if (kidRef.kind != kindReference) return kidRef;
+bool CPdfCatalog::ReadKid(const CPdfObject& kidRef, CPdfNodeEntries& kid) {
     // What the walk needs of a page is its own entries and their arrays: plain page
     // dictionaries are read quickly, others in the parser's scanning mode, which does not
     // build the dictionaries inside them either.
-    CPdfObject kid;
-    if (xref->FetchShallow(kidRef.refNumber, kidRef.refGeneration, kid)) return kid;
-    CPdfScan scan;
-    scan.buildArrays = 2;
-    return xref->Fetch(kidRef.refNumber, kidRef.refGeneration, &scan);
+    if (kidRef.kind == kindReference &&
+        xref->FetchShallow(kidRef.refNumber, kidRef.refGeneration, kid)) {
+        return true;
+    }
+    CPdfObject value = kidRef;
+    if (kidRef.kind == kindReference) {
+        CPdfScan scan;
+        scan.buildArrays = 2;
+        value = xref->Fetch(kidRef.refNumber, kidRef.refGeneration, &scan);
+    }
+    if (value.kind != kindDictionary) return false;
+    kid.TakeFrom(*value.dictValue);
+    return true;
 }
 
-void CPdfCatalog::LoadLeaf(const CPdfObject& kidRef, const CPdfDictionary& kid,
+void CPdfCatalog::LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
                            const CPdfInherited& inherited) {
-    CPdfPage page;
-    page.Load(static_cast<int>(pages.size() + 1), xref, kid, inherited);
+    pages.emplace_back();
+    CPdfPage& page = pages.back();
+    page.Load(static_cast<int>(pages.size()), xref, kid, inherited);
     if (kidRef.kind == kindReference) {
         page.objectNumber = kidRef.refNumber;
         page.objectGeneration = kidRef.refGeneration;
     }
-    CPdfInherited own = Inherit(inherited, kid, page.objectNumber);
-    for (int i = 0; i < 4; ++i) page.mediaBox[i] = own.mediaBox[i];
-    pages.push_back(std::move(page));
+    std::copy(inherited.mediaBox, inherited.mediaBox + 4, page.mediaBox);
+    MediaBoxOf(kid, page.mediaBox);
 }

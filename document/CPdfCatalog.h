@@ -5,7 +5,7 @@
 #include "document/CPdfPage.h"
 #include "object/CPdfObject.h"
 
-class CPdfDictionary;
+class CPdfNodeEntries;
 class CPdfXRef;
 
 // The document catalog: the page list in document order (from a depth-first walk of the page
@@ -24,8 +24,8 @@ public:
     CPdfXRef* xref = nullptr;
     std::vector<CPdfPage> pages;
     CPdfObject outlines;
-    CPdfObject dests;       // the /Dests name tree under /Names
-    CPdfObject oldDests;    // the catalog's own /Dests dictionary
+    CPdfObject dests;         // the /Dests name tree under /Names
+    CPdfObject oldDests;      // the catalog's own /Dests dictionary
     int32_t pagesNumber = 0;  // the page tree root's object number (0 when direct)
     int32_t pagesGeneration = 0;
     // Object numbers of the page tree's nodes above the pages, the root included.
@@ -35,7 +35,9 @@ public:
     static constexpr size_t kMaxTreeDepth = 1024;
 
 private:
-    void AddPages(const CPdfDictionary& root);
-    CPdfObject ReadKid(const CPdfObject& kidRef);
-    void LoadLeaf(const CPdfObject& kidRef, const CPdfDictionary& kid, const CPdfInherited& inherited);
+    void AddPages(CPdfNodeEntries& root);
+    // Reads the kid that a /Kids item names; false when it is not a dictionary.
+    bool ReadKid(const CPdfObject& kidRef, CPdfNodeEntries& kid);
+    void LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
+                  const CPdfInherited& inherited);
 };

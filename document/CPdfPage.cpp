@@ -2,49 +2,55 @@
 
 #include "CPdfException.h"
 #include "file/CPdfXRef.h"
-#include "object/CPdfDictionary.h"
+#include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
 
-void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfDictionary& page,
+void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page,
                     const CPdfInherited& inherited) {
+    using Key = CPdfNodeEntries;
     xref = table;
     number = pageNumber;
-    contents = page.Get("Contents");
-    if (contents.kind != kindReference && contents.kind != kindArray) contents = CPdfObject(kindNull);
+    const CPdfObject& ownContents = page.values[Key::keyContents];
+    if (ownContents.kind == kindReference || ownContents.kind == kindArray) {
+        contents = ownContents;
+    } else {
+        contents = CPdfObject(kindNull);
+    }
 
-    if (page.Has("Resources")) {
-        resources = page.Get("Resources");
+    if (page.Has(Key::keyResources)) {
+        resources = page.values[Key::keyResources];
     } else if (inherited.hasResources) {
         resources = inherited.resources;
         resourcesFrom = inherited.resourcesNode;
     }
-    // Only the kind matters here; the dictionary itself is not kept, so that a long
-    // document's page list stays small.
-    // Only the kind of the resources is looked at, so they are read without being built.
+    // Only the kind of the resources is looked at, so they are read without being built,
+    // and the dictionary itself is not kept: a long document's page list stays small.
     CPdfScan scan;
     scan.buildDictionaries = 0;
-    CPdfObject resolved = resources.kind == kindReference && xref
-                              ? xref->Fetch(resources.refNumber, resources.refGeneration, &scan)
-                              : resources;
-    if (resolved.kind != kindDictionary) {
+    bool isDictionary = resources.kind == kindDictionary;
+    if (resources.kind == kindReference && xref) {
+        isDictionary =
+            xref->Fetch(resources.refNumber, resources.refGeneration, &scan).kind == kindDictionary;
+    }
+    if (!isDictionary) {
         resources.Clear();
         throw CPdfException("Resources are not found");
     }
 
-    annots = page.Get("Annots");
+    annots = page.Get(Key::keyAnnots);
     if (annots.kind != kindReference && annots.kind != kindArray && annots.kind != kindNull) {
         annots.Clear();
         CPdfException::Throw("Page annotations object (page %d) is wrong type", number);
     }
 
     CPdfObject r(kindNull);
-    if (page.Has("Rotate")) {
-        r = page.GetResolved("Rotate");
+    if (page.Has(Key::keyRotate)) {
+        r = page.GetResolved(Key::keyRotate);
     } else if (inherited.hasRotate) {
         r = inherited.rotate.Resolve(xref);
         rotateFrom = inherited.rotateNode;
     }
     if (r.kind == kindInteger) rotate = static_cast<int>(r.intValue % 360);
     if (rotate < 0) rotate += 360;
-    if (!page.Has("CropBox") && inherited.hasCropBox) cropBoxFrom = inherited.cropBoxNode;
+    if (!page.Has(Key::keyCropBox) && inherited.hasCropBox) cropBoxFrom = inherited.cropBoxNode;
 }

@@ -4,7 +4,7 @@
 
 #include "object/CPdfObject.h"
 
-class CPdfDictionary;
+class CPdfNodeEntries;
 class CPdfXRef;
 
 // What a page takes from the /Pages nodes above it: the nearest ancestor's value of each
@@ -33,10 +33,10 @@ public:
     CPdfPage& operator=(CPdfPage&&) noexcept = default;
     virtual ~CPdfPage() = default;
 
-    // Fills the record from the page dictionary; attributes the page lacks are taken from
-    // its ancestors. Throws "Resources are not found" or
+    // Fills the record from the page dictionary's entries; attributes the page lacks are
+    // taken from its ancestors. Throws "Resources are not found" or
     // "Page annotations object (page %d) is wrong type".
-    void Load(int number, CPdfXRef* xref, const CPdfDictionary& page,
+    void Load(int number, CPdfXRef* xref, const CPdfNodeEntries& page,
               const CPdfInherited& inherited);
 
     int rotate = 0;

@@ -2,9 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 const char* CPdfReadAhead::Window(int64_t position, size_t want, size_t& got) {
     got = 0;
-    if (position < 0 || want > kBlockSize) return nullptr;
+    if (position < 0 || want > kLargestWindow) return nullptr;
     bool inside = blockStart >= 0 && position >= blockStart &&
                   position - blockStart <= static_cast<int64_t>(blockSize);
     if (inside) {
@@ -14,11 +16,12 @@ const char* CPdfReadAhead::Window(int64_t position, size_t want, size_t& got) {
             return block.data() + offset;
         }
     }
-    block.resize(kBlockSize);
+    size_t size = std::max(want, kBlockSize);
+    if (block.size() < size) block.resize(size);
     blockStart = -1;
     size_t filled = 0;
-    while (filled < kBlockSize) {
-        ssize_t n = pread(fd, block.data() + filled, kBlockSize - filled,
+    while (filled < size) {
+        ssize_t n = pread(fd, block.data() + filled, size - filled,
                           position + static_cast<int64_t>(filled));
         if (n < 0) return nullptr;
         if (n == 0) break;
@@ -26,7 +29,7 @@ const char* CPdfReadAhead::Window(int64_t position, size_t want, size_t& got) {
     }
     blockStart = position;
     blockSize = filled;
-    blockReachesEnd = filled < kBlockSize;
+    blockReachesEnd = filled < size;
     got = filled;
     return block.data();
 }

@@ -1,17 +1,17 @@
 #include "file/CPdfXRef.h"
 
-#include "file/CPdfXRefRepair.h"
-#include "file/CPdfReadAhead.h"
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include <unistd.h>
-
 #include "CPdfException.h"
+#include "file/CPdfReadAhead.h"
+#include "file/CPdfXRefRepair.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfLexer.h"
+#include "object/CPdfNodeEntries.h"
 #include "object/CPdfParser.h"
 #include "object/CPdfShallowReader.h"
 #include "stream/CPdfFileStream.h"
@@ -30,7 +30,9 @@ private:
     int& value;
 };
 
-bool IsWhite(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsWhite(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 constexpr size_t kObjStmCacheEntries = 4;
 constexpr size_t kObjStmCacheBytes = 8u << 20;
@@ -151,8 +153,7 @@ bool CPdfXRef::TakePrev(const CPdfDictionary& dict, int64_t& prev) {
 
 bool CPdfXRef::ReadSection(int64_t offset, int64_t& prev) {
     visitedSections.insert(offset);
-    CPdfParser parser(nullptr,
-                      stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
+    CPdfParser parser(nullptr, stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
     CPdfObject first = parser.ParseObject();
     if (first.IsKeyword("xref")) return ReadTable(parser.PreviousEnd(), prev);
     if (first.kind != kindInteger) throw CPdfException("Couldn't parse an xref");
@@ -287,7 +288,8 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
             Define(number, value[0], value[1], inUse ? 1 : 0);
         }
     }
-    CPdfParser parser(nullptr, stream->MakeSubStream(scanner.TokenStart(), 0, CPdfObject(kindNull)));
+    CPdfParser parser(nullptr,
+                      stream->MakeSubStream(scanner.TokenStart(), 0, CPdfObject(kindNull)));
     parser.ParseObject();  // "trailer"
     CPdfObject dict = parser.ParseObject();
     if (dict.kind != kindDictionary) throw CPdfException("Trailer dictionary is wrong type");
@@ -309,8 +311,7 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
 void CPdfXRef::ReadHybridStream(int64_t offset) {
     if (offset <= 0 || visitedSections.count(offset)) return;
     visitedSections.insert(offset);
-    CPdfParser parser(nullptr,
-                      stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
+    CPdfParser parser(nullptr, stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
     CPdfObject number = parser.ParseObject();
     CPdfObject generation = parser.ParseObject();
     CPdfObject keyword = parser.ParseObject();
@@ -387,8 +388,10 @@ void CPdfXRef::ReadStreamSection(CPdfStream& data, const int widths[3], int64_t 
         if (fields[0] > 2) {
             throw CPdfException("Wrong type of xref XRefEntry while reading xref stream section");
         }
-        int64_t offset = fields[1] > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(fields[1]);
-        int64_t gen = fields[2] > static_cast<uint64_t>(INT32_MAX) ? -1 : static_cast<int64_t>(fields[2]);
+        int64_t offset =
+            fields[1] > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(fields[1]);
+        int64_t gen =
+            fields[2] > static_cast<uint64_t>(INT32_MAX) ? -1 : static_cast<int64_t>(fields[2]);
         if (fields[0] == 0) gen = std::max<int64_t>(gen, 0);
         Define(first + k, fields[0] == 0 ? std::max<int64_t>(offset, 0) : offset, gen,
                static_cast<int>(fields[0]));
@@ -423,17 +426,27 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
     return CPdfObject(kindNull);
 }
 
-bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfObject& out) {
+bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries& out) {
     if (number < 0 || static_cast<size_t>(number) >= entries.size()) return false;
     const XRefEntry& e = entries[static_cast<size_t>(number)];
     if (e.type == 1) {
-        if (e.generation != generation || e.offset < 0 || Physical(e.offset) >= fileSize) return false;
+        if (e.generation != generation || e.offset < 0 || Physical(e.offset) >= fileSize)
+            return false;
         if (!readAhead) readAhead = std::make_unique<CPdfReadAhead>(fileno(stream->GetFile()));
-        size_t got = 0;
-        const char* text = readAhead->Window(Physical(e.offset), kShallowWindow, got);
-        if (got == 0) return false;
-        return CPdfShallowReader::Read(text, std::min(got, kShallowWindow), true, number,
-                                       generation, this, out);
+        // A page takes a few hundred bytes; a node with a long /Kids array is read again
+        // with more bytes while it runs past them.
+        for (size_t window = kShallowWindow; window <= kLargestShallowWindow; window *= 4) {
+            size_t got = 0;
+            const char* text = readAhead->Window(Physical(e.offset), window, got);
+            if (got == 0) return false;
+            CPdfShallowReader::Result result = CPdfShallowReader::Read(
+                text, std::min(got, window), true, number, generation, this, out);
+            if (result != CPdfShallowReader::truncated || got < window) {
+                return result == CPdfShallowReader::taken;
+            }
+            out.Reset();
+        }
+        return false;
     }
     if (e.type == 2 && generation == 0) {
         size_t begin = 0, end = 0;
@@ -442,7 +455,7 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfObject& out)
         // The object's bytes end where the next one starts; a space closes the last token.
         std::string text = objStm->data->substr(begin, end - begin) + " ";
         return CPdfShallowReader::Read(text.data(), text.size(), false, number, generation, this,
-                                       out);
+                                       out) == CPdfShallowReader::taken;
     }
     return false;
 }
@@ -450,7 +463,7 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfObject& out)
 // The object at the entry's offset; kindNone when the header there is not "number
 // generation obj".
 CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefEntry& e,
-                                  CPdfScan* scan) {
+                                 CPdfScan* scan) {
     if (e.offset < 0 || Physical(e.offset) >= fileSize) return CPdfObject();
     CPdfParser parser(this, stream->MakeSubStream(Physical(e.offset), 0, CPdfObject(kindNull)));
     CPdfObject n = parser.ParseObject();

@@ -11,6 +11,7 @@
 #include "object/CPdfObject.h"
 
 class CPdfFileStream;
+class CPdfNodeEntries;
 class CPdfParser;
 class CPdfReadAhead;
 class CPdfStream;
@@ -46,7 +47,7 @@ public:
 
     // Reads a plain dictionary object quickly (see CPdfShallowReader); false when the object is
     // not one that the quick reader takes, and Fetch must be used.
-    bool FetchShallow(int32_t number, int32_t generation, CPdfObject& out);
+    bool FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries& out);
 
     // The decoded object stream that holds compressed object number, with the object's byte
     // range; nullptr when it cannot be had.
@@ -78,6 +79,7 @@ public:
     static constexpr int kMaxFetchDepth = 32;
     // Bytes of an object that the quick reader looks at.
     static constexpr size_t kShallowWindow = 4096;
+    static constexpr size_t kLargestShallowWindow = kShallowWindow << 8;  // 1 MB
 
 private:
     // Reads the section at offset; returns whether it names a previous section, in prev.
@@ -94,8 +96,7 @@ private:
     bool TakePrev(const CPdfDictionary& dict, int64_t& prev);
 
     void Begin(CPdfFileStream* fileStream);
-    CPdfObject FetchInBody(int32_t number, int32_t generation, const XRefEntry& e,
-                           CPdfScan* scan);
+    CPdfObject FetchInBody(int32_t number, int32_t generation, const XRefEntry& e, CPdfScan* scan);
 
     std::set<int64_t> visitedSections;
     std::unique_ptr<CPdfXRefRepair> repair;

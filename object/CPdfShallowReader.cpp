@@ -7,6 +7,7 @@
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfLexer.h"
+#include "object/CPdfNodeEntries.h"
 
 namespace {
 // A cursor over the bytes; every reader returns false to give up.
@@ -15,7 +16,8 @@ public:
     Cursor(const char* text, size_t length) : p(text), end(text + length) {}
 
     bool SkipSpace() {
-        while (p < end && CPdfLexer::ClassOf(static_cast<unsigned char>(*p)) == CPdfLexer::whitespace) {
+        while (p < end &&
+               CPdfLexer::ClassOf(static_cast<unsigned char>(*p)) == CPdfLexer::whitespace) {
             ++p;
         }
         return p < end && *p != '%';  // comments are left to the ordinary reader
@@ -29,14 +31,15 @@ public:
     bool AtDelimiterOrSpace() const {
         return p < end && CPdfLexer::ClassOf(static_cast<unsigned char>(*p)) != CPdfLexer::regular;
     }
-    // A run of regular bytes (a name's text after "/", or a word).
-    bool Word(std::string& out) {
-        const char* start = p;
-        while (p < end && CPdfLexer::ClassOf(static_cast<unsigned char>(*p)) == CPdfLexer::regular) {
+    // A run of regular bytes (a name's text after "/", or a word), left at text.
+    bool Word(const char*& text, size_t& length) {
+        text = p;
+        while (p < end &&
+               CPdfLexer::ClassOf(static_cast<unsigned char>(*p)) == CPdfLexer::regular) {
             if (*p == '#') return false;
             ++p;
         }
-        out.assign(start, static_cast<size_t>(p - start));
+        length = static_cast<size_t>(p - text);
         return p < end;
     }
     bool Integer(int64_t& value) {
@@ -61,7 +64,9 @@ public:
         }
         if (!AtDelimiterOrSpace() || innerSign) return false;
         if (point) {
-            out = CPdfObject::Real(std::strtod(std::string(start, p).c_str(), nullptr));
+            out.Clear();
+            out.kind = kindReal;
+            out.realValue = std::strtod(std::string(start, p).c_str(), nullptr);
             return true;
         }
         p = start;
@@ -70,20 +75,29 @@ public:
         const char* after = p;
         int64_t g = 0;
         if (SkipSpace() && *p >= '0' && *p <= '9' && Integer(g) && SkipSpace() && *p == 'R' &&
-            p + 1 < end && CPdfLexer::ClassOf(static_cast<unsigned char>(p[1])) != CPdfLexer::regular) {
+            p + 1 < end &&
+            CPdfLexer::ClassOf(static_cast<unsigned char>(p[1])) != CPdfLexer::regular) {
             ++p;
             if (n < INT32_MIN || n > INT32_MAX || g < INT32_MIN || g > INT32_MAX) return false;
-            out = CPdfObject::Reference(static_cast<int32_t>(n), static_cast<int32_t>(g));
+            out.Clear();
+            out.kind = kindReference;
+            out.refNumber = static_cast<int32_t>(n);
+            out.refGeneration = static_cast<int32_t>(g);
             return true;
         }
         p = after;
-        out = CPdfObject::Integer(n);
+        out.Clear();
+        out.kind = kindInteger;
+        out.intValue = n;
         return true;
     }
     // A nested dictionary, skipped to its matching ">>".
     bool SkipDictionary() {
         int depth = 0;
         while (p < end) {
+            // Runs of bytes that open or close nothing are stepped over first.
+            while (p < end && !kDictionarySyntax[static_cast<unsigned char>(*p)]) ++p;
+            if (p == end) break;
             char c = *p;
             if (c == '(' || c == '%') return false;
             if (c == '<') {
@@ -92,7 +106,8 @@ public:
                     p += 2;
                     continue;
                 }
-                const char* close = static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
+                const char* close =
+                    static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
                 if (!close) return false;
                 p = close + 1;
                 continue;
@@ -108,8 +123,62 @@ public:
         return false;
     }
     bool Value(CPdfObject& out, CPdfXRef* xref, bool inArray);
+    // A /Kids array of references only, as "[ n g R ... ]"; false for anything else.
+    bool KidRefs(std::vector<CPdfNodeEntries::KidRef>& out) {
+        if (!SkipSpace() || *p != '[') return false;
+        ++p;
+        for (;;) {
+            if (!SkipSpace()) return false;
+            if (*p == ']') {
+                ++p;
+                return true;
+            }
+            int64_t n = 0, g = 0;
+            if (!Integer(n) || !SkipSpace() || !Integer(g) || !SkipSpace() || *p != 'R')
+                return false;
+            ++p;
+            if (!AtDelimiterOrSpace() || n <= 0 || n > INT32_MAX || g < 0 || g > INT32_MAX) {
+                return false;
+            }
+            out.push_back({static_cast<int32_t>(n), static_cast<int32_t>(g)});
+        }
+    }
+    // A box of four plain numbers, as "[ a b c d ]"; false for anything else.
+    bool Box(double box[4]) {
+        if (!SkipSpace() || *p != '[') return false;
+        ++p;
+        for (int i = 0; i < 4; ++i) {
+            if (!SkipSpace() || !PlainNumber(box[i])) return false;
+        }
+        if (!SkipSpace() || *p != ']') return false;
+        ++p;
+        return true;
+    }
+    // An integer or a real without exponent or sign in its middle.
+    bool PlainNumber(double& value) {
+        const char* start = p;
+        if (p < end && *p == '-') ++p;
+        bool point = false, digits = false;
+        for (; p < end && ((*p >= '0' && *p <= '9') || *p == '.'); ++p) {
+            if (*p == '.' && point) return false;
+            point = point || *p == '.';
+            digits = digits || *p != '.';
+        }
+        if (!digits || !AtDelimiterOrSpace()) return false;
+        if (point) {
+            value = std::strtod(std::string(start, p).c_str(), nullptr);
+            return true;
+        }
+        int64_t n = 0;
+        p = start;
+        if (!Integer(n)) return false;
+        value = static_cast<double>(n);
+        return true;
+    }
+    // Whether the cursor gave up because the text ran out.
+    bool RanOut() const { return end - p < 16; }
 
-    std::string scratch;
+    static const bool* const kDictionarySyntax;
 
     const char* p;
     const char* end;
@@ -120,9 +189,12 @@ bool Cursor::Value(CPdfObject& out, CPdfXRef* xref, bool inArray) {
     char c = *p;
     if (c == '/') {
         ++p;
-        if (!Word(scratch)) return false;
-        out = CPdfObject();
-        out.SetName(scratch);
+        const char* name = nullptr;
+        size_t length = 0;
+        if (!Word(name, length)) return false;
+        out.Clear();
+        out.kind = kindName;
+        out.textValue.assign(name, length);
         return true;
     }
     if ((c >= '0' && c <= '9') || c == '-' || c == '.') return Number(out);
@@ -137,9 +209,8 @@ bool Cursor::Value(CPdfObject& out, CPdfXRef* xref, bool inArray) {
                 ++p;
                 return true;
             }
-            CPdfObject item;
-            if (!Value(item, xref, true)) return false;
-            out.arrayValue->Append(std::move(item));
+            out.arrayValue->items.emplace_back();
+            if (!Value(out.arrayValue->items.back(), xref, true)) return false;
         }
     }
     if (c == '<' && !inArray && p + 1 < end && p[1] == '<') {
@@ -150,34 +221,32 @@ bool Cursor::Value(CPdfObject& out, CPdfXRef* xref, bool inArray) {
         out.SetDictionary(empty);
         return true;
     }
-    if (CPdfLexer::ClassOf(static_cast<unsigned char>(c)) != CPdfLexer::regular || !Word(scratch)) {
+    const char* word = nullptr;
+    size_t length = 0;
+    if (CPdfLexer::ClassOf(static_cast<unsigned char>(c)) != CPdfLexer::regular ||
+        !Word(word, length)) {
         return false;
     }
-    if (scratch == "null") {
+    std::string text(word, length);
+    if (text == "null") {
         out = CPdfObject(kindNull);
-    } else if (scratch == "true" || scratch == "false") {
-        out = CPdfObject::Boolean(scratch == "true");
+    } else if (text == "true" || text == "false") {
+        out = CPdfObject::Boolean(text == "true");
     } else {
         return false;
     }
     return true;
 }
-bool IsWalkKey(const std::string& key) {
-    switch (key.size()) {
-        case 4: return key == "Type" || key == "Kids";
-        case 5: return key == "Count";
-        case 6: return key == "Annots" || key == "Rotate";
-        case 7: return key == "CropBox";
-        case 8: return key == "Contents" || key == "MediaBox";
-        case 9: return key == "Resources";
-        default: return false;
-    }
+// The bytes that matter when a nested dictionary is stepped over.
+const bool* MakeDictionarySyntax() {
+    static bool table[256] = {};
+    for (unsigned char c : {'(', '%', '<', '>'}) table[c] = true;
+    return table;
 }
-}  // namespace
+const bool* const Cursor::kDictionarySyntax = MakeDictionarySyntax();
 
-bool CPdfShallowReader::Read(const char* text, size_t length, bool withHeader, int32_t number,
-                             int32_t generation, CPdfXRef* xref, CPdfObject& out) {
-    Cursor in(text, length);
+bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generation, CPdfXRef* xref,
+                    CPdfNodeEntries& out) {
     if (withHeader) {
         int64_t n = 0, g = 0;
         if (!in.SkipSpace() || !in.Integer(n) || n != number) return false;
@@ -185,8 +254,8 @@ bool CPdfShallowReader::Read(const char* text, size_t length, bool withHeader, i
         if (!in.SkipSpace() || !in.Literal("obj") || !in.AtDelimiterOrSpace()) return false;
     }
     if (!in.SkipSpace() || !in.Literal("<<")) return false;
-    CPdfObject dict;
-    dict.NewDictionary(xref);
+    out.xref = xref;
+    CPdfObject ignored;
     for (;;) {
         if (!in.SkipSpace()) return false;
         if (*in.p == '>') {
@@ -195,16 +264,45 @@ bool CPdfShallowReader::Read(const char* text, size_t length, bool withHeader, i
         }
         if (*in.p != '/') return false;
         ++in.p;
-        std::string key;
-        if (!in.Word(key)) return false;
-        CPdfObject value;
-        if (!in.Value(value, xref, false)) return false;
-        // Only the entries that the page tree walk looks at are kept.
-        if (IsWalkKey(key)) dict.dictValue->Set(std::move(key), std::move(value));
+        const char* key = nullptr;
+        size_t keyLength = 0;
+        if (!in.Word(key, keyLength)) return false;
+        // Only the entries that the page tree walk looks at are kept; the first of a key
+        // that appears twice counts.
+        CPdfNodeEntries::Key k = CPdfNodeEntries::KeyOf(key, keyLength);
+        bool keep = k != CPdfNodeEntries::kKeyCount && !out.Has(k);
+        const char* before = in.p;
+        if (keep && k == CPdfNodeEntries::keyKids) {
+            if (in.KidRefs(out.kidRefs)) {
+                out.compactKids = true;
+                out.Keep(k);
+                continue;
+            }
+            if (in.RanOut()) return false;
+            out.kidRefs.clear();
+            in.p = before;
+        }
+        if (keep && k == CPdfNodeEntries::keyMediaBox) {
+            if (in.Box(out.mediaBox)) {
+                out.compactMediaBox = true;
+                out.Keep(k);
+                continue;
+            }
+            in.p = before;
+        }
+        if (!in.Value(keep ? out.Keep(k) : ignored, xref, false)) return false;
     }
     // A dictionary followed by "stream" is a stream object; the end of the bytes leaves it
     // open to doubt.
-    if (!in.SkipSpace() || in.Literal("stream")) return false;
-    out = std::move(dict);
-    return true;
+    return in.SkipSpace() && !in.Literal("stream");
+}
+}  // namespace
+
+CPdfShallowReader::Result CPdfShallowReader::Read(const char* text, size_t length, bool withHeader,
+                                                  int32_t number, int32_t generation,
+                                                  CPdfXRef* xref, CPdfNodeEntries& out) {
+    Cursor in(text, length);
+    bool done = ReadDictionary(in, withHeader, number, generation, xref, out);
+    if (done) return taken;
+    return in.RanOut() ? truncated : declined;
 }

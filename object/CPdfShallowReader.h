@@ -3,21 +3,23 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "object/CPdfObject.h"
-
+class CPdfNodeEntries;
 class CPdfXRef;
 
 // Reads a dictionary object straight from its bytes, for the page tree walk, which reads every
-// page of a document. Only the entries the walk looks at are kept (/Type, /Kids, /Count,
-// /Resources, /Annots, /Contents, /Rotate, /MediaBox, /CropBox); they are read when their values are names, numbers,
+// page of a document. Only the entries the walk looks at are kept (see CPdfNodeEntries); they
+// are read when their values are names, numbers,
 // references, null, booleans or flat arrays of these; a nested dictionary is recognised and
 // kept as an empty dictionary value. Anything else (strings, comments, escapes in names,
 // nested arrays, a stream, bytes that end too early) makes it give up, and the caller reads
 // the object the ordinary way.
 class CPdfShallowReader {
 public:
+    enum Result { taken, declined, truncated };
+
     // Reads "number generation obj << ... >>" (or, with withHeader false, the dictionary
-    // alone) from text. True and out filled on success; false to give up.
-    static bool Read(const char* text, size_t length, bool withHeader, int32_t number,
-                     int32_t generation, CPdfXRef* xref, CPdfObject& out);
+    // alone) from text into out, which starts empty. taken on success; declined when the
+    // object is not one it reads; truncated when the text ends before the object does.
+    static Result Read(const char* text, size_t length, bool withHeader, int32_t number,
+                       int32_t generation, CPdfXRef* xref, CPdfNodeEntries& out);
 };
