@@ -10,21 +10,18 @@ void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page
     using Key = CPdfNodeEntries;
     xref = table;
     number = pageNumber;
-    const CPdfObject& ownContents = page.values[Key::keyContents];
-    if (ownContents.kind == kindReference || ownContents.kind == kindArray) {
-        contents = ownContents;
-    } else {
-        contents = CPdfObject(kindNull);
+    contents = CPdfPageValue(page.Get(Key::keyContents));
+    if (contents.kind != kindReference && contents.kind != kindArray) {
+        contents = CPdfPageValue(CPdfObject(kindNull));
     }
 
     if (page.Has(Key::keyResources)) {
-        resources = page.values[Key::keyResources];
+        resources = CPdfPageValue(page.values[Key::keyResources]);
     } else if (inherited.hasResources) {
-        resources = inherited.resources;
+        resources = CPdfPageValue(inherited.resources);
         resourcesFrom = inherited.resourcesNode;
     }
-    // Only the kind of the resources is looked at, so they are read without being built,
-    // and the dictionary itself is not kept: a long document's page list stays small.
+    // Only the kind of the resources is looked at, so they are read without being built.
     CPdfScan scan;
     scan.buildDictionaries = 0;
     bool isDictionary = resources.kind == kindDictionary;
@@ -32,14 +29,10 @@ void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page
         isDictionary =
             xref->Fetch(resources.refNumber, resources.refGeneration, &scan).kind == kindDictionary;
     }
-    if (!isDictionary) {
-        resources.Clear();
-        throw CPdfException("Resources are not found");
-    }
+    if (!isDictionary) throw CPdfException("Resources are not found");
 
-    annots = page.Get(Key::keyAnnots);
+    annots = CPdfPageValue(page.Get(Key::keyAnnots));
     if (annots.kind != kindReference && annots.kind != kindArray && annots.kind != kindNull) {
-        annots.Clear();
         CPdfException::Throw("Page annotations object (page %d) is wrong type", number);
     }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "document/CPdfPageValue.h"
 #include "object/CPdfObject.h"
 
 class CPdfNodeEntries;
@@ -42,9 +43,9 @@ public:
     int rotate = 0;
     int number = 0;
     CPdfXRef* xref = nullptr;
-    CPdfObject contents;
-    CPdfObject resources;  // as stored (own or inherited); resolves to a dictionary
-    CPdfObject annots;
+    CPdfPageValue contents;   // a reference, an array or null
+    CPdfPageValue resources;  // as stored (own or inherited); resolves to a dictionary
+    CPdfPageValue annots;     // a reference, an array or null
 
     int32_t objectNumber = 0;  // 0 when the page is not an indirect object
     int32_t objectGeneration = 0;
