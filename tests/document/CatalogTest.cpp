@@ -322,4 +322,38 @@ TEST(PageAttributes, SimpleDocumentsWithInheritedAttributes) {
     }
 }
 
+// Long /Kids arrays run past the first bytes the quick reader looks at; an item that is not a
+// reference, a box item given by reference and boxes of reals all leave it for the ordinary
+// reader or its slower paths, with the same result.
+TEST(Catalog, LongKidsArraysAndUnusualBoxesReadAlike) {
+    for (const bool directKid : {false, true}) {
+        Objects objects{{1, kCatalog}, {3, "612.5"}};
+        std::string kids;
+        const int count = 1500;  // about 10 KB of references
+        for (int i = 0; i < count; ++i) {
+            int number = 10 + i;
+            kids += (directKid && i == count / 2) ? kPage : std::to_string(number) + " 0 R ";
+            const char* box = i % 3 == 0   ? "[0 0 3 0 R 792]"
+                              : i % 3 == 1 ? "[-1.5 .5 612. 792]"
+                                           : "[0 0 612 792]";
+            objects.push_back({number, std::string("<< /Type /Page /Resources << /Font << >> >> "
+                                                   "/MediaBox ") +
+                                           box + " >>"});
+        }
+        objects.push_back({2, "<< /Type /Pages /Kids [" + kids + "] /Count 1500 >>"});
+        Doc doc(objects);
+        ASSERT_EQ(doc.Load(), "") << directKid;
+        ASSERT_EQ(doc.catalog.GetPageCount(), static_cast<size_t>(count)) << directKid;
+        for (int i = 0; i < count; ++i) {
+            const CPdfPage& page = doc.catalog.pages[static_cast<size_t>(i)];
+            bool direct = directKid && i == count / 2;
+            EXPECT_EQ(page.objectNumber, direct ? 0 : 10 + i) << i;
+            if (direct) continue;
+            const double expected[3][4] = {
+                {0, 0, 612.5, 792}, {-1.5, .5, 612, 792}, {0, 0, 612, 792}};
+            for (int k = 0; k < 4; ++k) EXPECT_EQ(page.mediaBox[k], expected[i % 3][k]) << i;
+        }
+    }
+}
+
 }  // namespace
