@@ -102,7 +102,8 @@ void CPdfFileSplit::PrepareDocument() {
     for (int32_t n : marked) marks[static_cast<size_t>(n)] = 0;
     marked.clear();
     for (int32_t n : catalogObjects) SetMark(n, true);
-    for (PageSlot& slot : pageSlots) slot.selected = false;
+    // Only the previous document's pages are marked: one file per page stays linear.
+    for (const SelectedPage& s : selection) pageSlots[s.pageNumber - 1].selected = false;
 }
 
 const CPdfFileSplit::InheritedValue& CPdfFileSplit::Inherited(int32_t node, int which) {
@@ -122,8 +123,8 @@ const CPdfFileSplit::InheritedValue& CPdfFileSplit::Inherited(int32_t node, int 
 }
 
 void CPdfFileSplit::CollectPageObjects() {
-    for (const PageSlot& slot : pageSlots) {
-        if (!slot.selected) continue;
+    for (const SelectedPage& s : selection) {
+        const PageSlot& slot = pageSlots[s.pageNumber - 1];
         if (slot.objectNumber <= 0) throw CPdfException("Page object is not an indirect object");
         // Other page objects that a page refers to (the destination of a link, the /P of an
         // annotation) are not copied: outside the page tree they are pages that readers
