@@ -8,20 +8,27 @@
 #include <vector>
 
 #include "app/CPdfPageList.h"
+#include "document/CPdfPage.h"
 #include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
 #include "file/CPdfObjectIndex.h"
 
 class CPdfXRef;
 
-// One leaf of the source page tree, in document order.
+// One leaf of the source page tree, in document order: the catalog's record of it (where the
+// page object is, its box, the nodes it inherits from), and whether the current output takes
+// it.
 struct PageSlot {
-    int32_t objectNumber = 0;
-    int32_t generation = 0;
+    const CPdfPage* page = nullptr;
     bool selected = false;
-    double mediaBox[4] = {0, 0, 0, 0};
-    // /Pages nodes whose /Resources, /CropBox and /Rotate the page inherits (0: none).
-    int32_t inheritFrom[3] = {0, 0, 0};
+
+    int32_t ObjectNumber() const { return page->objectNumber; }
+    int32_t Generation() const { return page->objectGeneration; }
+    // The /Pages node whose /Resources (0), /CropBox (1) or /Rotate (2) the page inherits;
+    // 0 for none.
+    int32_t InheritFrom(int which) const {
+        return which == 0 ? page->resourcesFrom : which == 1 ? page->cropBoxFrom : page->rotateFrom;
+    }
 };
 
 // One first-level outline item of the source.

@@ -140,7 +140,7 @@ void CPdfFileSplit::PrepareOutline() {
     keptItems.clear();
     std::set<int32_t> keptNumbers;
     for (const SelectedPage& page : selection) {
-        int32_t pageObject = pageSlots[page.pageNumber - 1].objectNumber;
+        int32_t pageObject = pageSlots[page.pageNumber - 1].ObjectNumber();
         for (const OutlineEntry& entry : outlineItems) {
             if (entry.destPageNumber != pageObject || entry.destPageNumber == 0) continue;
             // A page selected more than once carries its items once.

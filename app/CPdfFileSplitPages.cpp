@@ -60,13 +60,7 @@ void CPdfFileSplit::PrepareRun() {
     walkCount = 0;
     pageSlots.assign(catalog.GetPageCount(), PageSlot());
     for (const CPdfPage& page : catalog.pages) {
-        PageSlot& slot = pageSlots[walkCount++];
-        slot.objectNumber = page.objectNumber;
-        slot.generation = page.objectGeneration;
-        std::copy(page.mediaBox, page.mediaBox + 4, slot.mediaBox);
-        slot.inheritFrom[0] = page.resourcesFrom;
-        slot.inheritFrom[1] = page.cropBoxFrom;
-        slot.inheritFrom[2] = page.rotateFrom;
+        pageSlots[walkCount++].page = &page;
     }
 
     CPdfObject root = xref->Fetch(rootNumber, rootGeneration);
@@ -125,15 +119,15 @@ const CPdfFileSplit::InheritedValue& CPdfFileSplit::Inherited(int32_t node, int 
 void CPdfFileSplit::CollectPageObjects() {
     for (const SelectedPage& s : selection) {
         const PageSlot& slot = pageSlots[s.pageNumber - 1];
-        if (slot.objectNumber <= 0) throw CPdfException("Page object is not an indirect object");
+        if (slot.ObjectNumber() <= 0) throw CPdfException("Page object is not an indirect object");
         // Other page objects that a page refers to (the destination of a link, the /P of an
         // annotation) are not copied: outside the page tree they are pages that readers
         // cannot place, and report as errors. Such a reference reads as null.
-        ScanReferences(slot.objectNumber, false, true);
+        ScanReferences(slot.ObjectNumber(), false, true);
         // What the page inherits is written into it, so what that refers to is copied too.
         for (int k = 0; k < 3; ++k) {
-            if (slot.inheritFrom[k] > 0)
-                FollowReferences(Inherited(slot.inheritFrom[k], k).refs, true);
+            if (slot.InheritFrom(k) > 0)
+                FollowReferences(Inherited(slot.InheritFrom(k), k).refs, true);
         }
     }
     SetMark(rootNumber, true);
@@ -153,20 +147,20 @@ void CPdfFileSplit::WriteMarkedObjects() {
 }
 
 std::string CPdfFileSplit::RewritePage(const PageSlot& slot) {
-    std::string text = index->ReadText(slot.objectNumber);
+    std::string text = index->ReadText(slot.ObjectNumber());
     CPdfRawDictionary dict;
     if (text.empty() || !dict.Scan(text)) throw CPdfException("Corrupted PDF file");
 
     std::string insert;
     if (!dict.Find("MediaBox")) {
         char box[160];
-        std::snprintf(box, sizeof box, "\n/MediaBox [ %f %f %f %f ]\n", slot.mediaBox[0],
-                      slot.mediaBox[1], slot.mediaBox[2], slot.mediaBox[3]);
+        std::snprintf(box, sizeof box, "\n/MediaBox [ %f %f %f %f ]\n", slot.page->mediaBox[0],
+                      slot.page->mediaBox[1], slot.page->mediaBox[2], slot.page->mediaBox[3]);
         insert += box;
     }
     for (int k = 0; k < 3; ++k) {
-        if (slot.inheritFrom[k] <= 0 || dict.Find(kInheritedKeys[k])) continue;
-        const InheritedValue& value = Inherited(slot.inheritFrom[k], k);
+        if (slot.InheritFrom(k) <= 0 || dict.Find(kInheritedKeys[k])) continue;
+        const InheritedValue& value = Inherited(slot.InheritFrom(k), k);
         if (value.text.empty()) continue;
         if (insert.empty()) insert = "\n";
         insert += "/" + std::string(kInheritedKeys[k]) + " " + value.text + "\n";
@@ -188,11 +182,11 @@ void CPdfFileSplit::WritePageTree() {
         SelectedPage& page = selection[i];
         const PageSlot& slot = pageSlots[page.pageNumber - 1];
         std::string text = RewritePage(slot);
-        MarkWritten(slot.objectNumber, slot.generation);
+        MarkWritten(slot.ObjectNumber(), slot.Generation());
         output.Write(text);
-        root += " " + Ref(slot.objectNumber, slot.generation);
+        root += " " + Ref(slot.ObjectNumber(), slot.Generation());
         if (i != 0 && i % 10 == 0) root += "\n";
-        page.outputNumber = slot.objectNumber;
+        page.outputNumber = slot.ObjectNumber();
     }
     root += " ]\n/Count " + std::to_string(selection.size()) + "\n>>\nendobj\n";
     MarkWritten(pagesNumber, pagesGeneration);

@@ -78,8 +78,8 @@ public:
     // Deepest nesting of fetches (an object whose /Length is another object, and so on).
     static constexpr int kMaxFetchDepth = 32;
     // Bytes of an object that the quick reader looks at.
-    static constexpr size_t kShallowWindow = 4096;
-    static constexpr size_t kLargestShallowWindow = kShallowWindow << 8;  // 1 MB
+    static constexpr size_t kShallowWindow = 1024;
+    static constexpr size_t kLargestShallowWindow = kShallowWindow << 8;  // 256 KB
 
 private:
     // Reads the section at offset; returns whether it names a previous section, in prev.
