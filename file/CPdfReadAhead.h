@@ -17,7 +17,7 @@ public:
     const char* Window(int64_t position, size_t want, size_t& got);
 
     static constexpr size_t kBlockSize = 16 * 1024;
-    static constexpr size_t kLargestWindow = 1 << 20;
+    static constexpr size_t kLargestWindow = 4 << 20;
 
 private:
     int fd;
