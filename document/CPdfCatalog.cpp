@@ -141,6 +141,11 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
     }
     std::vector<NodeVisit> stack;
     CPdfNodeEntries kid(xref);
+    // Kids may name the same large object again and again: the reading work is bounded by
+    // the file's size, so that no file keeps the walk busy for long.
+    const int64_t workStart = xref->bytesParsed;
+    const int64_t workLimit =
+        kWorkPerFileByte * std::max<int64_t>(xref->fileSize, 0) + kWorkAllowance;
     stack.push_back(VisitOf(rootNode, Inherit(CPdfInherited(), rootNode, pagesNumber)));
     while (!stack.empty()) {
         NodeVisit& top = stack.back();
@@ -148,6 +153,8 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
             stack.pop_back();
             continue;
         }
+        if (xref->bytesParsed - workStart > workLimit)
+            throw CPdfException("Page tree is too large");
         CPdfObject kidRef = top.At(top.next++);
         kid.Reset();
         if (!ReadKid(kidRef, kid)) throw CPdfException("Kid CPdfObject is wrong type");
@@ -178,6 +185,9 @@ bool CPdfCatalog::ReadKid(const CPdfObject& kidRef, CPdfNodeEntries& kid) {
     if (kidRef.kind == kindReference) {
         CPdfScan scan;
         scan.buildArrays = 2;
+        scan.buildValueOf = [](const std::string& key) {
+            return CPdfNodeEntries::KeyOf(key.data(), key.size()) != CPdfNodeEntries::kKeyCount;
+        };
         value = xref->Fetch(kidRef.refNumber, kidRef.refGeneration, &scan);
     }
     if (value.kind != kindDictionary) return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "document/CPdfPage.h"
@@ -33,6 +34,9 @@ public:
 
     // Most levels of /Pages nodes above a page.
     static constexpr size_t kMaxTreeDepth = 1024;
+    // Most bytes the walk may parse: this many per byte of the file, plus the allowance.
+    static constexpr int64_t kWorkPerFileByte = 8;
+    static constexpr int64_t kWorkAllowance = int64_t(16) << 20;
 
 private:
     void AddPages(CPdfNodeEntries& root);

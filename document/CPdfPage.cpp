@@ -21,13 +21,11 @@ void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page
         resources = CPdfPageValue(inherited.resources);
         resourcesFrom = inherited.resourcesNode;
     }
-    // Only the kind of the resources is looked at, so they are read without being built.
-    CPdfScan scan;
-    scan.buildDictionaries = 0;
+    // Only the kind of the resources is looked at; many pages share one resource dictionary,
+    // which is read once.
     bool isDictionary = resources.kind == kindDictionary;
     if (resources.kind == kindReference && xref) {
-        isDictionary =
-            xref->Fetch(resources.refNumber, resources.refGeneration, &scan).kind == kindDictionary;
+        isDictionary = xref->KindOf(resources.refNumber, resources.refGeneration) == kindDictionary;
     }
     if (!isDictionary) throw CPdfException("Resources are not found");
 

@@ -13,6 +13,7 @@
 #include "object/CPdfLexer.h"
 #include "object/CPdfNodeEntries.h"
 #include "object/CPdfParser.h"
+#include "object/CPdfScan.h"
 #include "object/CPdfShallowReader.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
@@ -421,9 +422,23 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
         if (!objStm) return CPdfObject(kindNull);
         CPdfParser parser(this, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
         parser.SetScan(scan);
+        bytesParsed += static_cast<int64_t>(end - begin);
         return parser.ParseObject();
     }
     return CPdfObject(kindNull);
+}
+
+CPdfKind CPdfXRef::KindOf(int32_t number, int32_t generation) {
+    uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(number)) << 32 |
+                   static_cast<uint32_t>(generation);
+    auto it = kinds.find(key);
+    if (it != kinds.end()) return it->second;
+    CPdfScan scan;
+    scan.buildArrays = 0;
+    scan.buildDictionaries = 0;
+    CPdfKind kind = Fetch(number, generation, &scan).kind;
+    kinds.emplace(key, kind);
+    return kind;
 }
 
 bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries& out) {
@@ -439,8 +454,10 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries&
             size_t got = 0;
             const char* text = readAhead->Window(Physical(e.offset), window, got);
             if (got == 0) return false;
+            size_t used = 0;
             CPdfShallowReader::Result result = CPdfShallowReader::Read(
-                text, std::min(got, window), true, number, generation, this, out);
+                text, std::min(got, window), true, number, generation, this, out, used);
+            bytesParsed += static_cast<int64_t>(used);
             if (result != CPdfShallowReader::truncated || got < window) {
                 return result == CPdfShallowReader::taken;
             }
@@ -454,8 +471,11 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries&
         if (!objStm) return false;
         // The object's bytes end where the next one starts; a space closes the last token.
         std::string text = objStm->data->substr(begin, end - begin) + " ";
-        return CPdfShallowReader::Read(text.data(), text.size(), false, number, generation, this,
-                                       out) == CPdfShallowReader::taken;
+        size_t used = 0;
+        bool taken = CPdfShallowReader::Read(text.data(), text.size(), false, number, generation,
+                                             this, out, used) == CPdfShallowReader::taken;
+        bytesParsed += static_cast<int64_t>(used);
+        return taken;
     }
     return false;
 }
@@ -475,6 +495,9 @@ CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefE
     }
     parser.SetScan(scan);
     CPdfObject value = parser.ParseObject();
+    // Stream data is stepped over, not read.
+    int64_t end = parser.StreamDataStart() >= 0 ? parser.StreamDataStart() : parser.PreviousEnd();
+    bytesParsed += std::max<int64_t>(0, end - Physical(e.offset));
     return value.kind == kindNone ? CPdfObject(kindNull) : value;
 }
 
@@ -503,6 +526,7 @@ std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, 
         loadingStreams.insert(streamNumber);
         try {
             found = std::make_shared<CPdfObjStmBytes>(*this, streamNumber);
+            bytesParsed += static_cast<int64_t>(found->data->size());
         } catch (...) {
             loadingStreams.erase(streamNumber);
             throw;

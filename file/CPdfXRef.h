@@ -4,6 +4,7 @@
 #include <list>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "file/CPdfObjStmBytes.h"
@@ -45,6 +46,10 @@ public:
     // With a scan, the object is read in the parser's scanning mode (see CPdfScan).
     CPdfObject Fetch(int32_t number, int32_t generation, CPdfScan* scan = nullptr);
 
+    // The kind of the object numbered number with that generation (kindNull when it cannot
+    // be had), read once and remembered. Throws as Fetch does.
+    CPdfKind KindOf(int32_t number, int32_t generation);
+
     // Reads a plain dictionary object quickly (see CPdfShallowReader); false when the object is
     // not one that the quick reader takes, and Fetch must be used.
     bool FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries& out);
@@ -70,6 +75,9 @@ public:
     CPdfObject trailer;
     int64_t startXRef = 0;
     int64_t fileSize = 0;
+    // Bytes of object text parsed (and of object streams decoded) so far: the reading work
+    // done, which a caller may bound.
+    int64_t bytesParsed = 0;
 
     // Most entries a table may have (also bounded by the file's size).
     static constexpr int64_t kMaxEntries = 1 << 23;
@@ -103,6 +111,7 @@ private:
     std::unique_ptr<CPdfReadAhead> readAhead;  // for FetchShallow
     int fetchDepth = 0;
     std::set<int32_t> loadingStreams;
+    std::unordered_map<uint64_t, CPdfKind> kinds;  // KindOf's answers, by number and generation
     std::list<std::shared_ptr<const CPdfObjStmBytes>> objStmCache;  // most recent first
     int64_t maxEntries = kMaxEntries;
 };

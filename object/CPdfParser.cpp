@@ -44,7 +44,9 @@ void CPdfParser::NoteType(const CPdfObject& type) {
     if (type.IsName("Pages")) scan->hasPages = true;
 }
 
-CPdfObject CPdfParser::ParseObject() { return ParseObject(0); }
+CPdfObject CPdfParser::ParseObject() {
+    return ParseObject(0);
+}
 
 CPdfObject CPdfParser::ParseObject(int depth) {
     if (Cur().IsKeyword("[")) return ParseArray(depth + 1);
@@ -70,6 +72,20 @@ CPdfObject CPdfParser::ParseObject(int depth) {
     CPdfObject out = std::move(tokens[cur]);
     Shift();
     return out;
+}
+
+CPdfObject CPdfParser::ParseHollow(int depth) {
+    // The scan's depths come back however the parse ends.
+    struct Restore {
+        CPdfScan& target;
+        int arrays, dictionaries;
+        ~Restore() {
+            target.buildArrays = arrays;
+            target.buildDictionaries = dictionaries;
+        }
+    } restore{*scan, scan->buildArrays, scan->buildDictionaries};
+    scan->buildArrays = scan->buildDictionaries = 0;
+    return ParseObject(depth);
 }
 
 CPdfObject CPdfParser::ParseArray(int depth) {
@@ -107,7 +123,12 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
         if (Cur().kind == kindError || Cur().kind == kindEnd || Cur().IsKeyword(">>")) {
             continue;
         }
-        CPdfObject value = ParseObject(depth);
+        CPdfObject value;
+        if (scan && depth == 1 && scan->buildValueOf && !scan->buildValueOf(key)) {
+            value = ParseHollow(depth);
+        } else {
+            value = ParseObject(depth);
+        }
         // What an object is, for the split job, is told by its top-level /Type.
         if (scan && depth == 1 && key == "Type") NoteType(value);
         if (build) out.dictValue->Set(std::move(key), std::move(value));

@@ -48,6 +48,8 @@ public:
 private:
     CPdfObject ParseObject(int depth);
     CPdfObject ParseArray(int depth);
+    // A value parsed in scanning mode without building any container in it.
+    CPdfObject ParseHollow(int depth);
     CPdfObject ParseDictionary(int depth);
     // Turns the dictionary just parsed into a stream value; kindError when its data cannot
     // be read.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Scanning mode of the parser: instead of building every value it collects what the
@@ -11,6 +12,9 @@
 struct CPdfScan {
     int buildArrays = 0;
     int buildDictionaries = 1;
+    // When set, only the values of the top-level dictionary's keys that it accepts are built
+    // as above; the others come back empty.
+    bool (*buildValueOf)(const std::string& key) = nullptr;
     std::vector<int32_t> refs;
     bool hasPage = false;
     bool hasPages = false;

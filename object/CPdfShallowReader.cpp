@@ -188,6 +188,21 @@ public:
         value = static_cast<double>(n);
         return true;
     }
+    // A flat array of plain tokens, stepped over to its "]"; false for anything else.
+    bool SkipArray() {
+        if (!SkipSpace() || *p != '[') return false;
+        const char* close =
+            static_cast<const char*>(std::memchr(p, ']', static_cast<size_t>(end - p)));
+        if (!close) {
+            p = end;
+            return false;
+        }
+        for (char c : {'[', '(', '%', '<'}) {
+            if (std::memchr(p + 1, c, static_cast<size_t>(close - p - 1))) return false;
+        }
+        p = close + 1;
+        return true;
+    }
     // Whether the cursor gave up because the text ran out.
     bool RanOut() const { return end - p < 16; }
 
@@ -286,6 +301,19 @@ bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generat
             out.kidRefs.clear();
             in.p = before;
         }
+        // Of /Contents and /Annots arrays only the kind counts: their items are not built.
+        if (keep && (k == CPdfNodeEntries::keyContents || k == CPdfNodeEntries::keyAnnots)) {
+            if (in.SkipArray()) {
+                static const auto empty = std::make_shared<CPdfArray>(nullptr);
+                CPdfObject& value = out.Keep(k);
+                value.Clear();
+                value.kind = kindArray;
+                value.arrayValue = empty;
+                continue;
+            }
+            if (in.RanOut()) return false;
+            in.p = before;
+        }
         if (keep && k == CPdfNodeEntries::keyMediaBox) {
             if (in.Box(out.mediaBox)) {
                 out.compactMediaBox = true;
@@ -304,9 +332,11 @@ bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generat
 
 CPdfShallowReader::Result CPdfShallowReader::Read(const char* text, size_t length, bool withHeader,
                                                   int32_t number, int32_t generation,
-                                                  CPdfXRef* xref, CPdfNodeEntries& out) {
+                                                  CPdfXRef* xref, CPdfNodeEntries& out,
+                                                  size_t& used) {
     Cursor in(text, length);
     bool done = ReadDictionary(in, withHeader, number, generation, xref, out);
+    used = static_cast<size_t>(in.p - text);
     if (done) return taken;
     return in.RanOut() ? truncated : declined;
 }

@@ -20,6 +20,7 @@ public:
     // Reads "number generation obj << ... >>" (or, with withHeader false, the dictionary
     // alone) from text into out, which starts empty. taken on success; declined when the
     // object is not one it reads; truncated when the text ends before the object does.
+    // used tells how many bytes it looked at.
     static Result Read(const char* text, size_t length, bool withHeader, int32_t number,
-                       int32_t generation, CPdfXRef* xref, CPdfNodeEntries& out);
+                       int32_t generation, CPdfXRef* xref, CPdfNodeEntries& out, size_t& used);
 };

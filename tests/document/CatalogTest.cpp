@@ -356,4 +356,23 @@ TEST(Catalog, LongKidsArraysAndUnusualBoxesReadAlike) {
     }
 }
 
+// A /Kids array that names one large page thousands of times would have the page read as
+// often: the walk's reading work is bounded by the file's size.
+TEST(Catalog, KidsRepeatingALargePageAreBounded) {
+    std::string big = "<< /Type /Page /Resources << >> /Title (a string) /Filler [";
+    while (big.size() < 100000) big += "1 2 3 4 5 6 7 8 9 ";
+    big += "] >>";
+    std::string kids;
+    for (int i = 0; i < 20000; ++i) kids += "5 0 R ";
+    Doc doc(Objects{
+        {1, kCatalog}, {2, "<< /Type /Pages /Kids [" + kids + "] /Count 20000 >>"}, {5, big}});
+    EXPECT_EQ(doc.Load(), "Page tree is too large");
+
+    // The same page named a few times is read each time, within the bound.
+    Doc few(Objects{
+        {1, kCatalog}, {2, "<< /Type /Pages /Kids [5 0 R 5 0 R 5 0 R] /Count 3 >>"}, {5, big}});
+    ASSERT_EQ(few.Load(), "");
+    EXPECT_EQ(few.catalog.GetPageCount(), 3u);
+}
+
 }  // namespace
