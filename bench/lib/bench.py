@@ -465,6 +465,7 @@ def report(data):
     w("| input | job | brantor s | best peer | peer s | time x | brantor MB | leanest peer | peer MB | mem x |")
     w("|---|---|---:|---|---:|---:|---:|---|---:|---:|")
     inputs = [i["name"] for i in meta["inputs"]]
+    bars = []
     for name in inputs:
         for job in JOBS:
             cell = [r for r in results if r["input"] == name and r["job"] == job]
@@ -485,6 +486,18 @@ def report(data):
                 ratio(br["wall_s"], fast["wall_s"]) if good and fast else "-", bm,
                 lean["tool"] if lean else "-", fm(lean["rss_mb"]) if lean else "-",
                 ratio(br["rss_mb"], lean["rss_mb"]) if good and lean else "-"))
+            if good and fast and br["wall_s"] is not None:
+                bars.append((name, job, br["wall_s"] / fast["wall_s"]))
+    if bars:
+        w("")
+        w("## Chart")
+        w("")
+        w("```")
+        w("time of brantor / time of the fastest peer (each # = 0.05; 20 # = as fast as the peer)")
+        for name, job, x in bars:
+            w("%-20s %-10s %-60s %.2f" % (name[:-4] if name.endswith(".pdf") else name, job,
+                                          "#" * min(60, max(1, round(x / 0.05))), x))
+        w("```")
     for inp in meta["inputs"]:
         rs = [r for r in results if r["input"] == inp["name"]]
         if not rs:
