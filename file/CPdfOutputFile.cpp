@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "CPdfException.h"
 
@@ -20,6 +21,15 @@ std::string FolderOf(const std::string& name) {
     return name.substr(0, slash + 1);
 }
 
+// The file a symbolic link names (written through, as a shell redirection would, so that the
+// link stays); any other name as it is, and a link that names nothing as well.
+std::string ResolveLink(const std::string& name) {
+    struct stat st;
+    if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(name.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : name;
+}
+
 mode_t CurrentUmask() {
     mode_t mask = umask(0);
     umask(mask);
@@ -27,27 +37,31 @@ mode_t CurrentUmask() {
 }
 }  // namespace
 
-CPdfOutputFile::~CPdfOutputFile() { Abandon(); }
+CPdfOutputFile::~CPdfOutputFile() {
+    Abandon();
+}
 
 void CPdfOutputFile::Open(const std::string& name) {
     Abandon();
-    targetName = name;
+    targetName = ResolveLink(name);
     position = 0;
     used = 0;
     buffer.resize(kBufferSize);
     struct stat st;
-    if (stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    bool exists = stat(targetName.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        fd = open(targetName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) throw CPdfException("Output file create error");
         return;
     }
-    std::string pattern = FolderOf(name) + ".brantor-XXXXXX";
+    std::string pattern = FolderOf(targetName) + ".brantor-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
     fd = mkstemp(path.data());
     if (fd < 0) throw CPdfException("Output file create error");
     tempName = path.data();
-    fchmod(fd, 0666 & ~CurrentUmask());
+    // A file that is replaced keeps its permissions; a new one gets the usual ones.
+    fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
 }
 
 void CPdfOutputFile::Write(const void* data, size_t count) {

@@ -94,6 +94,27 @@ TEST(OutputFile, TargetAppearsOnlyAtCommitAndTempFileStaysInFolder) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);  // as a newly created file, not mkstemp's 0600
 }
 
+TEST(OutputFile, LinkIsWrittenThroughAndReplacedFileKeepsItsMode) {
+    TempDir dir;
+    const std::string target = dir / "real.pdf";
+    const std::string link = dir / "link.pdf";
+    std::ofstream(target) << "old contents";
+    ASSERT_EQ(chmod(target.c_str(), 0604), 0);
+    ASSERT_EQ(symlink("real.pdf", link.c_str()), 0);
+    {
+        CPdfOutputFile out;
+        out.Open(link);
+        out.Write("new contents");
+        out.Commit();
+    }
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFile(target), "new contents");
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+}
+
 TEST(OutputFile, UncommittedFileIsRemoved) {
     TempDir dir;
     {
