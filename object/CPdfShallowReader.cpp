@@ -46,11 +46,12 @@ public:
         const char* start = p;
         if (p < end && (*p == '-' || *p == '+')) ++p;
         const char* digits = p;
-        while (p < end && *p >= '0' && *p <= '9') ++p;
+        int64_t n = 0;
+        // Values are summed as the digits are read; more than 18 digits is given up below,
+        // before the sum could overflow.
+        while (p < end && *p >= '0' && *p <= '9' && p - digits < 19) n = n * 10 + (*p++ - '0');
         if (p == digits || p - digits > 18 || !AtDelimiterOrSpace() || *start == '+') return false;
-        value = 0;
-        for (const char* q = digits; q < p; ++q) value = value * 10 + (*q - '0');
-        if (*start == '-') value = -value;
+        value = *start == '-' ? -n : n;
         return true;
     }
     // A number, or "n g R".
@@ -170,6 +171,12 @@ public:
     // An integer or a real without exponent or sign in its middle.
     bool PlainNumber(double& value) {
         const char* start = p;
+        int64_t n = 0;
+        if (Integer(n)) {
+            value = static_cast<double>(n);
+            return true;
+        }
+        p = start;
         if (p < end && *p == '-') ++p;
         bool point = false, digits = false;
         for (; p < end && ((*p >= '0' && *p <= '9') || *p == '.'); ++p) {
@@ -177,15 +184,8 @@ public:
             point = point || *p == '.';
             digits = digits || *p != '.';
         }
-        if (!digits || !AtDelimiterOrSpace()) return false;
-        if (point) {
-            value = std::strtod(std::string(start, p).c_str(), nullptr);
-            return true;
-        }
-        int64_t n = 0;
-        p = start;
-        if (!Integer(n)) return false;
-        value = static_cast<double>(n);
+        if (!digits || !point || !AtDelimiterOrSpace()) return false;
+        value = std::strtod(std::string(start, p).c_str(), nullptr);
         return true;
     }
     // A flat array of plain tokens, stepped over to its "]"; false for anything else.
