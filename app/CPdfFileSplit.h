@@ -109,6 +109,8 @@ private:
     std::vector<PageSlot> pageSlots;
     std::vector<SelectedPage> selection;
     std::vector<OutlineEntry> outlineItems;
+    // Positions in outlineItems of the items that open each page object, in outline order.
+    std::map<int32_t, std::vector<size_t>> outlineItemsByPage;
     std::vector<OutlineEntry> keptItems;
     CPdfMode mode = modeNone;
     std::string inputName, outputName, modeText;

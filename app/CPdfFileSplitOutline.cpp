@@ -1,5 +1,6 @@
 // Outline copying for the split job: each output carries the first-level outline items that
 // open one of its pages, in the order of its pages, under a rewritten outline root.
+#include <map>
 #include <set>
 
 #include "CPdfException.h"
@@ -28,9 +29,11 @@ std::string StringBytes(const CPdfObject& value) {
     return CPdfString::HexDecode(digits);
 }
 
-// Looks a name up in a name tree (a /Names array of key/value pairs, or /Kids). Each node is
-// visited once, so a tree whose /Kids loop back ends.
-CPdfObject LookUpNameTree(CPdfXRef* xref, const CPdfObject& root, const std::string& name) {
+// Walks a name tree (a /Names array of key/value pairs, or /Kids) depth first, each node's
+// /Names before its /Kids, and hands visit every key with the value's index in its array;
+// visit returns true to stop. Each node is visited once, so a tree whose /Kids loop back ends.
+template <typename Visit>
+void WalkNameTree(CPdfXRef* xref, const CPdfObject& root, Visit visit) {
     std::vector<CPdfObject> work{root};
     std::set<int32_t> seen;
     size_t visits = 0;
@@ -45,8 +48,9 @@ CPdfObject LookUpNameTree(CPdfXRef* xref, const CPdfObject& root, const std::str
             const CPdfArray& a = *names.arrayValue;
             for (size_t i = 0; i + 1 < a.GetCount(); i += 2) {
                 CPdfObject key = a.GetResolvedAt(i);
-                if ((key.kind == kindString || key.kind == kindName) && StringBytes(key) == name) {
-                    return a.GetResolvedAt(i + 1);
+                if ((key.kind == kindString || key.kind == kindName) &&
+                    visit(StringBytes(key), a, i + 1)) {
+                    return;
                 }
             }
         }
@@ -55,12 +59,42 @@ CPdfObject LookUpNameTree(CPdfXRef* xref, const CPdfObject& root, const std::str
         for (size_t i = kids.arrayValue->GetCount(); i-- > 0;)
             work.push_back(kids.arrayValue->GetAt(i));
     }
-    return CPdfObject(kindNull);
+}
+
+// Looks a name up in a name tree: the value of its first key equal to name.
+CPdfObject LookUpNameTree(CPdfXRef* xref, const CPdfObject& root, const std::string& name) {
+    CPdfObject found(kindNull);
+    WalkNameTree(xref, root, [&](const std::string& key, const CPdfArray& a, size_t at) {
+        if (key != name) return false;
+        found = a.GetResolvedAt(at);
+        return true;
+    });
+    return found;
+}
+
+// Names already looked up in the named destinations (null for those not there).
+using KnownNames = std::map<std::string, CPdfObject>;
+
+// Looks every wanted name up in one walk of the tree, with the answers one lookup each would
+// give: an outline of hundreds of items does not walk the tree hundreds of times.
+KnownNames LookUpNames(CPdfXRef* xref, const CPdfObject& root,
+                       const std::set<std::string>& wanted) {
+    KnownNames known;
+    if (wanted.empty()) return known;
+    WalkNameTree(xref, root, [&](const std::string& key, const CPdfArray& a, size_t at) {
+        if (wanted.count(key) && !known.count(key)) known.emplace(key, a.GetResolvedAt(at));
+        return known.size() == wanted.size();
+    });
+    for (const std::string& name : wanted) known.emplace(name, CPdfObject(kindNull));
+    return known;
 }
 
 // The page object that a destination opens: an explicit destination array, a dictionary
-// with /D, or a name or string looked up in the named destinations. 0 when unknown.
-int32_t DestinationPage(const CPdfCatalog& catalog, CPdfObject dest) {
+// with /D, or a name or string looked up in the named destinations (in known first). 0 when
+// unknown. With wanted, the first name that would be looked up is put there instead, and 0
+// returned.
+int32_t DestinationPage(const CPdfCatalog& catalog, CPdfObject dest, const KnownNames& known,
+                        std::set<std::string>* wanted = nullptr) {
     for (int step = 0; step < 4; ++step) {
         dest = dest.Resolve(catalog.xref);
         if (dest.kind == kindArray) {
@@ -77,7 +111,13 @@ int32_t DestinationPage(const CPdfCatalog& catalog, CPdfObject dest) {
         CPdfObject found(kindNull);
         if (catalog.oldDests.kind == kindDictionary) found = catalog.oldDests.dictValue->Get(name);
         if (found.kind == kindNull) {
-            found = LookUpNameTree(catalog.xref, catalog.dests, name);
+            if (wanted) {
+                wanted->insert(name);
+                return 0;
+            }
+            auto it = known.find(name);
+            found =
+                it != known.end() ? it->second : LookUpNameTree(catalog.xref, catalog.dests, name);
         }
         dest = found;
     }
@@ -87,6 +127,8 @@ int32_t DestinationPage(const CPdfCatalog& catalog, CPdfObject dest) {
 
 void CPdfFileSplit::LoadOutlineItems() {
     outlineItems.clear();
+    outlineItemsByPage.clear();
+    std::vector<CPdfObject> destinations;  // each item's, found below
     std::string rootText = index->ReadText(outlinesNumber);
     CPdfRawDictionary root;
     if (rootText.empty() || !root.Scan(rootText)) return;
@@ -129,10 +171,21 @@ void CPdfFileSplit::LoadOutlineItems() {
             CPdfObjectIndex::CollectReferences(d->value, entry.needs);
             dest = d->value;
         }
-        entry.destPageNumber = DestinationPage(*document.catalog, dest);
+        destinations.push_back(dest);
         outlineItems.push_back(std::move(entry));
         const CPdfRawEntry* next = dict.Find("Next");
         item = next ? next->value : CPdfObject(kindNull);
+    }
+    // The names the items open are looked up together, then every item's page is found.
+    const CPdfCatalog& catalog = *document.catalog;
+    std::set<std::string> wanted;
+    for (const CPdfObject& dest : destinations)
+        DestinationPage(catalog, dest, KnownNames(), &wanted);
+    KnownNames known = LookUpNames(xref, catalog.dests, wanted);
+    for (size_t i = 0; i < outlineItems.size(); ++i) {
+        int32_t page = DestinationPage(catalog, destinations[i], known);
+        outlineItems[i].destPageNumber = page;
+        if (page != 0) outlineItemsByPage[page].push_back(i);
     }
 }
 
@@ -141,8 +194,10 @@ void CPdfFileSplit::PrepareOutline() {
     std::set<int32_t> keptNumbers;
     for (const SelectedPage& page : selection) {
         int32_t pageObject = pageSlots[page.pageNumber - 1].ObjectNumber();
-        for (const OutlineEntry& entry : outlineItems) {
-            if (entry.destPageNumber != pageObject || entry.destPageNumber == 0) continue;
+        auto items = outlineItemsByPage.find(pageObject);
+        if (items == outlineItemsByPage.end()) continue;
+        for (size_t i : items->second) {
+            const OutlineEntry& entry = outlineItems[i];
             // A page selected more than once carries its items once.
             if (!keptNumbers.insert(entry.itemNumber).second) continue;
             keptItems.push_back(entry);

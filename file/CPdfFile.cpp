@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 #include "CPdfException.h"
 #include "object/CPdfArray.h"
@@ -33,6 +34,16 @@ void CPdfFile::WriteHeader(const std::string& version) {
     output.Write(text);
 }
 
+namespace {
+// Writes value as count decimal digits, with leading zeros.
+void PutDigits(char* at, uint64_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+        at[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+}
+}  // namespace
+
 void CPdfFile::WriteXRefTable() {
     const size_t n = objectTable.size();
     output.Write("xref\n0 " + std::to_string(n) + "\r");
@@ -46,19 +57,29 @@ void CPdfFile::WriteXRefTable() {
         for (size_t k = 1; k < n; ++k) freeLines += "0000000000 00000 f \r";
     }
     std::vector<size_t> written;
-    for (size_t k : touched) {
-        if (k > 0 && k < n && objectTable[k].inUse) written.push_back(k);
+    if (touched.size() * 8 > n) {
+        // Most of the table is in use: reading it in order is cheaper than sorting.
+        for (size_t k = 1; k < n; ++k) {
+            if (objectTable[k].inUse) written.push_back(k);
+        }
+    } else {
+        for (size_t k : touched) {
+            if (k > 0 && k < n && objectTable[k].inUse) written.push_back(k);
+        }
+        std::sort(written.begin(), written.end());
+        written.erase(std::unique(written.begin(), written.end()), written.end());
     }
-    std::sort(written.begin(), written.end());
-    written.erase(std::unique(written.begin(), written.end()), written.end());
     size_t next = 0;  // first line not yet written
-    char line[32];
+    char line[20];
     for (size_t k : written) {
         output.Write(freeLines.data() + next * 20, (k - next) * 20);
         const ObjectEntry& e = objectTable[k];
-        if (e.offset > 9999999999LL) throw CPdfException("Output file write error");
-        std::snprintf(line, sizeof line, "%010" PRId64 " %05d n \r", e.offset,
-                      static_cast<int>(e.generation & 0xFFFF));
+        if (e.offset < 0 || e.offset > 9999999999LL) throw CPdfException("Output file write error");
+        // "oooooooooo ggggg n \r"
+        PutDigits(line, static_cast<uint64_t>(e.offset), 10);
+        line[10] = ' ';
+        PutDigits(line + 11, static_cast<uint64_t>(e.generation & 0xFFFF), 5);
+        std::memcpy(line + 16, " n \r", 4);
         output.Write(line, 20);
         next = k + 1;
     }
@@ -70,7 +91,8 @@ void CPdfFile::WriteTrailer(int64_t startXRef, const CPdfObject& trailer, bool k
     if (trailer.kind == kindDictionary) {
         for (const auto& entry : trailer.dictValue->entries) {
             const std::string& key = entry.first;
-            if (key != "Root" && key != "Info" && key != "ID" && !(keepEncrypt && key == "Encrypt")) {
+            if (key != "Root" && key != "Info" && key != "ID" &&
+                !(keepEncrypt && key == "Encrypt")) {
                 continue;
             }
             const CPdfObject& value = entry.second;

@@ -16,17 +16,25 @@
 
 namespace {
 
-bool IsWhite(int c) { return CPdfLexer::ClassOf(c) == CPdfLexer::whitespace; }
+bool IsWhite(int c) {
+    return CPdfLexer::ClassOf(c) == CPdfLexer::whitespace;
+}
 
-std::string CompressedHeader(int32_t number) { return std::to_string(number) + " 0 obj\r"; }
+std::string CompressedHeader(int32_t number) {
+    return std::to_string(number) + " 0 obj\r";
+}
 
 // The text of a compressed object: its header, its bytes and "endobj". Bytes that do not end
 // in white space get a line feed, so that their last token does not run into "endobj".
+const char* CompressedTail(const std::string& data, size_t begin, size_t end) {
+    return end > begin && !IsWhite(static_cast<unsigned char>(data[end - 1])) ? "\nendobj\r"
+                                                                              : "endobj\r";
+}
+
 std::string CompressedText(int32_t number, const std::string& data, size_t begin, size_t end) {
     std::string text = CompressedHeader(number);
     text.append(data, begin, end - begin);
-    if (end > begin && !IsWhite(static_cast<unsigned char>(data[end - 1]))) text += "\n";
-    return text + "endobj\r";
+    return text + CompressedTail(data, begin, end);
 }
 }  // namespace
 
@@ -137,7 +145,8 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
         int64_t hit = CPdfRawText::FindPatternInFile(source, position, "endobj", 6);
         if (hit == 0) return;
         textEnd = hit + 1;
-        std::string text = CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(textEnd - textStart));
+        std::string text =
+            CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(textEnd - textStart));
         size_t at = CPdfRawText::FindPattern(text.data(), 0, text.size(), "stream", 6);
         std::string head = at ? text.substr(0, at + 1) : text;
         CPdfParser dict(nullptr, std::make_shared<CPdfMemoryStream>(
@@ -164,7 +173,8 @@ void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
     if (!objStm || end <= begin) return;
     info.compressed = true;
     info.present = true;
-    info.textLength = static_cast<int64_t>(CompressedText(number, *objStm->data, begin, end).size());
+    info.textLength =
+        static_cast<int64_t>(CompressedText(number, *objStm->data, begin, end).size());
     CPdfParser parser(&xref, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
     CPdfScan scan;
     parser.SetScan(&scan);
@@ -183,7 +193,8 @@ std::string CPdfObjectIndex::ReadText(int32_t number) {
         if (!objStm) return std::string();
         return CompressedText(number, *objStm->data, begin, end);
     }
-    std::string text = CPdfRawText::ReadAt(source, info.textStart, static_cast<size_t>(info.textLength));
+    std::string text =
+        CPdfRawText::ReadAt(source, info.textStart, static_cast<size_t>(info.textLength));
     if (info.closeObject) text += "\nendobj\n";
     if (info.newlineAfter) text += "\n";
     return text;
@@ -193,7 +204,15 @@ void CPdfObjectIndex::CopyText(int32_t number, CPdfOutputFile& out) {
     const CPdfObjectInfo& info = Get(number);
     if (!info.present) return;
     if (info.compressed) {
-        out.Write(ReadText(number));
+        // Written from the decoded stream in pieces: a document's objects may be copied into
+        // thousands of outputs.
+        size_t begin = 0, end = 0;
+        std::shared_ptr<const CPdfObjStmBytes> objStm = xref.GetObjStmBytes(number, begin, end);
+        if (!objStm) return;
+        out.Write(CompressedHeader(number));
+        out.Write(objStm->data->data() + begin, end - begin);
+        const char* tail = CompressedTail(*objStm->data, begin, end);
+        out.Write(tail, std::strlen(tail));
         return;
     }
     out.CopyFrom(fileno(source), info.textStart, info.textLength);

@@ -35,8 +35,11 @@ bool IsWhite(int c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-constexpr size_t kObjStmCacheEntries = 4;
+// Decoded object streams are kept while they add up to no more than this: a document's
+// objects are reached in no particular order, and decoding a stream again for every object
+// taken from it makes a run many times slower.
 constexpr size_t kObjStmCacheBytes = 8u << 20;
+constexpr size_t kObjStmCacheEntries = 1u << 16;
 }  // namespace
 
 CPdfXRef::CPdfXRef() = default;
@@ -514,14 +517,11 @@ std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, 
     int32_t streamNumber = static_cast<int32_t>(e.offset);
     if (entries[static_cast<size_t>(streamNumber)].type != 1) return nullptr;
     std::shared_ptr<const CPdfObjStmBytes> found;
-    for (auto it = objStmCache.begin(); it != objStmCache.end(); ++it) {
-        if ((*it)->streamNum == streamNumber) {
-            found = *it;
-            objStmCache.erase(it);
-            break;
-        }
-    }
-    if (!found) {
+    auto cached = objStmIndex.find(streamNumber);
+    if (cached != objStmIndex.end()) {
+        objStmCache.splice(objStmCache.begin(), objStmCache, cached->second);
+        found = objStmCache.front();
+    } else {
         if (loadingStreams.count(streamNumber)) return nullptr;
         loadingStreams.insert(streamNumber);
         try {
@@ -532,16 +532,15 @@ std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, 
             throw;
         }
         loadingStreams.erase(streamNumber);
-    }
-    objStmCache.push_front(found);
-    size_t total = 0, kept = 0;
-    for (auto it = objStmCache.begin(); it != objStmCache.end();) {
-        total += (*it)->data->size();
-        if (kept >= kObjStmCacheEntries || (kept > 0 && total > kObjStmCacheBytes)) {
-            it = objStmCache.erase(it);
-        } else {
-            ++kept;
-            ++it;
+        objStmCache.push_front(found);
+        objStmIndex[streamNumber] = objStmCache.begin();
+        objStmCacheSize += found->data->size();
+        // The least recently used streams go first; the newest one always stays.
+        while (objStmCache.size() > 1 &&
+               (objStmCacheSize > kObjStmCacheBytes || objStmCache.size() > kObjStmCacheEntries)) {
+            objStmCacheSize -= objStmCache.back()->data->size();
+            objStmIndex.erase(objStmCache.back()->streamNum);
+            objStmCache.pop_back();
         }
     }
     if (!found->Find(number, e.generation, begin, end)) return nullptr;

@@ -113,5 +113,8 @@ private:
     std::set<int32_t> loadingStreams;
     std::unordered_map<uint64_t, CPdfKind> kinds;  // KindOf's answers, by number and generation
     std::list<std::shared_ptr<const CPdfObjStmBytes>> objStmCache;  // most recent first
+    std::unordered_map<int32_t, std::list<std::shared_ptr<const CPdfObjStmBytes>>::iterator>
+        objStmIndex;             // objStmCache's entries by stream number
+    size_t objStmCacheSize = 0;  // decoded bytes in objStmCache
     int64_t maxEntries = kMaxEntries;
 };
