@@ -134,7 +134,10 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
         if (build) out.dictValue->Set(std::move(key), std::move(value));
     }
     if (Cur().kind == kindEnd) return out;
-    if (Nxt().IsKeyword("stream")) return ParseStream(out);
+    // Only an indirect object can be a stream. A dictionary inside a value that is followed by
+    // "stream" is not one: reading it as one would fetch its /Length, which may be another
+    // such object, and so on, each level many times over.
+    if (depth == 1 && Nxt().IsKeyword("stream")) return ParseStream(out);
     Shift();
     return out;
 }

@@ -271,6 +271,13 @@ TEST(ParserStream, UnusableLengthOrFilterGivesError) {
     EXPECT_EQ(ParseAll(p.parser, 5), "error K:endobj");
 }
 
+TEST(ParserStream, OnlyATopLevelDictionaryStartsAStream) {
+    // Inside an array, "stream" after a dictionary is a keyword like any other: its /Length is
+    // not looked up (a chain of such objects once took exponential time).
+    FileParse p("[<< /Length 5 >> stream hello endstream] 7");
+    EXPECT_EQ(ParseAll(p.parser, 5), "[<<Length=I:5>> K:stream K:hello K:endstream] I:7");
+}
+
 TEST(ParserStream, StreamInMemoryInputGivesError) {
     CPdfParser parser(nullptr, MemoryStream("<< /Length 5 >>\nstream\nhello\nendstream 7"));
     EXPECT_EQ(parser.ParseObject().kind, kindError);
