@@ -240,7 +240,10 @@ private:
         value = 0;
         for (; i < text.size(); ++i) {
             if (text[i] < '0' || text[i] > '9') return false;
-            value = value * 10 + (text[i] - '0');
+            int digit = text[i] - '0';
+            // Nineteen digits can go past the largest integer: such a number is not one.
+            if (value > (INT64_MAX - digit) / 10) return false;
+            value = value * 10 + digit;
         }
         if (text[0] == '-') value = -value;
         return true;
