@@ -456,7 +456,7 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries&
         if (!readAhead) readAhead = std::make_unique<CPdfReadAhead>(fileno(stream->GetFile()));
         // A page takes a few hundred bytes; a node with a long /Kids array is read again
         // with more bytes while it runs past them.
-        for (size_t window = kShallowWindow; window <= kLargestShallowWindow; window *= 4) {
+        for (size_t window = kShallowWindow; window <= CPdfReadAhead::kLargestWindow; window *= 4) {
             size_t got = 0;
             const char* text = readAhead->Window(Physical(e.offset), window, got);
             if (got == 0) return false;

@@ -87,7 +87,6 @@ public:
     static constexpr int kMaxFetchDepth = 32;
     // Bytes of an object that the quick reader looks at.
     static constexpr size_t kShallowWindow = 1024;
-    static constexpr size_t kLargestShallowWindow = kShallowWindow << 12;  // 4 MB
 
 private:
     // Reads the section at offset; returns whether it names a previous section, in prev.
