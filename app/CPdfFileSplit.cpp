@@ -120,6 +120,13 @@ void CPdfFileSplit::PrepareRun() {
     destinations.Load(xref, catalog);
     outline.Load(xref, catalog, destinations);
     labels.Load(xref, catalog);
+    if (!keepNumbers) {
+        // Fields that hold others are written with those an output keeps.
+        form.Load(xref, catalog);
+        for (const CPdfFormNode& node : form.nodes) {
+            if (!node.kids.empty()) copies->Skip(node.number);
+        }
+    }
     copies->Skip(outline.rootNumber);
     for (const CPdfOutlineItem& item : outline.items) copies->Skip(item.number);
     prepared = true;
@@ -131,14 +138,17 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
     selection = CPdfPageList::ParsePageList(listText, pageCount);
     ResetObjectTable();
     copies->Begin();
+    annotationCopies.clear();
     ClaimPages();
     PlanOutline();
+    PlanForm();
 
     output.Open(fileName);
     WriteHeader(document.version);
     WritePages();
     WriteCopies();
     WriteOutline();
+    WriteForm();
     WriteCopies();
     WriteCatalog();
     CPdfTrailerEntries trailer;

@@ -8,6 +8,7 @@
 
 #include "app/CPdfCopySet.h"
 #include "app/CPdfPageList.h"
+#include "document/CPdfAcroForm.h"
 #include "document/CPdfDestinations.h"
 #include "document/CPdfOutline.h"
 #include "document/CPdfPageLabels.h"
@@ -52,6 +53,10 @@ private:
     void ClaimPages();
     void WritePages();
     void WritePage(const SelectedPage& selected, bool repeated);
+    // Gives a page chosen again copies of its annotations, each naming that page; returns the
+    // copies to write, with their numbers.
+    std::vector<std::pair<int32_t, CPdfObject>> CopyAnnotations(CPdfDictionary& page,
+                                                                int32_t pageOut);
     // Sets key in page to what the page inherits from node, unless the page has key.
     void Inherit(CPdfDictionary& page, const char* key, int32_t node) const;
     void WritePageTree();
@@ -65,6 +70,14 @@ private:
     // Positions of the named destinations (of the tree, or of the /Dests dictionary) that open
     // one of the output's pages, in name order.
     std::vector<uint32_t> KeptDestinations(bool inTree) const;
+    // The interactive form (CPdfFileSplitForm.cpp): the fields kept, their numbers.
+    void PlanForm();
+    void WriteForm();
+    CPdfObject PrunedForm() const;
+    // References to the nodes of list that the output keeps.
+    CPdfObject KeptFormNodes(const std::vector<int32_t>& list) const;
+    // The annotations of the output's pages (those of a page chosen again once).
+    std::vector<int32_t> ChosenAnnotations() const;
     // Whether an action or destination opens a page that the output does not hold.
     bool LeadsToPageLeftOut(const CPdfObject& action) const;
     // Copies every object that the objects written so far refer to.
@@ -105,6 +118,7 @@ private:
     CPdfDestinations destinations;
     CPdfOutline outline;
     CPdfPageLabels labels;
+    CPdfAcroForm form;
 
     // The current output.
     int32_t catalogOut = 0;
@@ -113,4 +127,8 @@ private:
     std::vector<int32_t> keptItems;     // the outline's kept items, first level in order
     std::vector<int32_t> itemOut;       // by item: its output number, 0 when not kept
     std::vector<int32_t> itemsTouched;  // items given a number in this output
+    std::vector<uint8_t> formKept;      // by form node: kept in this output
+    std::vector<int32_t> formTouched;   // form nodes kept in this output
+    // Annotations copied for pages chosen again: source number, number of the copy.
+    std::vector<std::pair<int32_t, int32_t>> annotationCopies;
 };

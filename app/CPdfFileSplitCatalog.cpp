@@ -114,6 +114,7 @@ void CPdfFileSplit::WriteCatalog() {
         replace("Dests", PrunedDests());
         replace("PageLabels", RebuiltPageLabels());
         replace("AA", PrunedActions());
+        replace("AcroForm", PrunedForm());
         if (LeadsToPageLeftOut(catalog.dictValue->Get("OpenAction"))) {
             dict->entries.erase("OpenAction");
         }

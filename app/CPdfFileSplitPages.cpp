@@ -1,4 +1,7 @@
 // The pages of an output: the rewritten page objects and the new one-level page tree root.
+#include <algorithm>
+#include <map>
+
 #include "CPdfException.h"
 #include "app/CPdfFileSplit.h"
 #include "document/CPdfCatalog.h"
@@ -62,11 +65,61 @@ void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
         for (double v : page.mediaBox) box.arrayValue->Append(CPdfObject::Real(v));
         dict->Set("MediaBox", box);
     }
-    (void)repeated;
+    std::vector<std::pair<int32_t, CPdfObject>> annotations;
+    if (repeated) annotations = CopyAnnotations(*dict, selected.outputNumber);
     CPdfObject value;
     value.SetDictionary(dict);
     int32_t generation = repeated ? 0 : copies->GenerationOf(page.objectNumber);
     WriteValueObject(selected.outputNumber, generation, value);
+    for (const auto& [number, annotation] : annotations) WriteValueObject(number, 0, annotation);
+}
+
+std::vector<std::pair<int32_t, CPdfObject>> CPdfFileSplit::CopyAnnotations(CPdfDictionary& page,
+                                                                           int32_t pageOut) {
+    // An annotation names the one page it is on (/P): a page chosen again gets copies of its
+    // annotations, which refer to each other's copies (a popup and its parent).
+    std::vector<std::pair<int32_t, CPdfObject>> copiesOut;
+    CPdfObject annots = page.GetResolved("Annots");
+    if (annots.kind != kindArray) return copiesOut;
+    std::map<int32_t, int32_t> renumbered;
+    for (const CPdfObject& item : annots.arrayValue->items) {
+        if (item.kind == kindReference && !renumbered.count(item.refNumber) &&
+            item.Resolve(xref).kind == kindDictionary) {
+            renumbered[item.refNumber] = copies->Reserve();
+        }
+    }
+    auto rewrite = [&](const CPdfObject& annotation) {
+        auto dict = std::make_shared<CPdfDictionary>(*annotation.dictValue);
+        for (auto& entry : dict->entries) {
+            auto it = entry.second.kind == kindReference ? renumbered.find(entry.second.refNumber)
+                                                         : renumbered.end();
+            if (it != renumbered.end())
+                entry.second = CPdfObjectWriter::OutputReference(it->second);
+        }
+        dict->entries["P"] = CPdfObjectWriter::OutputReference(pageOut);
+        CPdfObject out;
+        out.SetDictionary(dict);
+        return out;
+    };
+    CPdfObject list;
+    list.NewArray(nullptr);
+    for (const CPdfObject& item : annots.arrayValue->items) {
+        CPdfObject annotation = item.Resolve(xref);
+        if (annotation.kind != kindDictionary) continue;
+        if (item.kind != kindReference) {
+            list.arrayValue->Append(rewrite(annotation));
+            continue;
+        }
+        int32_t number = renumbered[item.refNumber];
+        list.arrayValue->Append(CPdfObjectWriter::OutputReference(number));
+        if (std::none_of(copiesOut.begin(), copiesOut.end(),
+                         [&](const auto& c) { return c.first == number; })) {
+            copiesOut.emplace_back(number, rewrite(annotation));
+            annotationCopies.emplace_back(item.refNumber, number);
+        }
+    }
+    page.entries["Annots"] = list;
+    return copiesOut;
 }
 
 void CPdfFileSplit::WritePageTree() {

@@ -480,6 +480,71 @@ TEST(Split, CopiesWhatTheCatalogAndTheChosenPagesReach) {
     }
 }
 
+// The fields of an output as text: each field's /T with its kids in parentheses, a widget
+// as "@page" of the output page its /P names.
+std::string Fields(const OutputPdf& pdf, const CPdfObject& list) {
+    std::string out;
+    for (size_t i = 0; list.kind == kindArray && i < list.arrayValue->GetCount(); ++i) {
+        CPdfObject node = pdf.Resolve(list.arrayValue->GetAt(i));
+        if (node.kind != kindDictionary) continue;
+        const CPdfDictionary& d = *node.dictValue;
+        out += i ? " " : "";
+        if (d.Get("T").kind == kindString) out += d.Get("T").stringValue.Bytes();
+        if (d.Get("P").kind == kindReference) {
+            out += "@" + std::to_string(pdf.PageIndex(d.Get("P").refNumber) + 1);
+        }
+        if (d.Get("Kids").kind != kindNull) out += "(" + Fields(pdf, d.GetResolved("Kids")) + ")";
+    }
+    return out;
+}
+
+TEST(Split, FormKeepsTheFieldsOfTheChosenPages) {
+    const std::string widget = "/Type /Annot /Subtype /Widget /Rect [0 0 9 9] ";
+    const std::vector<Obj> objects = {
+        {1,
+         "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [70 0 R 80 0 R] /DA (/Helv 0 Tf)"
+         " /NeedAppearances true /CO [71 0 R 81 0 R] /XFA 90 0 R >> >>"},
+        {2, "<< /Type /Pages /Kids [10 0 R 20 0 R] /Count 2 /MediaBox [0 0 200 200] >>"},
+        {10, "<< /Type /Page /Parent 2 0 R /Resources << >> /Annots [71 0 R] >>"},
+        {20, "<< /Type /Page /Parent 2 0 R /Resources << >> /Annots [81 0 R 82 0 R] >>"},
+        {70, "<< /T (a) /FT /Tx /V (secret-a) /Kids [71 0 R] >>"},
+        {71, "<< " + widget + "/Parent 70 0 R /P 10 0 R >>"},
+        {80, "<< /T (b) /FT /Tx /Kids [81 0 R 82 0 R] >>"},
+        {81, "<< " + widget + "/T (b1) /V (secret-b) /Parent 80 0 R /P 20 0 R >>"},
+        {82, "<< " + widget + "/T (b2) /Parent 80 0 R /P 20 0 R >>"},
+        {90, "<< /Length 0 >>\nstream\n\nendstream"},
+    };
+    struct {
+        const char* mode;
+        std::string fields;  // what /Fields holds
+        size_t order;        // entries of /CO
+        const char* absent;  // a value of a field left out
+    } cases[] = {
+        {"-s1", "a(@1)", 1, "secret-b"},
+        {"-s2", "b(b1@1 b2@1)", 1, "secret-a"},
+        {"-s2,1", "a(@2) b(b1@1 b2@1)", 2, ""},
+        // Widgets of a page chosen again are copies on that page, kids of the same field.
+        {"-s2,2", "b(b1@1 b2@1 b1@2 b2@2)", 1, "secret-a"},
+    };
+    TempDir dir;
+    WriteFile(dir / "in.pdf", Document(objects));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", c.mode), "");
+        OutputPdf pdf(dir / "out.pdf");
+        CPdfObject form = pdf.CatalogEntry("AcroForm");
+        ASSERT_EQ(form.kind, kindDictionary);
+        EXPECT_EQ(Fields(pdf, form.dictValue->GetResolved("Fields")), c.fields);
+        EXPECT_EQ(form.dictValue->GetResolved("CO").arrayValue->GetCount(), c.order);
+        EXPECT_EQ(form.dictValue->Get("XFA").kind, kindNull);
+        EXPECT_EQ(pdf.Describe(form.dictValue->Get("NeedAppearances")), "true");
+        if (*c.absent) {
+            EXPECT_EQ(pdf.bytes.find(c.absent), std::string::npos);
+        }
+        ExpectQpdfClean(dir / "out.pdf");
+    }
+}
+
 // A content stream of about `size` bytes that draws nothing.
 std::string BigContent(size_t size) {
     std::string data;
