@@ -126,6 +126,10 @@ void CPdfFileSplit::PrepareRun() {
         for (const CPdfFormNode& node : form.nodes) {
             if (!node.kids.empty()) copies->Skip(node.number);
         }
+        // Structure elements are written only where an output keeps them.
+        structure.Load(xref, catalog);
+        copies->Skip(structure.rootNumber);
+        for (const CPdfStructElement& element : structure.elements) copies->Skip(element.number);
     }
     copies->Skip(outline.rootNumber);
     for (const CPdfOutlineItem& item : outline.items) copies->Skip(item.number);
@@ -142,6 +146,7 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
     ClaimPages();
     PlanOutline();
     PlanForm();
+    PlanStructure();
 
     output.Open(fileName);
     WriteHeader(document.version);
@@ -149,6 +154,7 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
     WriteCopies();
     WriteOutline();
     WriteForm();
+    WriteStructure();
     WriteCopies();
     WriteCatalog();
     CPdfTrailerEntries trailer;

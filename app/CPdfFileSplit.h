@@ -12,6 +12,7 @@
 #include "document/CPdfDestinations.h"
 #include "document/CPdfOutline.h"
 #include "document/CPdfPageLabels.h"
+#include "document/CPdfStructTree.h"
 #include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
 #include "file/CPdfObjectIndex.h"
@@ -76,6 +77,15 @@ private:
     CPdfObject PrunedForm() const;
     // References to the nodes of list that the output keeps.
     CPdfObject KeptFormNodes(const std::vector<int32_t>& list) const;
+    // The structure tree (CPdfFileSplitStructure.cpp): the elements kept, their numbers.
+    void PlanStructure();
+    void WriteStructure();
+    CPdfObject PrunedStructureRoot() const;
+    // The items of a /K value (an element's, page is its page; the root's, page 0) that the
+    // output keeps, as an array.
+    CPdfObject KeptStructureContent(const CPdfObject& k, int32_t page) const;
+    // The page objects of the output's pages, a page chosen again once.
+    std::vector<int32_t> ChosenPageObjects() const;
     // The annotations of the output's pages (those of a page chosen again once).
     std::vector<int32_t> ChosenAnnotations() const;
     // Whether an action or destination opens a page that the output does not hold.
@@ -119,16 +129,20 @@ private:
     CPdfOutline outline;
     CPdfPageLabels labels;
     CPdfAcroForm form;
+    CPdfStructTree structure;
 
     // The current output.
     int32_t catalogOut = 0;
     int32_t pagesOut = 0;
-    int32_t outlineOut = 0;             // 0 when the output has no outline
-    std::vector<int32_t> keptItems;     // the outline's kept items, first level in order
-    std::vector<int32_t> itemOut;       // by item: its output number, 0 when not kept
-    std::vector<int32_t> itemsTouched;  // items given a number in this output
-    std::vector<uint8_t> formKept;      // by form node: kept in this output
-    std::vector<int32_t> formTouched;   // form nodes kept in this output
+    int32_t outlineOut = 0;                // 0 when the output has no outline
+    std::vector<int32_t> keptItems;        // the outline's kept items, first level in order
+    std::vector<int32_t> itemOut;          // by item: its output number, 0 when not kept
+    std::vector<int32_t> itemsTouched;     // items given a number in this output
+    std::vector<uint8_t> formKept;         // by form node: kept in this output
+    std::vector<int32_t> formTouched;      // form nodes kept in this output
+    int32_t structureOut = 0;              // 0 when the output has no structure tree
+    std::vector<uint8_t> elementKept;      // by structure element: kept in this output
+    std::vector<int32_t> elementsTouched;  // structure elements kept in this output
     // Annotations copied for pages chosen again: source number, number of the copy.
     std::vector<std::pair<int32_t, int32_t>> annotationCopies;
 };

@@ -115,6 +115,10 @@ void CPdfFileSplit::WriteCatalog() {
         replace("PageLabels", RebuiltPageLabels());
         replace("AA", PrunedActions());
         replace("AcroForm", PrunedForm());
+        replace("StructTreeRoot",
+                structureOut > 0 ? CPdfObjectWriter::OutputReference(
+                                       structureOut, copies->GenerationOf(structure.rootNumber))
+                                 : CPdfObject(kindNull));
         if (LeadsToPageLeftOut(catalog.dictValue->Get("OpenAction"))) {
             dict->entries.erase("OpenAction");
         }

@@ -545,6 +545,84 @@ TEST(Split, FormKeepsTheFieldsOfTheChosenPages) {
     }
 }
 
+// A structure tree as text: each element's /S, its kid elements in parentheses, "#" for each
+// marked-content item; checks that every element's /P names its holder.
+std::string Structure(const OutputPdf& pdf, const CPdfObject& k, const CPdfObject& holder) {
+    CPdfObject list = pdf.Resolve(k);
+    std::string out;
+    for (size_t i = 0; list.kind == kindArray && i < list.arrayValue->GetCount(); ++i) {
+        CPdfObject item = list.arrayValue->GetAt(i);
+        CPdfObject value = pdf.Resolve(item);
+        if (value.kind != kindDictionary || value.dictValue->Get("S").kind == kindNull) {
+            out += "#";
+            continue;
+        }
+        EXPECT_EQ(value.dictValue->Get("P").refNumber, holder.refNumber);
+        out +=
+            (out.empty() || out.back() == '#' ? "" : " ") + pdf.Describe(value.dictValue->Get("S"));
+        std::string kids = Structure(pdf, value.dictValue->Get("K"), item);
+        if (!kids.empty()) out += "(" + kids + ")";
+    }
+    return out;
+}
+
+TEST(Split, StructureTreeKeepsTheElementsOfTheChosenPages) {
+    const std::vector<Obj> objects = {
+        {1,
+         "<< /Type /Catalog /Pages 2 0 R /StructTreeRoot 60 0 R /MarkInfo << /Marked true >> >>"},
+        {2, "<< /Type /Pages /Kids [10 0 R 20 0 R] /Count 2 /MediaBox [0 0 200 200] >>"},
+        {10, "<< /Type /Page /Parent 2 0 R /Resources << >> /StructParents 0 >>"},
+        {20, "<< /Type /Page /Parent 2 0 R /Resources << >> /StructParents 1 /Annots [71 0 R] >>"},
+        {60,
+         "<< /Type /StructTreeRoot /K 61 0 R /RoleMap << /Para /P >> /ParentTreeNextKey 6"
+         " /ParentTree << /Nums [0 [62 0 R 65 0 R] 1 [63 0 R] 5 63 0 R] >>"
+         " /IDTree << /Kids [<< /Limits [(a) (b)] /Names [(a) 62 0 R (b) 63 0 R] >>] >> >>"},
+        {61, "<< /S /Document /P 60 0 R /K [62 0 R 63 0 R 64 0 R] >>"},
+        {62, "<< /S /Para /P 61 0 R /Pg 10 0 R /K 0 >>"},
+        {63, "<< /S /Para /P 61 0 R /Pg 20 0 R /K [0 << /Type /OBJR /Obj 71 0 R >>] >>"},
+        {64, "<< /S /Sect /P 61 0 R /K [65 0 R] >>"},
+        {65, "<< /S /Span /P 64 0 R /K [<< /Type /MCR /Pg 10 0 R /MCID 1 >>] >>"},
+        {71, "<< /Type /Annot /Subtype /Link /Rect [0 0 9 9] /StructParent 5 >>"},
+    };
+    struct {
+        const char* mode;
+        const char* tree;
+        const char* parents;  // the parent tree's keys
+        const char* ids;
+    } cases[] = {
+        {"-s1", "/Document(/Para(#) /Sect(/Span(#)))", "[0 2]", "[(a) 1]"},
+        {"-s2", "/Document(/Para(##))", "[1 1 5 1]", "[(b) 1]"},
+        {"-s2,1", "/Document(/Para(#) /Para(##) /Sect(/Span(#)))", "[0 2 1 1 5 1]",
+         "[(a) 1 (b) 1]"},
+    };
+    TempDir dir;
+    WriteFile(dir / "in.pdf", Document(objects));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", c.mode), "");
+        OutputPdf pdf(dir / "out.pdf");
+        CPdfObject rootRef = pdf.Catalog().dictValue->Get("StructTreeRoot");
+        CPdfObject root = pdf.Resolve(rootRef);
+        ASSERT_EQ(root.kind, kindDictionary);
+        EXPECT_EQ(Structure(pdf, root.dictValue->Get("K"), rootRef), c.tree);
+        // Values are shown as counts of what they hold, keys as they are.
+        auto keys = [&](const char* tree, const char* leaf) {
+            CPdfObject list = pdf.Resolve(root.dictValue->GetResolved(tree).dictValue->Get(leaf));
+            std::string out = "[";
+            for (size_t i = 0; i < list.arrayValue->GetCount(); i += 2) {
+                CPdfObject value = pdf.Resolve(list.arrayValue->GetAt(i + 1));
+                out += (i ? " " : "") + pdf.Describe(list.arrayValue->GetAt(i)) + " " +
+                       std::to_string(value.kind == kindArray ? value.arrayValue->GetCount() : 1);
+            }
+            return out + "]";
+        };
+        EXPECT_EQ(keys("ParentTree", "Nums"), c.parents);
+        EXPECT_EQ(keys("IDTree", "Names"), c.ids);
+        EXPECT_EQ(pdf.Describe(root.dictValue->Get("RoleMap")), "<< /Para /P >>");
+        ExpectQpdfClean(dir / "out.pdf");
+    }
+}
+
 // A content stream of about `size` bytes that draws nothing.
 std::string BigContent(size_t size) {
     std::string data;
