@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfParser.h"
-#include "file/CPdfXRef.h"
 #include "stream/CPdfMemoryStream.h"
 #include "stream/CPdfStream.h"
 
@@ -12,6 +12,72 @@ CPdfObjStmBytes::CPdfObjStmBytes(CPdfXRef& xref, int32_t streamNumber)
     : streamNum(streamNumber), data(std::make_shared<const std::string>()) {
     Load(xref);
 }
+
+namespace {
+bool IsWhiteSpace(char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+// Copies the objects of an object stream, byte by byte as they are decoded, into compact
+// storage: each run of white space between tokens becomes its first byte, and the white
+// space before and after each object goes. Literal strings and comments are copied whole.
+class CompactObjects {
+public:
+    explicit CompactObjects(std::string& out) : out(out) {}
+
+    // Ends the object being copied (its trailing white space is dropped) and starts one.
+    void StartObject() {
+        pending = 0;
+        state = State::Tokens;
+        objectBegin = out.size();
+    }
+    void Add(char c) {
+        switch (state) {
+            case State::Tokens:
+                if (IsWhiteSpace(c)) {
+                    if (pending++ == 0) pendingByte = c;
+                    return;
+                }
+                if (pending && out.size() > objectBegin) out.push_back(pendingByte);
+                pending = 0;
+                out.push_back(c);
+                if (c == '(') state = State::Literal, depth = 1;
+                if (c == '%') state = State::Comment;
+                return;
+            case State::Literal:
+                out.push_back(c);
+                if (escape) {
+                    escape = false;
+                } else if (c == '\\') {
+                    escape = true;
+                } else if (c == '(') {
+                    ++depth;
+                } else if (c == ')' && --depth == 0) {
+                    state = State::Tokens;
+                }
+                return;
+            case State::Comment:
+                if (c == '\r' || c == '\n') {
+                    state = State::Tokens;
+                    Add(c);
+                    return;
+                }
+                out.push_back(c);
+                return;
+        }
+    }
+
+private:
+    enum class State { Tokens, Literal, Comment };
+    std::string& out;
+    State state = State::Tokens;
+    size_t objectBegin = 0;
+    uint64_t pending = 0;
+    char pendingByte = ' ';
+    int64_t depth = 0;
+    bool escape = false;
+};
+}  // namespace
 
 void CPdfObjStmBytes::Load(CPdfXRef& xref) {
     CPdfObject object = xref.Fetch(streamNum, 0);
@@ -22,47 +88,83 @@ void CPdfObjStmBytes::Load(CPdfXRef& xref) {
     CPdfObject n = dict->GetResolved("N");
     CPdfObject first = dict->GetResolved("First");
     if (n.kind != kindInteger || n.intValue <= 0 || n.intValue > kMaxObjects) return;
-    if (first.kind != kindInteger || first.intValue < 0) return;
-
-    auto bytes = std::make_shared<std::string>();
-    uint8_t chunk[16384];
-    for (;;) {
-        size_t got = stream.Read(chunk, sizeof chunk);
-        if (got == 0) break;
-        if (bytes->size() + got > kMaxDecodedBytes) return;
-        bytes->append(reinterpret_cast<const char*>(chunk), got);
+    if (first.kind != kindInteger || first.intValue < 0 ||
+        static_cast<uint64_t>(first.intValue) > kMaxDecodedBytes) {
+        return;
     }
+    // Each header pair takes at least four bytes, which bounds N by the header's size.
     size_t firstPos = static_cast<size_t>(first.intValue);
-    if (firstPos > bytes->size()) return;
-    // Each header pair takes at least four bytes, which bounds N by the data at hand.
     if (static_cast<uint64_t>(n.intValue) > firstPos / 2 + 1) return;
-    data = bytes;
 
-    CPdfParser header(nullptr, std::make_shared<CPdfMemoryStream>(data, 0, firstPos));
-    std::vector<int32_t> nums;
-    std::vector<size_t> starts;
-    for (int64_t k = 0; k < n.intValue; ++k) {
-        CPdfObject num = header.ParseObject();
-        CPdfObject off = header.ParseObject();
+    std::string headerBytes;
+    uint8_t chunk[16384];
+    size_t got = 0;
+    while (headerBytes.size() < firstPos && (got = stream.Read(chunk, sizeof chunk)) > 0) {
+        headerBytes.append(reinterpret_cast<const char*>(chunk), got);
+    }
+    if (headerBytes.size() < firstPos) return;
+    std::string rest = headerBytes.substr(firstPos);
+    headerBytes.resize(firstPos);
+    if (ReadHeader(headerBytes, n.intValue)) LoadObjects(stream, rest);
+    // An unusable stream holds no object.
+    if (begins.empty()) numbers.clear();
+}
+
+bool CPdfObjStmBytes::ReadHeader(const std::string& header, int64_t count) {
+    CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(
+                                   std::make_shared<const std::string>(header), 0, header.size()));
+    for (int64_t k = 0; k < count; ++k) {
+        CPdfObject num = parser.ParseObject();
+        CPdfObject off = parser.ParseObject();
         if (num.kind != kindInteger || off.kind != kindInteger || num.intValue < 0 ||
-            num.intValue > INT32_MAX || off.intValue < 0 ||
-            static_cast<uint64_t>(off.intValue) > bytes->size() - firstPos) {
-            return;  // a malformed header: no object of this stream is found
+            num.intValue > INT32_MAX || off.intValue < 0 || off.intValue > INT64_MAX / 2) {
+            return false;  // a malformed header: no object of this stream is found
         }
-        nums.push_back(static_cast<int32_t>(num.intValue));
-        starts.push_back(firstPos + static_cast<size_t>(off.intValue));
+        numbers.push_back(static_cast<int32_t>(num.intValue));
+        offsets.push_back(static_cast<uint64_t>(off.intValue));
     }
-    // Each object runs to the next larger offset (or the end of the data), whatever order
-    // the header lists them in.
-    std::vector<size_t> sorted = starts;
-    std::sort(sorted.begin(), sorted.end());
-    numbers = nums;
-    begins = starts;
-    ends.resize(starts.size());
-    for (size_t k = 0; k < starts.size(); ++k) {
-        auto next = std::upper_bound(sorted.begin(), sorted.end(), starts[k]);
-        ends[k] = next == sorted.end() ? bytes->size() : *next;
+    return true;
+}
+
+void CPdfObjStmBytes::LoadObjects(CPdfStream& stream, const std::string& head) {
+    // Each object runs from its offset to the next larger one (or the end of the data),
+    // whatever order the header lists them in.
+    std::vector<uint64_t> starts = offsets;
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    std::vector<size_t> compactBegin(starts.size()), compactEnd(starts.size());
+    auto bytes = std::make_shared<std::string>();
+    CompactObjects compact(*bytes);
+    size_t next = 0;  // the next object start to meet
+    uint64_t position = 0;
+    auto add = [&](const char* p, size_t size) {
+        for (size_t i = 0; i < size; ++i, ++position) {
+            while (next < starts.size() && starts[next] == position) {
+                if (next > 0) compactEnd[next - 1] = bytes->size();
+                compact.StartObject();
+                compactBegin[next++] = bytes->size();
+            }
+            if (next > 0) compact.Add(p[i]);
+        }
+        return bytes->size() <= kMaxDecodedBytes && position <= kMaxRawBytes;
+    };
+    if (!add(head.data(), head.size())) return;
+    uint8_t chunk[16384];
+    size_t got = 0;
+    while ((got = stream.Read(chunk, sizeof chunk)) > 0) {
+        if (!add(reinterpret_cast<const char*>(chunk), got)) return;
     }
+    if (next < starts.size()) return;  // an offset beyond the data
+    compactEnd.back() = bytes->size();
+    begins.resize(offsets.size());
+    ends.resize(offsets.size());
+    for (size_t k = 0; k < offsets.size(); ++k) {
+        size_t at = static_cast<size_t>(std::lower_bound(starts.begin(), starts.end(), offsets[k]) -
+                                        starts.begin());
+        begins[k] = compactBegin[at];
+        ends[k] = compactEnd[at];
+    }
+    data = std::move(bytes);
 }
 
 bool CPdfObjStmBytes::Find(int32_t number, int32_t index, size_t& begin, size_t& end) const {

@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+class CPdfStream;
 class CPdfXRef;
 
-// The decoded content of one object stream: its bytes, and for each of its objects the
-// number and the byte range that holds it.
+// The decoded content of one object stream: its objects' bytes, and for each of its objects
+// the number and the byte range that holds it. The bytes are kept compact (see Load): white
+// space around objects and repeated white space between their tokens is not stored, so that
+// a stream padded with white space costs the memory of what it holds.
 class CPdfObjStmBytes {
 public:
     // Decodes object stream streamNumber through the table. An unusable stream (not a
@@ -21,13 +24,20 @@ public:
     int32_t streamNum;
     std::shared_ptr<const std::string> data;
     std::vector<int32_t> numbers;
-    std::vector<size_t> begins;  // absolute positions in data
+    std::vector<size_t> begins;  // positions in data
     std::vector<size_t> ends;
 
     // Limits that keep a hostile file from making the reader allocate without bound.
-    static constexpr size_t kMaxDecodedBytes = 64u << 20;
+    static constexpr size_t kMaxDecodedBytes = 64u << 20;  // bytes stored
+    static constexpr uint64_t kMaxRawBytes = 1u << 30;     // bytes decoded
     static constexpr int64_t kMaxObjects = 1000000;
 
 private:
     void Load(CPdfXRef& xref);
+    // Reads count pairs of number and offset; false for a malformed header.
+    bool ReadHeader(const std::string& header, int64_t count);
+    // Decodes the objects (head: the bytes already read after the header) into data.
+    void LoadObjects(CPdfStream& stream, const std::string& head);
+
+    std::vector<uint64_t> offsets;  // by header position: offset after /First
 };
