@@ -26,6 +26,30 @@ std::string CPdfObjectWriter::ObjectHeader(int32_t number, int32_t generation) {
     return std::to_string(number) + " " + std::to_string(generation) + " obj\n";
 }
 
+std::string CPdfObjectWriter::StringText(const std::string& bytes) {
+    // A literal string escapes ( ) and \ with a backslash and other bytes outside printable
+    // ASCII as three octal digits; the hexadecimal form takes two digits a byte.
+    size_t literalSize = 2;
+    for (unsigned char c : bytes) {
+        bool plain = c >= 0x20 && c < 0x7F && c != '(' && c != ')' && c != '\\';
+        literalSize += plain ? 1 : (c >= 0x20 && c < 0x7F) ? 2 : 4;
+    }
+    if (literalSize > 2 * bytes.size() + 2) return "<" + CPdfString::HexEncode(bytes) + ">";
+    std::string out = "(";
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F) {
+            if (c == '(' || c == ')' || c == '\\') out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else {
+            out.push_back('\\');
+            out.push_back(static_cast<char>('0' + (c >> 6)));
+            out.push_back(static_cast<char>('0' + ((c >> 3) & 7)));
+            out.push_back(static_cast<char>('0' + (c & 7)));
+        }
+    }
+    return out + ")";
+}
+
 std::string CPdfObjectWriter::NameText(const std::string& name) {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
@@ -62,11 +86,8 @@ void CPdfObjectWriter::Write(const CPdfObject& value, std::string& out) const {
             out += RealText(value.realValue);
             return;
         case kindString: {
-            if (!transformString) {
-                out += value.stringValue.Serialize();
-                return;
-            }
-            out += "<" + CPdfString::HexEncode(transformString(value.stringValue.Bytes())) + ">";
+            std::string bytes = value.stringValue.Bytes();
+            out += StringText(transformString ? transformString(bytes) : bytes);
             return;
         }
         case kindName:

@@ -9,7 +9,8 @@ class CPdfReferenceMap;
 
 // Writes parsed values back as PDF text, for the objects an output rebuilds (its catalog, page
 // objects, outline, name trees, ...). References go through a CPdfReferenceMap; strings are
-// written as hexadecimal strings, through an optional transform of their bytes (encryption);
+// written in the shorter of the literal and hexadecimal forms, through an optional transform of
+// their bytes (encryption);
 // names get "#" escapes where they need them; reals are written in the shortest decimal form
 // that reads back as the same number. Keywords are written as their text: Verbatim makes a
 // value that is written exactly as given, such as a reference that is already an output's.
@@ -36,6 +37,8 @@ public:
     static std::string ObjectHeader(int32_t number, int32_t generation);
     // The text of a name (without its slash) with "#" escapes.
     static std::string NameText(const std::string& name);
+    // A string's bytes as a literal string, or in hexadecimal where that is shorter.
+    static std::string StringText(const std::string& bytes);
     // The shortest decimal text, without exponent, that reads back as value.
     static std::string RealText(double value);
 

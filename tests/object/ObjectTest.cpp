@@ -7,6 +7,7 @@
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfObject.h"
+#include "object/CPdfObjectWriter.h"
 #include "object/CPdfParser.h"
 #include "object/CPdfString.h"
 #include "stream/CPdfMemoryStream.h"
@@ -137,3 +138,36 @@ TEST(String, HexDecodeTreatsNonDigitsAsZeroAndDropsAnOddDigit) {
 }
 
 }  // namespace
+
+// What the writer writes reads back as the same value, whichever string form it chooses.
+TEST(ObjectWriter, ValuesReadBackAsWritten) {
+    std::string every;
+    for (int c = 0; c < 256; ++c) every.push_back(static_cast<char>(c));
+    const struct {
+        std::string bytes;
+        const char* text;  // "" where only the reading back is checked
+    } strings[] = {
+        {"Chapter 1", "(Chapter 1)"},
+        {"a(b\\c)", "(a\\(b\\\\c\\))"},
+        {"(unbalanced", "(\\(unbalanced)"},
+        {std::string("\xFE\xFF\x00"
+                     "A",
+                     4),
+         "<feff0041>"},
+        {std::string("abc\n7\x01"
+                     "9def",
+                     10),
+         "(abc\\0127\\0019def)"},
+        {every, ""},
+        {"", "()"},
+    };
+    for (const auto& c : strings) {
+        std::string text = CPdfObjectWriter::StringText(c.bytes);
+        if (*c.text) {
+            EXPECT_EQ(text, c.text);
+        }
+        CPdfObject back = ParseOne(text);
+        ASSERT_EQ(back.kind, kindString) << text;
+        EXPECT_EQ(back.stringValue.Bytes(), c.bytes) << text;
+    }
+}
