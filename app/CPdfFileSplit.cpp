@@ -64,27 +64,27 @@ bool CPdfFileSplit::Run() {
     return true;
 }
 
-std::string CPdfFileSplit::FormatSixDigits(uint32_t number) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0%05u", number % 100000);
+std::string CPdfFileSplit::FormatSixDigits(uint64_t number) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%06llu", static_cast<unsigned long long>(number));
     return text;
 }
 
+std::string CPdfFileSplit::ChunkFileName(const std::string& prefix, uint64_t first, uint64_t size,
+                                         uint64_t pageCount) {
+    if (size == 1) return prefix + FormatSixDigits(first) + ".pdf";
+    uint64_t last = pageCount - first < size ? pageCount : first + size - 1;
+    return prefix + FormatSixDigits(first) + "-" + FormatSixDigits(last) + ".pdf";
+}
+
 void CPdfFileSplit::SplitEveryN(const std::string& prefix, const std::string& text) {
-    uint64_t count = document.catalog->GetPageCount();
     uint64_t n = CPdfPageList::ReadChunkSize(text);
+    uint64_t count = document.catalog->GetPageCount();
+    if (count == 0) throw CPdfException("No files output");
     for (uint64_t first = 1; first <= count; first += n) {
-        std::string list = "-s" + std::to_string(first);
-        std::string name = prefix + FormatSixDigits(static_cast<uint32_t>(first));
-        if (n == 1) {
-            WriteOutputFile(name + ".pdf", list);
-            continue;
-        }
-        uint64_t length = first + n > count ? count - first + 1 : n;
-        uint64_t last = first + length - 1;
-        list += "-" + std::to_string(last);
-        name += "-" + FormatSixDigits(static_cast<uint32_t>(last)) + ".pdf";
-        WriteOutputFile(name, list);
+        uint64_t last = count - first < n ? count : first + n - 1;
+        std::string list = "-s" + std::to_string(first) + "-" + std::to_string(last);
+        WriteOutputFile(ChunkFileName(prefix, first, n, count), list);
     }
 }
 

@@ -61,8 +61,13 @@ public:
     // completed before it stay.
     bool Run() override;
 
-    // "0" and the number modulo 100000 in five zero-padded digits.
-    static std::string FormatSixDigits(uint32_t number);
+    // The number in decimal, zero-padded to six digits; longer numbers keep all their digits.
+    static std::string FormatSixDigits(uint64_t number);
+    // The name of the chunk file that starts at page first when a document of pageCount
+    // pages is cut into files of size pages: the prefix, the first page number and, unless
+    // size is 1, "-" and the last page number, each as FormatSixDigits writes it, and ".pdf".
+    static std::string ChunkFileName(const std::string& prefix, uint64_t first, uint64_t size,
+                                     uint64_t pageCount);
 
 private:
     void WriteOutputFile(const std::string& fileName, const std::string& listText);

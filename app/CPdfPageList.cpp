@@ -20,7 +20,9 @@ PageNumber ReadNumber(const std::string& digits) {
     return n;
 }
 
-[[noreturn]] void Fail(const std::string& text) { throw CPdfException(text); }
+[[noreturn]] void Fail(const std::string& text) {
+    throw CPdfException(text);
+}
 }  // namespace
 
 CPdfMode CPdfPageList::ClassifyMode(const std::string& text) {
@@ -75,7 +77,8 @@ std::vector<SelectedPage> CPdfPageList::ParsePageList(const std::string& text, u
 
 uint32_t CPdfPageList::ReadChunkSize(const std::string& modeText) {
     size_t i = 2;
-    while (i < modeText.size() && (modeText[i] == ' ' || (modeText[i] >= '\t' && modeText[i] <= '\r'))) {
+    while (i < modeText.size() &&
+           (modeText[i] == ' ' || (modeText[i] >= '\t' && modeText[i] <= '\r'))) {
         ++i;
     }
     bool negative = false;
@@ -87,6 +90,8 @@ uint32_t CPdfPageList::ReadChunkSize(const std::string& modeText) {
     for (; i < modeText.size() && modeText[i] >= '0' && modeText[i] <= '9'; ++i) {
         if (value <= UINT32_MAX) value = value * 10 + static_cast<uint64_t>(modeText[i] - '0');
     }
-    if (value == 0 || negative) throw CPdfException("Invalid page number");
+    // The number must reach the final "s": "-s1,3s" and "-s3xs" are not sizes.
+    bool whole = i + 1 == modeText.size() && modeText[i] == 's';
+    if (value == 0 || negative || !whole) throw CPdfException("Invalid page number");
     return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
 }

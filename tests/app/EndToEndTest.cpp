@@ -197,6 +197,7 @@ TEST_F(EndToEnd, ModesNameFilesAndKeepPageOrder) {
 TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
     const std::string eight = MakeDocument(8);
     const std::string one = MakeDocument(1);
+    const std::string none = MakeDocument(0);
     const std::string text = dir / "text.pdf";
     ASSERT_TRUE(e2e::WriteFile(text, "plain text, not a PDF\n"));
     const struct {
@@ -215,9 +216,13 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
         {eight, "-s", "Invalid page number"},
         {eight, "-ss", "Invalid page number"},
         {eight, "-s0s", "Invalid page number"},
+        {eight, "-s1,3s", "Invalid page number"},
+        {eight, "-s3xs", "Invalid page number"},
         {eight, "Odd", "Wrong program parameteres"},
         {eight, "", "Wrong program parameteres"},
         {one, "even", "No files output"},
+        {none, "-s10s", "No files output"},
+        {none, "-s1s", "No files output"},
         {dir / "missing.pdf", "-s1", "File open error"},
         {dir / "missing.pdf", "odd", "File open error"},
         {text, "-s1", "PDF file was damaged"},

@@ -118,7 +118,7 @@ const ListCase kNumberErrors[] = {
 };
 INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors));
 
-TEST(PageList, ChunkSizeIsReadLikeADecimalConversion) {
+TEST(PageList, ChunkSizeIsADecimalNumberUpToTheFinalS) {
     const struct {
         const char* text;
         uint32_t size;  // 0: rejected with "Invalid page number"
@@ -126,8 +126,6 @@ TEST(PageList, ChunkSizeIsReadLikeADecimalConversion) {
         {"-s10s", 10},
         {"-s1s", 1},
         {"-s007s", 7},
-        {"-s1,2s", 1},
-        {"-s3-4s", 3},
         {"-s 7s", 7},
         {"-s\t\n7s", 7},
         {"-s+5s", 5},
@@ -143,6 +141,12 @@ TEST(PageList, ChunkSizeIsReadLikeADecimalConversion) {
         {"-s+s", 0},
         {"-s s", 0},
         {"-sx5s", 0},
+        {"-s1,2s", 0},
+        {"-s1,3s", 0},
+        {"-s3-4s", 0},
+        {"-s3xs", 0},
+        {"-s7 s", 0},
+        {"-s10ss", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
