@@ -21,13 +21,41 @@ std::string FolderOf(const std::string& name) {
     return name.substr(0, slash + 1);
 }
 
+// The target of one symbolic link, relative targets taken from the link's folder; "" when
+// it cannot be read.
+std::string ReadLink(const std::string& link) {
+    std::vector<char> text(256);
+    for (;;) {
+        ssize_t n = readlink(link.c_str(), text.data(), text.size());
+        if (n < 0) return "";
+        if (static_cast<size_t>(n) < text.size()) {
+            std::string target(text.data(), static_cast<size_t>(n));
+            return target.empty() || target[0] == '/' ? target : FolderOf(link) + target;
+        }
+        text.resize(text.size() * 2);
+    }
+}
+
 // The file a symbolic link names (written through, as a shell redirection would, so that the
-// link stays); any other name as it is, and a link that names nothing as well.
+// link stays), also when that file does not exist yet; any other name as it is. Throws
+// "Output file create error" for a loop of links.
 std::string ResolveLink(const std::string& name) {
     struct stat st;
     if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
-    std::unique_ptr<char, decltype(&std::free)> real(realpath(name.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : name;
+    if (stat(name.c_str(), &st) == 0) {
+        std::unique_ptr<char, decltype(&std::free)> real(realpath(name.c_str(), nullptr),
+                                                         &std::free);
+        return real ? std::string(real.get()) : name;
+    }
+    // A link to a file still to be made: follow the chain to its last name.
+    std::string path = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target = ReadLink(path);
+        if (target.empty()) break;
+        path = target;
+    }
+    throw CPdfException("Output file create error");
 }
 
 mode_t CurrentUmask() {
@@ -53,6 +81,11 @@ void CPdfOutputFile::Open(const std::string& name) {
         fd = open(targetName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) throw CPdfException("Output file create error");
         return;
+    }
+    // The rename would replace a file that the user may not write: refuse it as opening it
+    // would.
+    if (exists && faccessat(AT_FDCWD, targetName.c_str(), W_OK, AT_EACCESS) != 0) {
+        throw CPdfException("Output file create error");
     }
     std::string pattern = FolderOf(targetName) + ".brantor-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());

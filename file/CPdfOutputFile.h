@@ -7,7 +7,9 @@
 // One output file being written. A regular file is written to a temporary file in the target
 // folder and renamed into place by Commit, so that a failed run leaves no half-written file
 // and an output named like the source does not destroy the source while it is being read.
-// A target that exists and is not a regular file (a device, a pipe) is written directly.
+// A target that exists and is not a regular file (a device, a pipe) is written directly. A
+// symbolic link is written through to the file it names, which is created when it does not
+// exist yet; the link stays.
 class CPdfOutputFile {
 public:
     CPdfOutputFile() = default;
@@ -15,7 +17,8 @@ public:
     CPdfOutputFile(const CPdfOutputFile&) = delete;
     CPdfOutputFile& operator=(const CPdfOutputFile&) = delete;
 
-    // Creates the file. Throws "Output file create error".
+    // Creates the file. Throws "Output file create error", also for an existing file that the
+    // user may not write (the rename would replace it) and for a loop of symbolic links.
     void Open(const std::string& name);
     // Appends bytes. Throws "Output file write error".
     void Write(const void* data, size_t count);
