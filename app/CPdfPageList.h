@@ -20,7 +20,8 @@ struct SelectedPage {
     int32_t outputNumber = 0;
 };
 
-// The mode grammar and the page list syntax ("-s" then items "7" or "7-9" joined by ",").
+// The mode grammar and the page list syntax ("-s" then items "7", "7-9" or "7-" joined by
+// ","; "7-" is page 7 to the last page).
 class CPdfPageList {
 public:
     // "odd", "even", "-s...s" (chunks), "-s..." (a page list), or modeNone.
@@ -28,8 +29,8 @@ public:
 
     // The pages of a list text, in the order written, duplicates kept. Throws
     // "Invalid parameter", "Invalid page number %d", "Page number %d greater than %d pages
-    // in file", "Wrong page ranges, %d greater than %d pages in file" or "Wrong page ranges,
-    // start page %d > end page %d".
+    // in file" (also for the start of an open range), "Wrong page ranges, %d greater than %d
+    // pages in file" or "Wrong page ranges, start page %d > end page %d".
     static std::vector<SelectedPage> ParsePageList(const std::string& listText, uint32_t pageCount);
 
     // The chunk size between "-s" and the final "s", read like the C library's decimal
