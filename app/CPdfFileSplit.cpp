@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CPdfException.h"
+#include "app/CPdfCommandLine.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
@@ -12,11 +13,14 @@ CPdfFileSplit::~CPdfFileSplit() {
 }
 
 bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
-    if (argc > 1) inputName = argv[1];
-    if (argc > 2) outputName = argv[2];
-    if (argc > 3) modeText = argv[3];
+    const CPdfCommandLine line = CPdfCommandLine::Parse(argc, argv);
+    inputName = line.inputName;
+    outputName = line.outputName;
+    modeText = line.modeText;
+    password = line.password;
+    progress.SetVerbose(line.verbose);
     mode = CPdfPageList::ClassifyMode(modeText);
-    return true;
+    return line.action == CPdfCommandLine::actionRun;
 }
 
 bool CPdfFileSplit::Run() {
@@ -45,6 +49,7 @@ bool CPdfFileSplit::Run() {
     switch (mode) {
         case modePageList:
             WriteOutputFile(outputName, modeText);
+            progress.FileWritten(outputName, selection.size());
             break;
         case modeEveryN:
             SplitEveryN(outputName, modeText);
@@ -81,10 +86,11 @@ void CPdfFileSplit::SplitEveryN(const std::string& prefix, const std::string& te
     uint64_t n = CPdfPageList::ReadChunkSize(text);
     uint64_t count = document.catalog->GetPageCount();
     if (count == 0) throw CPdfException("No files output");
+    progress.Plan(count, (count - 1) / n + 1);
     for (uint64_t first = 1; first <= count; first += n) {
         uint64_t last = count - first < n ? count : first + n - 1;
         std::string list = "-s" + std::to_string(first) + "-" + std::to_string(last);
-        WriteOutputFile(ChunkFileName(prefix, first, n, count), list);
+        WriteReported(ChunkFileName(prefix, first, n, count), list, last - first + 1);
     }
 }
 
@@ -92,7 +98,7 @@ void CPdfFileSplit::SplitOdd(const std::string& fileName) {
     uint64_t count = document.catalog->GetPageCount();
     std::string list = "-s1";
     for (uint64_t p = 3; p <= count; p += 2) list += "," + std::to_string(p);
-    WriteOutputFile(fileName, list);
+    WriteReported(fileName, list, (count + 1) / 2);
 }
 
 void CPdfFileSplit::SplitEven(const std::string& fileName) {
@@ -100,7 +106,13 @@ void CPdfFileSplit::SplitEven(const std::string& fileName) {
     if (count <= 1) throw CPdfException("No files output");
     std::string list = "-s2";
     for (uint64_t p = 4; p <= count; p += 2) list += "," + std::to_string(p);
-    WriteOutputFile(fileName, list);
+    WriteReported(fileName, list, count / 2);
+}
+
+void CPdfFileSplit::WriteReported(const std::string& fileName, const std::string& listText,
+                                  uint64_t pages) {
+    WriteOutputFile(fileName, listText);
+    progress.FileWritten(fileName, pages);
 }
 
 void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::string& listText) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/CPdfPageList.h"
+#include "app/CPdfProgress.h"
 #include "document/CPdfPage.h"
 #include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
@@ -55,7 +56,8 @@ public:
     CPdfFileSplit() = default;
     ~CPdfFileSplit() override;
 
-    // Takes the source name, output name and mode from the command line. Throws nothing.
+    // Takes the source name, output name, mode and options from the command line (see
+    // CPdfCommandLine). Returns false when the command line asks for no run. Throws nothing.
     bool ParseArguments(int argc, char** argv) override;
     // Writes every output document. Throws CPdfException on the first failure; files
     // completed before it stay.
@@ -74,6 +76,8 @@ private:
     void SplitEveryN(const std::string& prefix, const std::string& text);
     void SplitOdd(const std::string& fileName);
     void SplitEven(const std::string& fileName);
+    // WriteOutputFile, then the file is reported as written.
+    void WriteReported(const std::string& fileName, const std::string& listText, uint64_t pages);
 
     // Work done once per run: page slots, the catalog's objects, the outline items.
     void PrepareRun();
@@ -119,6 +123,8 @@ private:
     std::vector<OutlineEntry> keptItems;
     CPdfMode mode = modeNone;
     std::string inputName, outputName, modeText;
+    std::string password;  // --password=: the password of an encrypted source
+    CPdfProgress progress;
     bool hasOutlines = false;
     uint32_t walkCount = 0;
 
