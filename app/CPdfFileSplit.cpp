@@ -4,6 +4,7 @@
 
 #include "CPdfException.h"
 #include "app/CPdfCommandLine.h"
+#include "app/CPdfInputSpool.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
@@ -24,9 +25,12 @@ bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
 }
 
 bool CPdfFileSplit::Run() {
-    source = std::fopen(inputName.c_str(), "rb");
+    CPdfInputSpool spool;
+    const std::string sourceName =
+        CPdfCommandLine::IsStandardStream(inputName) ? spool.Open() : inputName;
+    source = std::fopen(sourceName.c_str(), "rb");
     if (!source) throw CPdfException("File open error");
-    document.Open(inputName);
+    document.Open(sourceName);
     xref = document.xref.get();
     rootNumber = xref->rootNum;
     rootGeneration = xref->rootGen;

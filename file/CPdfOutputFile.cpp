@@ -71,10 +71,14 @@ CPdfOutputFile::~CPdfOutputFile() {
 
 void CPdfOutputFile::Open(const std::string& name) {
     Abandon();
-    targetName = ResolveLink(name);
     position = 0;
     used = 0;
     buffer.resize(kBufferSize);
+    if (name == "-") {
+        OpenStandardOutput();
+        return;
+    }
+    targetName = ResolveLink(name);
     struct stat st;
     bool exists = stat(targetName.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) {
@@ -97,6 +101,31 @@ void CPdfOutputFile::Open(const std::string& name) {
     fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
 }
 
+void CPdfOutputFile::OpenStandardOutput() {
+    // The document reaches standard output only when it is complete, so a failed run writes
+    // nothing there: it is kept in a temporary file that has no name once it is open.
+    const char* folder = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(folder && *folder ? folder : "/tmp") + "/brantor-output-XXXXXX";
+    std::vector<char> path(pattern.begin(), pattern.end());
+    path.push_back('\0');
+    fd = mkstemp(path.data());
+    if (fd < 0) throw CPdfException("Output file create error");
+    unlink(path.data());
+    toStandardOutput = true;
+}
+
+void CPdfOutputFile::CopyToStandardOutput() {
+    if (lseek(fd, 0, SEEK_SET) != 0) throw CPdfException("Output file write error");
+    for (;;) {
+        ssize_t got = read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw CPdfException("Output file write error");
+        if (got == 0) return;
+        WriteAll(STDOUT_FILENO, buffer.data(), static_cast<size_t>(got));
+    }
+}
+
 void CPdfOutputFile::Write(const void* data, size_t count) {
     const char* bytes = static_cast<const char*>(data);
     position += static_cast<int64_t>(count);
@@ -107,7 +136,7 @@ void CPdfOutputFile::Write(const void* data, size_t count) {
     }
     Flush();
     if (count >= 16384) {
-        WriteDirect(bytes, count);  // large blocks skip the buffer
+        WriteAll(fd, bytes, count);  // large blocks skip the buffer
     } else {
         std::memcpy(buffer.data(), bytes, count);
         used = count;
@@ -129,10 +158,10 @@ void CPdfOutputFile::CopyFrom(int source, int64_t from, int64_t count) {
     }
 }
 
-void CPdfOutputFile::WriteDirect(const char* data, size_t count) {
+void CPdfOutputFile::WriteAll(int to, const char* data, size_t count) {
     size_t done = 0;
     while (done < count) {
-        ssize_t n = write(fd, data + done, count - done);
+        ssize_t n = write(to, data + done, count - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw CPdfException("Output file write error");
         done += static_cast<size_t>(n);
@@ -140,13 +169,15 @@ void CPdfOutputFile::WriteDirect(const char* data, size_t count) {
 }
 
 void CPdfOutputFile::Flush() {
-    WriteDirect(buffer.data(), used);
+    WriteAll(fd, buffer.data(), used);
     used = 0;
 }
 
 void CPdfOutputFile::Commit() {
     if (fd < 0) return;
     Flush();
+    if (toStandardOutput) CopyToStandardOutput();
+    toStandardOutput = false;
     int rc = close(fd);
     fd = -1;
     if (rc != 0) throw CPdfException("Output file write error");
@@ -163,5 +194,6 @@ void CPdfOutputFile::Abandon() {
     fd = -1;
     if (!tempName.empty()) unlink(tempName.c_str());
     tempName.clear();
+    toStandardOutput = false;
     used = 0;
 }

@@ -243,6 +243,66 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
     }
 }
 
+// "-" as the source reads standard input (a pipe is kept in a temporary file that goes away
+// with the run); "-" as the output of a one-file mode writes standard output, which then takes
+// no message: a failed run writes nothing there.
+TEST_F(EndToEnd, StandardInputAndOutput) {
+    const std::string source = MakeDocument(5);
+    const std::string out = dir / "out/out.pdf";
+    const std::string tmp = dir / "tmp";
+    std::filesystem::create_directory(tmp);
+    const struct {
+        std::string command;  // run by sh, with $B the program, $SRC, $OUT and $DIR set
+        int status;
+        std::string out, err;
+        std::vector<std::pair<std::string, std::vector<int>>> files;  // "-": standard output
+    } cases[] = {
+        {R"(cat "$SRC" | "$B" - "$OUT" -s2,1)", 0, "", "", {{"out.pdf", {2, 1}}}},
+        {R"("$B" - "$OUT" even < "$SRC")", 0, "", "", {{"out.pdf", {2, 4}}}},
+        {R"("$B" "$SRC" - odd)", 0, "", "", {{"-", {1, 3, 5}}}},
+        {R"(cat "$SRC" | "$B" - - -s4- --verbose)", 0, "", "-\n", {{"-", {4, 5}}}},
+        {R"(cat "$SRC" | "$B" - "$DIR/split" -s3s)",
+         0,
+         "",
+         "",
+         {{"split000001-000003.pdf", {1, 2, 3}}, {"split000004-000005.pdf", {4, 5}}}},
+        {R"(cat "$SRC" | "$B" - "$OUT" -s9)",
+         1,
+         "Page number 9 greater than 5 pages in file",
+         "",
+         {}},
+        {R"("$B" "$SRC" - -s9)", 1, "", "Page number 9 greater than 5 pages in file", {}},
+        {R"(printf '' | "$B" - "$OUT" odd)", 1, "PDF file was damaged", "", {}},
+        {R"("$B" - "$OUT" odd < "$DIR")", 1, "File open error", "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        e2e::ClearDir(dir / "out");
+        const std::string command = "B='" + std::string(BRANTOR_BINARY) + "' SRC='" + source +
+                                    "' OUT='" + out + "' DIR='" + (dir / "out") + "' TMPDIR='" +
+                                    tmp + "'; export TMPDIR; " + c.command;
+        const Outcome run = e2e::RunCommand({"sh", "-c", command}, e2e::kProgramTimeout);
+        EXPECT_TRUE(run.Exited(c.status)) << run.Status();
+        EXPECT_EQ(run.err, c.err);
+        std::vector<std::string> names;
+        for (const auto& [name, pages] : c.files) {
+            if (name != "-") names.push_back(name);
+            const std::string path = dir / ("out/" + (name == "-" ? "stdout.pdf" : name));
+            if (name == "-") {
+                ASSERT_TRUE(e2e::WriteFile(path, run.out));
+            }
+            ExpectPages(path, source, pages);
+        }
+        if (c.files.empty() || c.files[0].first != "-") {
+            EXPECT_EQ(run.out, c.out);
+        }
+        if (!c.files.empty() && c.files[0].first == "-") names.push_back("stdout.pdf");
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(e2e::ListDir(dir / "out"), names);
+        EXPECT_EQ(e2e::ListDir(tmp), std::vector<std::string>()) << "temporary files stay";
+    }
+}
+
 TEST_F(EndToEnd, PageTreeRootListsSelectedPages) {
     const std::string ten = MakeDocument(10, DeepTree());
     const std::string out = dir / "out/out.pdf";
