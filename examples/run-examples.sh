@@ -73,6 +73,7 @@ run() {
 
 echo "Sample: $sample ($(pages "$sample") pages)"
 run list part.pdf -s2,1,1-2
+run open-range rest.pdf -s2-
 run chunks split -s2s
 run single page -s1s
 run odd odd.pdf odd
