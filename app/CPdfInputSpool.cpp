@@ -23,6 +23,8 @@ std::string CPdfInputSpool::Open() {
     struct stat st;
     if (fstat(STDIN_FILENO, &st) != 0) Fail();
     if (S_ISREG(st.st_mode)) return "/dev/stdin";
+    // A document is not typed in: waiting for one at a terminal would only hang.
+    if (isatty(STDIN_FILENO)) Fail();
     const char* folder = std::getenv("TMPDIR");
     std::string pattern =
         std::string(folder && *folder ? folder : "/tmp") + "/brantor-input-XXXXXX";

@@ -15,7 +15,7 @@ public:
 
     // Reads standard input to its end when it is not a regular file, and returns the name
     // under which the source is opened: the temporary file, or "/dev/stdin" for a regular
-    // file. Throws "File open error" when the input cannot be read or kept.
+    // file. Throws "File open error" when the input is a terminal or cannot be read or kept.
     std::string Open();
 
 private:

@@ -104,6 +104,7 @@ void CPdfOutputFile::Open(const std::string& name) {
 void CPdfOutputFile::OpenStandardOutput() {
     // The document reaches standard output only when it is complete, so a failed run writes
     // nothing there: it is kept in a temporary file that has no name once it is open.
+    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) throw CPdfException("Output file create error");
     const char* folder = std::getenv("TMPDIR");
     std::string pattern =
         std::string(folder && *folder ? folder : "/tmp") + "/brantor-output-XXXXXX";
