@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <vector>
 
 #include "CPdfException.h"
+#include "file/CPdfOutputFile.h"
 
 namespace {
 [[noreturn]] void Fail() {
@@ -25,9 +25,7 @@ std::string CPdfInputSpool::Open() {
     if (S_ISREG(st.st_mode)) return "/dev/stdin";
     // A document is not typed in: waiting for one at a terminal would only hang.
     if (isatty(STDIN_FILENO)) Fail();
-    const char* folder = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(folder && *folder ? folder : "/tmp") + "/brantor-input-XXXXXX";
+    std::string pattern = CPdfOutputFile::TemporaryFolder() + "/brantor-input-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
     int out = mkstemp(path.data());

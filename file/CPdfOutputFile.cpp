@@ -58,6 +58,17 @@ std::string ResolveLink(const std::string& name) {
     throw CPdfException("Output file create error");
 }
 
+// Writes every byte to the open file to. Throws "Output file write error".
+void WriteAll(int to, const char* data, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        ssize_t n = write(to, data + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw CPdfException("Output file write error");
+        done += static_cast<size_t>(n);
+    }
+}
+
 mode_t CurrentUmask() {
     mode_t mask = umask(0);
     umask(mask);
@@ -101,13 +112,16 @@ void CPdfOutputFile::Open(const std::string& name) {
     fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
 }
 
+std::string CPdfOutputFile::TemporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder && *folder ? folder : "/tmp";
+}
+
 void CPdfOutputFile::OpenStandardOutput() {
     // The document reaches standard output only when it is complete, so a failed run writes
     // nothing there: it is kept in a temporary file that has no name once it is open.
     if (fcntl(STDOUT_FILENO, F_GETFD) < 0) throw CPdfException("Output file create error");
-    const char* folder = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(folder && *folder ? folder : "/tmp") + "/brantor-output-XXXXXX";
+    std::string pattern = TemporaryFolder() + "/brantor-output-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
     fd = mkstemp(path.data());
@@ -137,7 +151,7 @@ void CPdfOutputFile::Write(const void* data, size_t count) {
     }
     Flush();
     if (count >= 16384) {
-        WriteAll(fd, bytes, count);  // large blocks skip the buffer
+        WriteDirect(bytes, count);  // large blocks skip the buffer
     } else {
         std::memcpy(buffer.data(), bytes, count);
         used = count;
@@ -159,18 +173,12 @@ void CPdfOutputFile::CopyFrom(int source, int64_t from, int64_t count) {
     }
 }
 
-void CPdfOutputFile::WriteAll(int to, const char* data, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        ssize_t n = write(to, data + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw CPdfException("Output file write error");
-        done += static_cast<size_t>(n);
-    }
+void CPdfOutputFile::WriteDirect(const char* data, size_t count) {
+    WriteAll(fd, data, count);
 }
 
 void CPdfOutputFile::Flush() {
-    WriteAll(fd, buffer.data(), used);
+    WriteDirect(buffer.data(), used);
     used = 0;
 }
 

@@ -35,11 +35,14 @@ public:
     // Closes and removes an uncommitted temporary file; nothing happens when none is open.
     void Abandon();
 
+    // The folder for temporary files that are not beside an output: $TMPDIR, else /tmp.
+    static std::string TemporaryFolder();
+
 private:
     void Flush();
     void OpenStandardOutput();
     void CopyToStandardOutput();
-    void WriteAll(int to, const char* data, size_t count);
+    void WriteDirect(const char* data, size_t count);
 
     int fd = -1;
     std::string targetName;
