@@ -34,9 +34,9 @@ CPdfCommandLine CPdfCommandLine::Parse(int argc, char** argv) {
             return line;
         }
     }
-    // A chunk split writes many files: they cannot all go to standard output.
-    if (IsStandardStream(line.outputName) &&
-        CPdfPageList::ClassifyMode(line.modeText) == modeEveryN) {
+    // A chunk or bookmarks split writes many files: they cannot all go to standard output.
+    const CPdfMode mode = CPdfPageList::ClassifyMode(line.modeText);
+    if (IsStandardStream(line.outputName) && (mode == modeEveryN || mode == modeBookmarks)) {
         return line;
     }
     line.action = asked;

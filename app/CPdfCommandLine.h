@@ -12,7 +12,8 @@ public:
     // Reads the arguments. Options come after MODE: --verbose, --password=PW, --version and
     // --help (-h); the first of the last two decides the action. Fewer than three arguments
     // (other than a lone --help, -h or --version), an unknown option, an argument after MODE
-    // that is not an option, and "-" as the prefix of a chunk split make a usage error.
+    // that is not an option, and "-" as the prefix of a chunk or bookmarks split make a usage
+    // error.
     // Throws nothing.
     static CPdfCommandLine Parse(int argc, char** argv);
 

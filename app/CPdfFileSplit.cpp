@@ -65,6 +65,9 @@ bool CPdfFileSplit::Run() {
         case modeEven:
             SplitEven(outputName);
             break;
+        case modeBookmarks:
+            SplitBookmarks(outputName);
+            break;
         default:
             throw CPdfException("Wrong program parameteres");
     }

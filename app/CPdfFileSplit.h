@@ -47,12 +47,23 @@ public:
     // size is 1, "-" and the last page number, each as FormatSixDigits writes it, and ".pdf".
     static std::string ChunkFileName(const std::string& prefix, uint64_t first, uint64_t size,
                                      uint64_t pageCount);
+    // The name of the bookmarks output of first-level item number item (1-based): the prefix,
+    // the number as FormatSixDigits writes it, "-" and the UTF-8 title reduced to letters and
+    // digits of any script, '_' and single '-' between them (at most 60 bytes of whole
+    // characters), and ".pdf"; without the "-" when nothing of the title is left.
+    static std::string BookmarkFileName(const std::string& prefix, uint64_t item,
+                                        const std::string& title);
 
 private:
     void WriteOutputFile(const std::string& fileName, const std::string& listText);
     void SplitEveryN(const std::string& prefix, const std::string& text);
     void SplitOdd(const std::string& fileName);
     void SplitEven(const std::string& fileName);
+    // One output per first-level outline item (CPdfFileSplitBookmarks.cpp). Throws "No
+    // bookmarks in file" or "No bookmark opens a page" before writing anything.
+    void SplitBookmarks(const std::string& prefix);
+    // The title of outline item item in UTF-8; empty when it has none or cannot be read.
+    std::string TitleOf(int32_t item) const;
     // WriteOutputFile, then the file is reported as written.
     void WriteReported(const std::string& fileName, const std::string& listText, uint64_t pages);
 

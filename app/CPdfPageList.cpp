@@ -53,6 +53,7 @@ void AddOpenRange(std::vector<SelectedPage>& selection, const PageNumber& start,
 CPdfMode CPdfPageList::ClassifyMode(const std::string& text) {
     if (text == "odd") return modeOdd;
     if (text == "even") return modeEven;
+    if (text == "bookmarks") return modeBookmarks;
     if (text.size() >= 2 && text[0] == '-' && text[1] == 's') {
         return text.back() == 's' ? modeEveryN : modePageList;
     }

@@ -10,7 +10,8 @@ enum CPdfMode : int32_t {
     modePageList = 1,
     modeEveryN = 2,
     modeOdd = 3,
-    modeEven = 4
+    modeEven = 4,
+    modeBookmarks = 5
 };
 
 // One page of an output document: its 1-based page number, and the object number under
@@ -24,7 +25,7 @@ struct SelectedPage {
 // ","; "7-" is page 7 to the last page).
 class CPdfPageList {
 public:
-    // "odd", "even", "-s...s" (chunks), "-s..." (a page list), or modeNone.
+    // "odd", "even", "bookmarks", "-s...s" (chunks), "-s..." (a page list), or modeNone.
     static CPdfMode ClassifyMode(const std::string& modeText);
 
     // The pages of a list text, in the order written, duplicates kept. Throws

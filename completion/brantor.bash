@@ -16,14 +16,14 @@ _brantor()
             mapfile -t COMPREPLY < <(compgen -f -X '!*.[pP][dD][fF]' -- "$cur"; compgen -d -- "$cur")
             ;;
         2)
-            # Output file, or the name prefix for -sNs; "-" writes standard output.
+            # Output file, or the name prefix for -sNs and bookmarks; "-" writes standard output.
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             ;;
         3)
-            # Page list (-s1,3,7-9, -s5-), chunk size (-s10s), odd or even.
+            # Page list (-s1,3,7-9, -s5-), chunk size (-s10s), odd, even or bookmarks.
             compopt -o nospace 2>/dev/null
-            mapfile -t COMPREPLY < <(compgen -W 'odd even -s' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W 'odd even bookmarks -s' -- "$cur")
             # A full word is finished; "-s" still needs its pages typed after it.
             if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != -s ]]; then
                 COMPREPLY[0]+=' '

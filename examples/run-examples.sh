@@ -7,7 +7,7 @@
 # PROGRAM defaults to build/brantor and SAMPLE to examples/sample.pdf (both
 # under the source tree). A missing sample is made with make-sample from the
 # program's build folder. Results go to examples/out/, which is emptied first.
-# The sample needs at least two pages for every mode to succeed.
+# The sample needs at least two pages and an outline for every mode to succeed.
 
 set -u
 
@@ -78,6 +78,7 @@ run chunks split -s2s
 run single page -s1s
 run odd odd.pdf odd
 run even even.pdf even
+run bookmarks ch bookmarks
 
 if [[ $failures -ne 0 ]]; then
     echo "$failures run(s) failed"

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -51,9 +52,12 @@ std::vector<std::pair<std::string, int>> OutlineItems(const std::string& pdf) {
     std::vector<std::pair<std::string, int>> items;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
-        // |<tab>"Title"<tab>#page=N&view=Fit
+        // |<tab>"Title"<tab>#page=N&view=Fit, with + or - for an item that holds items
         const size_t close = line.find("\"\t#page=");
-        if (line.rfind("|\t\"", 0) != 0 || close == std::string::npos) continue;
+        if (line.size() < 3 || line.compare(1, 2, "\t\"") != 0 ||
+            std::string("|+-").find(line[0]) == std::string::npos || close == std::string::npos) {
+            continue;
+        }
         items.emplace_back(line.substr(3, close - 3), std::atoi(line.c_str() + close + 8));
     }
     return items;
@@ -452,6 +456,113 @@ TEST_F(EndToEnd, OutputMayReplaceItsSource) {
     ExpectPages(source, original, {6, 1, 2, 3, 5});
     EXPECT_EQ(e2e::ListDir(dir.path()),
               (std::vector<std::string>{"in-1.pdf", "original.pdf", "out", "render"}));
+}
+
+// A document of simple pages given an outline by an incremental update: objects is a list of
+// (number, body) for the outline's objects, numbered from 100 up; the catalog names 100 as the
+// outline root.
+std::string WithOutline(const std::string& pdf, const std::vector<std::string>& objects) {
+    using L = testpdf::SimpleLayout;
+    const size_t mark = pdf.rfind("startxref");
+    const long long previous = std::atoll(pdf.c_str() + mark + 10);
+    std::string out = pdf;
+    std::vector<long long> offsets;
+    offsets.push_back(static_cast<long long>(out.size()));
+    out += "1 0 obj\n<< /Type /Catalog /Pages " + std::to_string(L::kPages) +
+           " 0 R /Outlines 100 0 R >>\nendobj\n";
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(static_cast<long long>(out.size()));
+        out += std::to_string(100 + i) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const long long xref = static_cast<long long>(out.size());
+    char line[32];
+    out += "xref\n1 1\n";
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        if (i == 1) out += "100 " + std::to_string(objects.size()) + "\n";
+        std::snprintf(line, sizeof line, "%010lld 00000 n\r\n", offsets[i]);
+        out += line;
+    }
+    out += "trailer\n<< /Size " + std::to_string(100 + objects.size()) + " /Root 1 0 R /Prev " +
+           std::to_string(previous) + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return out;
+}
+
+// "bookmarks": one file per first-level item, in page order, from its page to the next item's;
+// items without a page are passed over and items on one page share the first one's file.
+// Titles in PDFDocEncoding and UTF-16 become UTF-8 file names of letters, digits and '-'.
+TEST_F(EndToEnd, BookmarksModeWritesOneFilePerFirstLevelItem) {
+    using L = testpdf::SimpleLayout;
+    SimpleOptions bare;
+    bare.outline = false;
+    const std::string plain = testpdf::MakeSimpleDocument(8, bare);
+    auto item = [](const std::string& title, int page, const std::string& links) {
+        return "<< /Title " + title + " /Parent 100 0 R " + links +
+               (page ? " /Dest [" + std::to_string(L::Page(page)) + " 0 R /Fit]" : "") + " >>";
+    };
+    const std::string longTitle = std::string(59, 'a') + "\\351b";  // 'é' would pass 60 bytes
+    const std::string source = dir / "book.pdf";
+    ASSERT_TRUE(e2e::WriteFile(
+        source,
+        WithOutline(plain,
+                    {"<< /Type /Outlines /First 101 0 R /Last 107 0 R /Count 6 >>",
+                     item("(  Getting Started?)", 3, "/Next 102 0 R"),
+                     item("(\\334bersicht \\227koda)", 5, "/Prev 101 0 R /Next 103 0 R"),
+                     item("<FEFF0413043B043004320430002000320020041E04310437043E0440>", 5,
+                          "/Prev 102 0 R /Next 104 0 R"),
+                     item("(Appendix)", 7,
+                          "/Prev 103 0 R /Next 105 0 R /First 106 0 R /Last 106 0 R /Count 1"),
+                     item("(No destination)", 0, "/Prev 104 0 R /Next 107 0 R"),
+                     "<< /Title (A.1 Tables) /Parent 104 0 R /Dest [" + std::to_string(L::Page(8)) +
+                         " 0 R /Fit] >>",
+                     item("(" + longTitle + ")", 2, "/Prev 105 0 R")})));
+    const std::string aaa = std::string(59, 'a');
+    const struct {
+        std::string name;
+        std::vector<int> pages;
+        std::vector<std::pair<std::string, int>> items;
+    } files[] = {
+        {"ch000001-Getting-Started.pdf", {3, 4}, {{"  Getting Started?", 1}}},
+        {"ch000002-Übersicht-Škoda.pdf", {5, 6}, {{"Übersicht Škoda", 1}, {"Глава 2 Обзор", 1}}},
+        {"ch000004-Appendix.pdf", {7, 8}, {{"Appendix", 1}}},
+        {"ch000006-" + aaa + ".pdf", {1, 2}, {{aaa + "éb", 2}}},
+    };
+    const Outcome run = Brantor(source, dir / "out/ch", "bookmarks");
+    ASSERT_TRUE(run.Exited(0)) << run.Status() << ": " << run.out << run.err;
+    std::vector<std::string> names;
+    for (const auto& file : files) {
+        names.push_back(file.name);
+        const std::string path = dir / ("out/" + file.name);
+        if (!e2e::Exists(path)) continue;
+        ExpectPages(path, source, file.pages);
+        EXPECT_EQ(OutlineItems(path), file.items) << file.name;
+    }
+    EXPECT_EQ(e2e::ListDir(dir / "out"), names);
+    const Outcome nested = e2e::RunCommand(
+        {"mutool", "show", dir / ("out/" + files[2].name), "outline"}, e2e::kToolTimeout);
+    EXPECT_NE(nested.out.find("\"A.1 Tables\"\t#page=2"), std::string::npos) << nested.out;
+
+    // Nothing is written without items that open a page, nor to standard output.
+    const struct {
+        std::string source, output;
+        int status;
+        std::string message;
+    } failures[] = {
+        {MakeDocument(3, bare), "ch", 1, "No bookmarks in file"},
+        {dir / "nopage.pdf", "ch", 1, "No bookmark opens a page"},
+        {source, "-", 2, "Usage:"},
+    };
+    ASSERT_TRUE(e2e::WriteFile(
+        failures[1].source,
+        WithOutline(plain, {"<< /First 101 0 R /Last 101 0 R >>", item("(None)", 0, "")})));
+    for (const auto& c : failures) {
+        SCOPED_TRACE(c.source + " to " + c.output);
+        e2e::ClearDir(dir / "out");
+        const Outcome failed =
+            Brantor(c.source, c.output == "-" ? "-" : dir / "out/ch", "bookmarks");
+        EXPECT_TRUE(failed.Exited(c.status)) << failed.Status();
+        EXPECT_NE(failed.out.find(c.message), std::string::npos) << failed.out;
+        EXPECT_EQ(e2e::ListDir(dir / "out"), std::vector<std::string>());
+    }
 }
 
 }  // namespace
