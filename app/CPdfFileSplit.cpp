@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "CPdfException.h"
+#include "app/CPdfCommandLine.h"
+#include "app/CPdfInputSpool.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
@@ -13,17 +15,23 @@ CPdfFileSplit::~CPdfFileSplit() {
 }
 
 bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
-    if (argc > 1) inputName = argv[1];
-    if (argc > 2) outputName = argv[2];
-    if (argc > 3) modeText = argv[3];
+    const CPdfCommandLine line = CPdfCommandLine::Parse(argc, argv);
+    inputName = line.inputName;
+    outputName = line.outputName;
+    modeText = line.modeText;
+    password = line.password;
+    progress.SetVerbose(line.verbose);
     mode = CPdfPageList::ClassifyMode(modeText);
-    return true;
+    return line.action == CPdfCommandLine::actionRun;
 }
 
 bool CPdfFileSplit::Run() {
-    source = std::fopen(inputName.c_str(), "rb");
+    CPdfInputSpool spool;
+    const std::string sourceName =
+        CPdfCommandLine::IsStandardStream(inputName) ? spool.Open() : inputName;
+    source = std::fopen(sourceName.c_str(), "rb");
     if (!source) throw CPdfException("File open error");
-    document.Open(inputName);
+    document.Open(sourceName);
     xref = document.xref.get();
     rootNumber = xref->rootNum;
     rootGeneration = xref->rootGen;
@@ -46,6 +54,7 @@ bool CPdfFileSplit::Run() {
     switch (mode) {
         case modePageList:
             WriteOutputFile(outputName, modeText);
+            progress.FileWritten(outputName, selection.size());
             break;
         case modeEveryN:
             SplitEveryN(outputName, modeText);
@@ -56,6 +65,9 @@ bool CPdfFileSplit::Run() {
         case modeEven:
             SplitEven(outputName);
             break;
+        case modeBookmarks:
+            SplitBookmarks(outputName);
+            break;
         default:
             throw CPdfException("Wrong program parameteres");
     }
@@ -65,27 +77,28 @@ bool CPdfFileSplit::Run() {
     return true;
 }
 
-std::string CPdfFileSplit::FormatSixDigits(uint32_t number) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0%05u", number % 100000);
+std::string CPdfFileSplit::FormatSixDigits(uint64_t number) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%06llu", static_cast<unsigned long long>(number));
     return text;
 }
 
+std::string CPdfFileSplit::ChunkFileName(const std::string& prefix, uint64_t first, uint64_t size,
+                                         uint64_t pageCount) {
+    if (size == 1) return prefix + FormatSixDigits(first) + ".pdf";
+    uint64_t last = pageCount - first < size ? pageCount : first + size - 1;
+    return prefix + FormatSixDigits(first) + "-" + FormatSixDigits(last) + ".pdf";
+}
+
 void CPdfFileSplit::SplitEveryN(const std::string& prefix, const std::string& text) {
-    uint64_t count = document.catalog->GetPageCount();
     uint64_t n = CPdfPageList::ReadChunkSize(text);
+    uint64_t count = document.catalog->GetPageCount();
+    if (count == 0) throw CPdfException("No files output");
+    progress.Plan(count, (count - 1) / n + 1);
     for (uint64_t first = 1; first <= count; first += n) {
-        std::string list = "-s" + std::to_string(first);
-        std::string name = prefix + FormatSixDigits(static_cast<uint32_t>(first));
-        if (n == 1) {
-            WriteOutputFile(name + ".pdf", list);
-            continue;
-        }
-        uint64_t length = first + n > count ? count - first + 1 : n;
-        uint64_t last = first + length - 1;
-        list += "-" + std::to_string(last);
-        name += "-" + FormatSixDigits(static_cast<uint32_t>(last)) + ".pdf";
-        WriteOutputFile(name, list);
+        uint64_t last = count - first < n ? count : first + n - 1;
+        std::string list = "-s" + std::to_string(first) + "-" + std::to_string(last);
+        WriteReported(ChunkFileName(prefix, first, n, count), list, last - first + 1);
     }
 }
 
@@ -93,7 +106,7 @@ void CPdfFileSplit::SplitOdd(const std::string& fileName) {
     uint64_t count = document.catalog->GetPageCount();
     std::string list = "-s1";
     for (uint64_t p = 3; p <= count; p += 2) list += "," + std::to_string(p);
-    WriteOutputFile(fileName, list);
+    WriteReported(fileName, list, (count + 1) / 2);
 }
 
 void CPdfFileSplit::SplitEven(const std::string& fileName) {
@@ -101,7 +114,13 @@ void CPdfFileSplit::SplitEven(const std::string& fileName) {
     if (count <= 1) throw CPdfException("No files output");
     std::string list = "-s2";
     for (uint64_t p = 4; p <= count; p += 2) list += "," + std::to_string(p);
-    WriteOutputFile(fileName, list);
+    WriteReported(fileName, list, count / 2);
+}
+
+void CPdfFileSplit::WriteReported(const std::string& fileName, const std::string& listText,
+                                  uint64_t pages) {
+    WriteOutputFile(fileName, listText);
+    progress.FileWritten(fileName, pages);
 }
 
 void CPdfFileSplit::PrepareRun() {

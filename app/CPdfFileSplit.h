@@ -8,6 +8,7 @@
 
 #include "app/CPdfCopySet.h"
 #include "app/CPdfPageList.h"
+#include "app/CPdfProgress.h"
 #include "document/CPdfAcroForm.h"
 #include "document/CPdfDestinations.h"
 #include "document/CPdfOutline.h"
@@ -33,20 +34,39 @@ public:
     CPdfFileSplit() = default;
     ~CPdfFileSplit() override;
 
-    // Takes the source name, output name and mode from the command line. Throws nothing.
+    // Takes the source name, output name, mode and options from the command line (see
+    // CPdfCommandLine). Returns false when the command line asks for no run. Throws nothing.
     bool ParseArguments(int argc, char** argv) override;
     // Writes every output document. Throws CPdfException on the first failure; files
     // completed before it stay.
     bool Run() override;
 
-    // "0" and the number modulo 100000 in five zero-padded digits.
-    static std::string FormatSixDigits(uint32_t number);
+    // The number in decimal, zero-padded to six digits; longer numbers keep all their digits.
+    static std::string FormatSixDigits(uint64_t number);
+    // The name of the chunk file that starts at page first when a document of pageCount
+    // pages is cut into files of size pages: the prefix, the first page number and, unless
+    // size is 1, "-" and the last page number, each as FormatSixDigits writes it, and ".pdf".
+    static std::string ChunkFileName(const std::string& prefix, uint64_t first, uint64_t size,
+                                     uint64_t pageCount);
+    // The name of the bookmarks output of first-level item number item (1-based): the prefix,
+    // the number as FormatSixDigits writes it, "-" and the UTF-8 title reduced to letters and
+    // digits of any script, '_' and single '-' between them (at most 60 bytes of whole
+    // characters), and ".pdf"; without the "-" when nothing of the title is left.
+    static std::string BookmarkFileName(const std::string& prefix, uint64_t item,
+                                        const std::string& title);
 
 private:
     void WriteOutputFile(const std::string& fileName, const std::string& listText);
     void SplitEveryN(const std::string& prefix, const std::string& text);
     void SplitOdd(const std::string& fileName);
     void SplitEven(const std::string& fileName);
+    // One output per first-level outline item (CPdfFileSplitBookmarks.cpp). Throws "No
+    // bookmarks in file" or "No bookmark opens a page" before writing anything.
+    void SplitBookmarks(const std::string& prefix);
+    // The title of outline item item in UTF-8; empty when it has none or cannot be read.
+    std::string TitleOf(int32_t item) const;
+    // WriteOutputFile, then the file is reported as written.
+    void WriteReported(const std::string& fileName, const std::string& listText, uint64_t pages);
 
     // Work done once per run: what never changes between outputs.
     void PrepareRun();
@@ -122,6 +142,8 @@ private:
     std::vector<SelectedPage> selection;
     CPdfMode mode = modeNone;
     std::string inputName, outputName, modeText;
+    std::string password;  // --password=: the password of an encrypted source
+    CPdfProgress progress;
     bool prepared = false;
 
     CPdfObject catalog;  // the source catalog's dictionary

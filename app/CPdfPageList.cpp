@@ -23,11 +23,37 @@ PageNumber ReadNumber(const std::string& digits) {
 [[noreturn]] void Fail(const std::string& text) {
     throw CPdfException(text);
 }
+
+void AddPages(std::vector<SelectedPage>& selection, uint64_t first, uint64_t last) {
+    for (uint64_t p = first; p <= last; ++p) selection.push_back({static_cast<uint32_t>(p), 0});
+}
+
+// "start-end", checked against the page count (count is its text).
+void AddRange(std::vector<SelectedPage>& selection, const PageNumber& start, const PageNumber& end,
+              uint32_t pageCount, const std::string& count) {
+    if (end.value > pageCount) {
+        Fail("Wrong page ranges, " + end.text + " greater than " + count + " pages in file");
+    }
+    if (start.value > end.value) {
+        Fail("Wrong page ranges, start page " + start.text + " > end page " + end.text);
+    }
+    AddPages(selection, start.value, end.value);
+}
+
+// "start-": page start to the last page.
+void AddOpenRange(std::vector<SelectedPage>& selection, const PageNumber& start, uint32_t pageCount,
+                  const std::string& count) {
+    if (start.value > pageCount) {
+        Fail("Page number " + start.text + " greater than " + count + " pages in file");
+    }
+    AddPages(selection, start.value, pageCount);
+}
 }  // namespace
 
 CPdfMode CPdfPageList::ClassifyMode(const std::string& text) {
     if (text == "odd") return modeOdd;
     if (text == "even") return modeEven;
+    if (text == "bookmarks") return modeBookmarks;
     if (text.size() >= 2 && text[0] == '-' && text[1] == 's') {
         return text.back() == 's' ? modeEveryN : modePageList;
     }
@@ -44,21 +70,20 @@ std::vector<SelectedPage> CPdfPageList::ParsePageList(const std::string& text, u
     for (;;) {
         size_t sep = text.find_first_of("-,", pos);
         size_t end = sep == std::string::npos ? text.size() : sep;
+        if (end == pos && rangeOpen && (sep == std::string::npos || text[sep] == ',')) {
+            AddOpenRange(selection, start, pageCount, count);
+            rangeOpen = false;
+            if (sep == std::string::npos) break;
+            pos = sep + 1;
+            continue;
+        }
         if (end == pos) Fail("Invalid parameter");
         PageNumber n = ReadNumber(text.substr(pos, end - pos));
         bool endsWithDash = sep != std::string::npos && text[sep] == '-';
         if (n.value == 0) Fail("Invalid page number 0");
         if (rangeOpen) {
             if (endsWithDash) Fail("Invalid parameter");
-            if (n.value > pageCount) {
-                Fail("Wrong page ranges, " + n.text + " greater than " + count + " pages in file");
-            }
-            if (start.value > n.value) {
-                Fail("Wrong page ranges, start page " + start.text + " > end page " + n.text);
-            }
-            for (uint64_t p = start.value; p <= n.value; ++p) {
-                selection.push_back({static_cast<uint32_t>(p), 0});
-            }
+            AddRange(selection, start, n, pageCount, count);
             rangeOpen = false;
         } else if (endsWithDash) {
             rangeOpen = true;
@@ -90,6 +115,8 @@ uint32_t CPdfPageList::ReadChunkSize(const std::string& modeText) {
     for (; i < modeText.size() && modeText[i] >= '0' && modeText[i] <= '9'; ++i) {
         if (value <= UINT32_MAX) value = value * 10 + static_cast<uint64_t>(modeText[i] - '0');
     }
-    if (value == 0 || negative) throw CPdfException("Invalid page number");
+    // The number must reach the final "s": "-s1,3s" and "-s3xs" are not sizes.
+    bool whole = i + 1 == modeText.size() && modeText[i] == 's';
+    if (value == 0 || negative || !whole) throw CPdfException("Invalid page number");
     return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
 }

@@ -10,7 +10,8 @@ enum CPdfMode : int32_t {
     modePageList = 1,
     modeEveryN = 2,
     modeOdd = 3,
-    modeEven = 4
+    modeEven = 4,
+    modeBookmarks = 5
 };
 
 // One page of an output document: its 1-based page number, and the object number under
@@ -20,20 +21,22 @@ struct SelectedPage {
     int32_t outputNumber = 0;
 };
 
-// The mode grammar and the page list syntax ("-s" then items "7" or "7-9" joined by ",").
+// The mode grammar and the page list syntax ("-s" then items "7", "7-9" or "7-" joined by
+// ","; "7-" is page 7 to the last page).
 class CPdfPageList {
 public:
-    // "odd", "even", "-s...s" (chunks), "-s..." (a page list), or modeNone.
+    // "odd", "even", "bookmarks", "-s...s" (chunks), "-s..." (a page list), or modeNone.
     static CPdfMode ClassifyMode(const std::string& modeText);
 
     // The pages of a list text, in the order written, duplicates kept. Throws
     // "Invalid parameter", "Invalid page number %d", "Page number %d greater than %d pages
-    // in file", "Wrong page ranges, %d greater than %d pages in file" or "Wrong page ranges,
-    // start page %d > end page %d".
+    // in file" (also for the start of an open range), "Wrong page ranges, %d greater than %d
+    // pages in file" or "Wrong page ranges, start page %d > end page %d".
     static std::vector<SelectedPage> ParsePageList(const std::string& listText, uint32_t pageCount);
 
-    // The chunk size after "-s", read like the C library's decimal conversion. Throws
-    // "Invalid page number" for 0, no digits, or a negative size; a size beyond 32 bits
-    // counts as the largest 32-bit size.
+    // The chunk size between "-s" and the final "s", read like the C library's decimal
+    // conversion (leading blanks and a sign allowed). Throws "Invalid page number" for 0, no
+    // digits, a negative size, or anything but the final "s" after the digits; a size beyond
+    // 32 bits counts as the largest 32-bit size.
     static uint32_t ReadChunkSize(const std::string& modeText);
 };

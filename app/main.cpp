@@ -1,9 +1,9 @@
 // brantor: cuts pages out of a PDF document and writes them into new PDF documents.
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "CPdfException.h"
+#include "app/CPdfCommandLine.h"
 #include "app/CPdfFileSplit.h"
 
 namespace {
@@ -14,11 +14,21 @@ const char kUsage[] =
     "Brantor in.pdf out.pdf [mode]\n"
     "[mode]:\n"
     "-s1,3,7-9 - will cut 1,3,7,8,9 pages into new document.\n"
+    "-s5- - will cut pages from 5 to the last one into new document.\n"
     "-s10s - will create many documents, each file will contain 10 pages.\n"
     "ex: Brantor.exe in.pdf split -s10s\n"
     "split000001-000010.pdf, split000011-0000020.pdf etc.\n"
     "odd - will cut only odd pages into new document.\n"
     "even - will cut only even pages into new document.\n"
+    "bookmarks - will create one document per top-level bookmark.\n"
+    "ex: Brantor.exe in.pdf ch bookmarks\n"
+    "ch000001-Introduction.pdf, ch000002-Getting-Started.pdf etc.\n"
+    "[options], after [mode]:\n"
+    "--verbose - will name each file written, on standard error.\n"
+    "--password=PW - the password of an encrypted in.pdf.\n"
+    "--version - will print the version only.\n"
+    "- as in.pdf reads standard input, as out.pdf writes standard output (not with -s10s or "
+    "bookmarks).\n"
     "\n"
     "Notes:\n"
     "If the name of file contains space character itself,\n"
@@ -27,31 +37,38 @@ const char kUsage[] =
 // Exit statuses: 0 success (or usage asked for), 1 a failed run, 2 a usage error.
 enum ExitStatus { kSuccess = 0, kFailure = 1, kUsageError = 2 };
 
-int Report(const char* message) {
-    std::fputs(message, stdout);
-    std::fflush(stdout);
+int Report(const char* message, FILE* to) {
+    std::fputs(message, to);
+    std::fflush(to);
     return kFailure;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 1) {
-        std::fputs(kUsage, stdout);
-        return kSuccess;
+    const CPdfCommandLine line = CPdfCommandLine::Parse(argc, argv);
+    switch (line.action) {
+        case CPdfCommandLine::actionHelp:
+            std::fputs(kUsage, stdout);
+            return kSuccess;
+        case CPdfCommandLine::actionVersion:
+            std::fputs("brantor " BRANTOR_VERSION "\n", stdout);
+            return kSuccess;
+        case CPdfCommandLine::actionUsageError:
+            std::fputs(kUsage, stdout);
+            return kUsageError;
+        case CPdfCommandLine::actionRun:
+            break;
     }
-    if (argc < 4) {
-        std::fputs(kUsage, stdout);
-        bool help = argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"));
-        return help ? kSuccess : kUsageError;
-    }
+    // Standard output that carries the document does not take the message too.
+    FILE* messages = CPdfCommandLine::IsStandardStream(line.outputName) ? stderr : stdout;
     try {
         auto job = std::make_unique<CPdfFileSplit>();
         job->ParseArguments(argc, argv);
         job->Run();
     } catch (const CPdfException& e) {
-        return Report(e.GetMessage());
+        return Report(e.GetMessage(), messages);
     } catch (...) {
-        return Report("Unexpected exception");
+        return Report("Unexpected exception", messages);
     }
     return kSuccess;
 }

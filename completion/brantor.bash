@@ -1,4 +1,4 @@
-# bash completion for brantor(1): brantor in.pdf out.pdf MODE
+# bash completion for brantor(1): brantor in.pdf out.pdf MODE [OPTION...]
 
 _brantor()
 {
@@ -7,25 +7,33 @@ _brantor()
 
     case $COMP_CWORD in
         1)
-            if [[ $cur == -* ]]; then
-                mapfile -t COMPREPLY < <(compgen -W '--help -h' -- "$cur")
+            if [[ $cur == -?* ]]; then
+                mapfile -t COMPREPLY < <(compgen -W '--help -h --version' -- "$cur")
                 return 0
             fi
-            # Source document: PDF files and folders to descend into.
+            # Source document: PDF files and folders to descend into; "-" reads standard input.
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -X '!*.[pP][dD][fF]' -- "$cur"; compgen -d -- "$cur")
             ;;
         2)
-            # Output file, or the name prefix for -sNs.
+            # Output file, or the name prefix for -sNs and bookmarks; "-" writes standard output.
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             ;;
         3)
-            # Page list (-s1,3,7-9), chunk size (-s10s), odd or even.
+            # Page list (-s1,3,7-9, -s5-), chunk size (-s10s), odd, even or bookmarks.
             compopt -o nospace 2>/dev/null
-            mapfile -t COMPREPLY < <(compgen -W 'odd even -s' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W 'odd even bookmarks -s' -- "$cur")
             # A full word is finished; "-s" still needs its pages typed after it.
             if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != -s ]]; then
+                COMPREPLY[0]+=' '
+            fi
+            ;;
+        *)
+            # Options after the mode; --password= needs its value typed after it.
+            compopt -o nospace 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -W '--verbose --password= --version --help' -- "$cur")
+            if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != --password= ]]; then
                 COMPREPLY[0]+=' '
             fi
             ;;

@@ -7,7 +7,7 @@
 # PROGRAM defaults to build/brantor and SAMPLE to examples/sample.pdf (both
 # under the source tree). A missing sample is made with make-sample from the
 # program's build folder. Results go to examples/out/, which is emptied first.
-# The sample needs at least two pages for every mode to succeed.
+# The sample needs at least two pages and an outline for every mode to succeed.
 
 set -u
 
@@ -73,10 +73,12 @@ run() {
 
 echo "Sample: $sample ($(pages "$sample") pages)"
 run list part.pdf -s2,1,1-2
+run open-range rest.pdf -s2-
 run chunks split -s2s
 run single page -s1s
 run odd odd.pdf odd
 run even even.pdf even
+run bookmarks ch bookmarks
 
 if [[ $failures -ne 0 ]]; then
     echo "$failures run(s) failed"

@@ -21,13 +21,52 @@ std::string FolderOf(const std::string& name) {
     return name.substr(0, slash + 1);
 }
 
+// The target of one symbolic link, relative targets taken from the link's folder; "" when
+// it cannot be read.
+std::string ReadLink(const std::string& link) {
+    std::vector<char> text(256);
+    for (;;) {
+        ssize_t n = readlink(link.c_str(), text.data(), text.size());
+        if (n < 0) return "";
+        if (static_cast<size_t>(n) < text.size()) {
+            std::string target(text.data(), static_cast<size_t>(n));
+            return target.empty() || target[0] == '/' ? target : FolderOf(link) + target;
+        }
+        text.resize(text.size() * 2);
+    }
+}
+
 // The file a symbolic link names (written through, as a shell redirection would, so that the
-// link stays); any other name as it is, and a link that names nothing as well.
+// link stays), also when that file does not exist yet; any other name as it is. Throws
+// "Output file create error" for a loop of links.
 std::string ResolveLink(const std::string& name) {
     struct stat st;
     if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
-    std::unique_ptr<char, decltype(&std::free)> real(realpath(name.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : name;
+    if (stat(name.c_str(), &st) == 0) {
+        std::unique_ptr<char, decltype(&std::free)> real(realpath(name.c_str(), nullptr),
+                                                         &std::free);
+        return real ? std::string(real.get()) : name;
+    }
+    // A link to a file still to be made: follow the chain to its last name.
+    std::string path = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target = ReadLink(path);
+        if (target.empty()) break;
+        path = target;
+    }
+    throw CPdfException("Output file create error");
+}
+
+// Writes every byte to the open file to. Throws "Output file write error".
+void WriteAll(int to, const char* data, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        ssize_t n = write(to, data + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw CPdfException("Output file write error");
+        done += static_cast<size_t>(n);
+    }
 }
 
 mode_t CurrentUmask() {
@@ -43,16 +82,25 @@ CPdfOutputFile::~CPdfOutputFile() {
 
 void CPdfOutputFile::Open(const std::string& name) {
     Abandon();
-    targetName = ResolveLink(name);
     position = 0;
     used = 0;
     buffer.resize(kBufferSize);
+    if (name == "-") {
+        OpenStandardOutput();
+        return;
+    }
+    targetName = ResolveLink(name);
     struct stat st;
     bool exists = stat(targetName.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) {
         fd = open(targetName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) throw CPdfException("Output file create error");
         return;
+    }
+    // The rename would replace a file that the user may not write: refuse it as opening it
+    // would.
+    if (exists && faccessat(AT_FDCWD, targetName.c_str(), W_OK, AT_EACCESS) != 0) {
+        throw CPdfException("Output file create error");
     }
     std::string pattern = FolderOf(targetName) + ".brantor-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
@@ -62,6 +110,35 @@ void CPdfOutputFile::Open(const std::string& name) {
     tempName = path.data();
     // A file that is replaced keeps its permissions; a new one gets the usual ones.
     fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
+}
+
+std::string CPdfOutputFile::TemporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder && *folder ? folder : "/tmp";
+}
+
+void CPdfOutputFile::OpenStandardOutput() {
+    // The document reaches standard output only when it is complete, so a failed run writes
+    // nothing there: it is kept in a temporary file that has no name once it is open.
+    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) throw CPdfException("Output file create error");
+    std::string pattern = TemporaryFolder() + "/brantor-output-XXXXXX";
+    std::vector<char> path(pattern.begin(), pattern.end());
+    path.push_back('\0');
+    fd = mkstemp(path.data());
+    if (fd < 0) throw CPdfException("Output file create error");
+    unlink(path.data());
+    toStandardOutput = true;
+}
+
+void CPdfOutputFile::CopyToStandardOutput() {
+    if (lseek(fd, 0, SEEK_SET) != 0) throw CPdfException("Output file write error");
+    for (;;) {
+        ssize_t got = read(fd, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw CPdfException("Output file write error");
+        if (got == 0) return;
+        WriteAll(STDOUT_FILENO, buffer.data(), static_cast<size_t>(got));
+    }
 }
 
 void CPdfOutputFile::Write(const void* data, size_t count) {
@@ -97,13 +174,7 @@ void CPdfOutputFile::CopyFrom(int source, int64_t from, int64_t count) {
 }
 
 void CPdfOutputFile::WriteDirect(const char* data, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        ssize_t n = write(fd, data + done, count - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw CPdfException("Output file write error");
-        done += static_cast<size_t>(n);
-    }
+    WriteAll(fd, data, count);
 }
 
 void CPdfOutputFile::Flush() {
@@ -114,6 +185,8 @@ void CPdfOutputFile::Flush() {
 void CPdfOutputFile::Commit() {
     if (fd < 0) return;
     Flush();
+    if (toStandardOutput) CopyToStandardOutput();
+    toStandardOutput = false;
     int rc = close(fd);
     fd = -1;
     if (rc != 0) throw CPdfException("Output file write error");
@@ -130,5 +203,6 @@ void CPdfOutputFile::Abandon() {
     fd = -1;
     if (!tempName.empty()) unlink(tempName.c_str());
     tempName.clear();
+    toStandardOutput = false;
     used = 0;
 }

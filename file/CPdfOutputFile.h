@@ -7,7 +7,10 @@
 // One output file being written. A regular file is written to a temporary file in the target
 // folder and renamed into place by Commit, so that a failed run leaves no half-written file
 // and an output named like the source does not destroy the source while it is being read.
-// A target that exists and is not a regular file (a device, a pipe) is written directly.
+// A target that exists and is not a regular file (a device, a pipe) is written directly. A
+// symbolic link is written through to the file it names, which is created when it does not
+// exist yet; the link stays. The name "-" is standard output, which gets the file when it is
+// committed (until then it is kept in a temporary file in $TMPDIR, else /tmp).
 class CPdfOutputFile {
 public:
     CPdfOutputFile() = default;
@@ -15,7 +18,8 @@ public:
     CPdfOutputFile(const CPdfOutputFile&) = delete;
     CPdfOutputFile& operator=(const CPdfOutputFile&) = delete;
 
-    // Creates the file. Throws "Output file create error".
+    // Creates the file. Throws "Output file create error", also for an existing file that the
+    // user may not write (the rename would replace it) and for a loop of symbolic links.
     void Open(const std::string& name);
     // Appends bytes. Throws "Output file write error".
     void Write(const void* data, size_t count);
@@ -25,18 +29,25 @@ public:
     void CopyFrom(int fd, int64_t position, int64_t count);
     // Number of bytes written so far.
     int64_t Position() const { return position; }
-    // Flushes, closes and moves the file into place. Throws "Output file write error".
+    // Flushes, closes and moves the file into place (or copies it to standard output).
+    // Throws "Output file write error".
     void Commit();
     // Closes and removes an uncommitted temporary file; nothing happens when none is open.
     void Abandon();
 
+    // The folder for temporary files that are not beside an output: $TMPDIR, else /tmp.
+    static std::string TemporaryFolder();
+
 private:
     void Flush();
+    void OpenStandardOutput();
+    void CopyToStandardOutput();
+    void WriteDirect(const char* data, size_t count);
 
     int fd = -1;
     std::string targetName;
     std::string tempName;  // empty when writing the target directly
-    void WriteDirect(const char* data, size_t count);
+    bool toStandardOutput = false;
 
     std::vector<char> buffer;  // allocated once; used holds the bytes not yet written
     size_t used = 0;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -51,9 +52,12 @@ std::vector<std::pair<std::string, int>> OutlineItems(const std::string& pdf) {
     std::vector<std::pair<std::string, int>> items;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
-        // |<tab>"Title"<tab>#page=N&view=Fit
+        // |<tab>"Title"<tab>#page=N&view=Fit, with + or - for an item that holds items
         const size_t close = line.find("\"\t#page=");
-        if (line.rfind("|\t\"", 0) != 0 || close == std::string::npos) continue;
+        if (line.size() < 3 || line.compare(1, 2, "\t\"") != 0 ||
+            std::string("|+-").find(line[0]) == std::string::npos || close == std::string::npos) {
+            continue;
+        }
         items.emplace_back(line.substr(3, close - 3), std::atoi(line.c_str() + close + 8));
     }
     return items;
@@ -170,6 +174,8 @@ TEST_F(EndToEnd, ModesNameFilesAndKeepPageOrder) {
         {4, SimpleOptions(), "-s10s", "split", {{"split000001-000004.pdf", Range(1, 4)}}},
         {8, DeepTree(), "-s3,1,7-8,3", "out.pdf", {{"out.pdf", {3, 1, 7, 8, 3}}}},
         {8, Style(SimpleStyle::ObjectStreams), "-s8-8,2-4", "x.pdf", {{"x.pdf", {8, 2, 3, 4}}}},
+        {8, DeepTree(), "-s7-,1", "open.pdf", {{"open.pdf", {7, 8, 1}}}},
+        {8, SimpleOptions(), "-s3,6-", "open.pdf", {{"open.pdf", {3, 6, 7, 8}}}},
         {5, DeepTree(), "odd", "odd.pdf", {{"odd.pdf", {1, 3, 5}}}},
         {5, Style(SimpleStyle::Hybrid), "even", "even.pdf", {{"even.pdf", {2, 4}}}},
         {1, SimpleOptions(), "odd", "odd.pdf", {{"odd.pdf", {1}}}},
@@ -198,6 +204,7 @@ TEST_F(EndToEnd, ModesNameFilesAndKeepPageOrder) {
 TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
     const std::string eight = MakeDocument(8);
     const std::string one = MakeDocument(1);
+    const std::string none = MakeDocument(0);
     const std::string text = dir / "text.pdf";
     ASSERT_TRUE(e2e::WriteFile(text, "plain text, not a PDF\n"));
     const struct {
@@ -212,13 +219,18 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
         {eight, "-s9-8", "Wrong page ranges, start page 9 > end page 8"},
         {eight, "-s0", "Invalid page number 0"},
         {eight, "-s1,,2", "Invalid parameter"},
-        {eight, "-s1-", "Invalid parameter"},
+        {eight, "-s1-3-", "Invalid parameter"},
+        {eight, "-s9-", "Page number 9 greater than 8 pages in file"},
         {eight, "-s", "Invalid page number"},
         {eight, "-ss", "Invalid page number"},
         {eight, "-s0s", "Invalid page number"},
+        {eight, "-s1,3s", "Invalid page number"},
+        {eight, "-s3xs", "Invalid page number"},
         {eight, "Odd", "Wrong program parameteres"},
         {eight, "", "Wrong program parameteres"},
         {one, "even", "No files output"},
+        {none, "-s10s", "No files output"},
+        {none, "-s1s", "No files output"},
         {dir / "missing.pdf", "-s1", "File open error"},
         {dir / "missing.pdf", "odd", "File open error"},
         {text, "-s1", "PDF file was damaged"},
@@ -233,6 +245,66 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
             EXPECT_EQ(run.err, "");
             EXPECT_EQ(e2e::ListDir(dir / "out"), std::vector<std::string>());
         }
+    }
+}
+
+// "-" as the source reads standard input (a pipe is kept in a temporary file that goes away
+// with the run); "-" as the output of a one-file mode writes standard output, which then takes
+// no message: a failed run writes nothing there.
+TEST_F(EndToEnd, StandardInputAndOutput) {
+    const std::string source = MakeDocument(5);
+    const std::string out = dir / "out/out.pdf";
+    const std::string tmp = dir / "tmp";
+    std::filesystem::create_directory(tmp);
+    const struct {
+        std::string command;  // run by sh, with $B the program, $SRC, $OUT and $DIR set
+        int status;
+        std::string out, err;
+        std::vector<std::pair<std::string, std::vector<int>>> files;  // "-": standard output
+    } cases[] = {
+        {R"(cat "$SRC" | "$B" - "$OUT" -s2,1)", 0, "", "", {{"out.pdf", {2, 1}}}},
+        {R"("$B" - "$OUT" even < "$SRC")", 0, "", "", {{"out.pdf", {2, 4}}}},
+        {R"("$B" "$SRC" - odd)", 0, "", "", {{"-", {1, 3, 5}}}},
+        {R"(cat "$SRC" | "$B" - - -s4- --verbose)", 0, "", "-\n", {{"-", {4, 5}}}},
+        {R"(cat "$SRC" | "$B" - "$DIR/split" -s3s)",
+         0,
+         "",
+         "",
+         {{"split000001-000003.pdf", {1, 2, 3}}, {"split000004-000005.pdf", {4, 5}}}},
+        {R"(cat "$SRC" | "$B" - "$OUT" -s9)",
+         1,
+         "Page number 9 greater than 5 pages in file",
+         "",
+         {}},
+        {R"("$B" "$SRC" - -s9)", 1, "", "Page number 9 greater than 5 pages in file", {}},
+        {R"(printf '' | "$B" - "$OUT" odd)", 1, "PDF file was damaged", "", {}},
+        {R"("$B" - "$OUT" odd < "$DIR")", 1, "File open error", "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        e2e::ClearDir(dir / "out");
+        const std::string command = "B='" + std::string(BRANTOR_BINARY) + "' SRC='" + source +
+                                    "' OUT='" + out + "' DIR='" + (dir / "out") + "' TMPDIR='" +
+                                    tmp + "'; export TMPDIR; " + c.command;
+        const Outcome run = e2e::RunCommand({"sh", "-c", command}, e2e::kProgramTimeout);
+        EXPECT_TRUE(run.Exited(c.status)) << run.Status();
+        EXPECT_EQ(run.err, c.err);
+        std::vector<std::string> names;
+        for (const auto& [name, pages] : c.files) {
+            if (name != "-") names.push_back(name);
+            const std::string path = dir / ("out/" + (name == "-" ? "stdout.pdf" : name));
+            if (name == "-") {
+                ASSERT_TRUE(e2e::WriteFile(path, run.out));
+            }
+            ExpectPages(path, source, pages);
+        }
+        if (c.files.empty() || c.files[0].first != "-") {
+            EXPECT_EQ(run.out, c.out);
+        }
+        if (!c.files.empty() && c.files[0].first == "-") names.push_back("stdout.pdf");
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(e2e::ListDir(dir / "out"), names);
+        EXPECT_EQ(e2e::ListDir(tmp), std::vector<std::string>()) << "temporary files stay";
     }
 }
 
@@ -384,6 +456,113 @@ TEST_F(EndToEnd, OutputMayReplaceItsSource) {
     ExpectPages(source, original, {6, 1, 2, 3, 5});
     EXPECT_EQ(e2e::ListDir(dir.path()),
               (std::vector<std::string>{"in-1.pdf", "original.pdf", "out", "render"}));
+}
+
+// A document of simple pages given an outline by an incremental update: objects is a list of
+// (number, body) for the outline's objects, numbered from 100 up; the catalog names 100 as the
+// outline root.
+std::string WithOutline(const std::string& pdf, const std::vector<std::string>& objects) {
+    using L = testpdf::SimpleLayout;
+    const size_t mark = pdf.rfind("startxref");
+    const long long previous = std::atoll(pdf.c_str() + mark + 10);
+    std::string out = pdf;
+    std::vector<long long> offsets;
+    offsets.push_back(static_cast<long long>(out.size()));
+    out += "1 0 obj\n<< /Type /Catalog /Pages " + std::to_string(L::kPages) +
+           " 0 R /Outlines 100 0 R >>\nendobj\n";
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(static_cast<long long>(out.size()));
+        out += std::to_string(100 + i) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const long long xref = static_cast<long long>(out.size());
+    char line[32];
+    out += "xref\n1 1\n";
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        if (i == 1) out += "100 " + std::to_string(objects.size()) + "\n";
+        std::snprintf(line, sizeof line, "%010lld 00000 n\r\n", offsets[i]);
+        out += line;
+    }
+    out += "trailer\n<< /Size " + std::to_string(100 + objects.size()) + " /Root 1 0 R /Prev " +
+           std::to_string(previous) + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return out;
+}
+
+// "bookmarks": one file per first-level item, in page order, from its page to the next item's;
+// items without a page are passed over and items on one page share the first one's file.
+// Titles in PDFDocEncoding and UTF-16 become UTF-8 file names of letters, digits and '-'.
+TEST_F(EndToEnd, BookmarksModeWritesOneFilePerFirstLevelItem) {
+    using L = testpdf::SimpleLayout;
+    SimpleOptions bare;
+    bare.outline = false;
+    const std::string plain = testpdf::MakeSimpleDocument(8, bare);
+    auto item = [](const std::string& title, int page, const std::string& links) {
+        return "<< /Title " + title + " /Parent 100 0 R " + links +
+               (page ? " /Dest [" + std::to_string(L::Page(page)) + " 0 R /Fit]" : "") + " >>";
+    };
+    const std::string longTitle = std::string(59, 'a') + "\\351b";  // 'é' would pass 60 bytes
+    const std::string source = dir / "book.pdf";
+    ASSERT_TRUE(e2e::WriteFile(
+        source,
+        WithOutline(plain,
+                    {"<< /Type /Outlines /First 101 0 R /Last 107 0 R /Count 6 >>",
+                     item("(  Getting Started?)", 3, "/Next 102 0 R"),
+                     item("(\\334bersicht \\227koda)", 5, "/Prev 101 0 R /Next 103 0 R"),
+                     item("<FEFF0413043B043004320430002000320020041E04310437043E0440>", 5,
+                          "/Prev 102 0 R /Next 104 0 R"),
+                     item("(Appendix)", 7,
+                          "/Prev 103 0 R /Next 105 0 R /First 106 0 R /Last 106 0 R /Count 1"),
+                     item("(No destination)", 0, "/Prev 104 0 R /Next 107 0 R"),
+                     "<< /Title (A.1 Tables) /Parent 104 0 R /Dest [" + std::to_string(L::Page(8)) +
+                         " 0 R /Fit] >>",
+                     item("(" + longTitle + ")", 2, "/Prev 105 0 R")})));
+    const std::string aaa = std::string(59, 'a');
+    const struct {
+        std::string name;
+        std::vector<int> pages;
+        std::vector<std::pair<std::string, int>> items;
+    } files[] = {
+        {"ch000001-Getting-Started.pdf", {3, 4}, {{"  Getting Started?", 1}}},
+        {"ch000002-Übersicht-Škoda.pdf", {5, 6}, {{"Übersicht Škoda", 1}, {"Глава 2 Обзор", 1}}},
+        {"ch000004-Appendix.pdf", {7, 8}, {{"Appendix", 1}}},
+        {"ch000006-" + aaa + ".pdf", {1, 2}, {{aaa + "éb", 2}}},
+    };
+    const Outcome run = Brantor(source, dir / "out/ch", "bookmarks");
+    ASSERT_TRUE(run.Exited(0)) << run.Status() << ": " << run.out << run.err;
+    std::vector<std::string> names;
+    for (const auto& file : files) {
+        names.push_back(file.name);
+        const std::string path = dir / ("out/" + file.name);
+        if (!e2e::Exists(path)) continue;
+        ExpectPages(path, source, file.pages);
+        EXPECT_EQ(OutlineItems(path), file.items) << file.name;
+    }
+    EXPECT_EQ(e2e::ListDir(dir / "out"), names);
+    const Outcome nested = e2e::RunCommand(
+        {"mutool", "show", dir / ("out/" + files[2].name), "outline"}, e2e::kToolTimeout);
+    EXPECT_NE(nested.out.find("\"A.1 Tables\"\t#page=2"), std::string::npos) << nested.out;
+
+    // Nothing is written without items that open a page, nor to standard output.
+    const struct {
+        std::string source, output;
+        int status;
+        std::string message;
+    } failures[] = {
+        {MakeDocument(3, bare), "ch", 1, "No bookmarks in file"},
+        {dir / "nopage.pdf", "ch", 1, "No bookmark opens a page"},
+        {source, "-", 2, "Usage:"},
+    };
+    ASSERT_TRUE(e2e::WriteFile(
+        failures[1].source,
+        WithOutline(plain, {"<< /First 101 0 R /Last 101 0 R >>", item("(None)", 0, "")})));
+    for (const auto& c : failures) {
+        SCOPED_TRACE(c.source + " to " + c.output);
+        e2e::ClearDir(dir / "out");
+        const Outcome failed =
+            Brantor(c.source, c.output == "-" ? "-" : dir / "out/ch", "bookmarks");
+        EXPECT_TRUE(failed.Exited(c.status)) << failed.Status();
+        EXPECT_NE(failed.out.find(c.message), std::string::npos) << failed.out;
+        EXPECT_EQ(e2e::ListDir(dir / "out"), std::vector<std::string>());
+    }
 }
 
 }  // namespace

@@ -71,6 +71,12 @@ const ListCase kSelections[] = {
     {"-s7-8,1,1", 8, {7, 8, 1, 1}, ""},
     {"-s4294967295", UINT32_MAX, {4294967295u}, ""},
     {"-s4294967294-4294967295", UINT32_MAX, {4294967294u, 4294967295u}, ""},
+    // Open ranges run to the last page.
+    {"-s5-", 8, {5, 6, 7, 8}, ""},
+    {"-s8-", 8, {8}, ""},
+    {"-s7-,1", 8, {7, 8, 1}, ""},
+    {"-s2,07-,1-", 8, {2, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8}, ""},
+    {"-s4294967295-", UINT32_MAX, {4294967295u}, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Selections, PageListText, ::testing::ValuesIn(kSelections));
 
@@ -78,10 +84,12 @@ const ListCase kSyntaxErrors[] = {
     {"-s1,,2", 8, {}, "Invalid parameter"}, {"-s1,", 8, {}, "Invalid parameter"},
     {"-s,1", 8, {}, "Invalid parameter"},   {"-s,", 8, {}, "Invalid parameter"},
     {"-s", 8, {}, "Invalid parameter"},     {"-s1-3-5", 8, {}, "Invalid parameter"},
-    {"-s1-", 8, {}, "Invalid parameter"},   {"-s-1", 8, {}, "Invalid parameter"},
+    {"-s1-,", 8, {}, "Invalid parameter"},  {"-s-1", 8, {}, "Invalid parameter"},
     {"-s1--2", 8, {}, "Invalid parameter"}, {"-s1a", 8, {}, "Invalid parameter"},
     {"-s1 ,2", 8, {}, "Invalid parameter"}, {"-s 1", 8, {}, "Invalid parameter"},
     {"-s+1", 8, {}, "Invalid parameter"},   {"-s9,x", 8, {}, "Invalid parameter"},
+    {"-s1--", 8, {}, "Invalid parameter"},  {"-s1-3-", 8, {}, "Invalid parameter"},
+    {"-s-", 8, {}, "Invalid parameter"},    {"-s1-,,", 8, {}, "Invalid parameter"},
 };
 INSTANTIATE_TEST_SUITE_P(SyntaxErrors, PageListText, ::testing::ValuesIn(kSyntaxErrors));
 
@@ -98,6 +106,14 @@ const ListCase kNumberErrors[] = {
     {"-s3-1", 8, {}, "Wrong page ranges, start page 3 > end page 1"},
     {"-s09-008", 8, {}, "Wrong page ranges, start page 9 > end page 8"},
     {"-s9-12", 8, {}, "Wrong page ranges, 12 greater than 8 pages in file"},
+    {"-s0-", 8, {}, "Invalid page number 0"},
+    {"-s9-", 8, {}, "Page number 9 greater than 8 pages in file"},
+    {"-s1,009-", 8, {}, "Page number 9 greater than 8 pages in file"},
+    {"-s1-", 0, {}, "Page number 1 greater than 0 pages in file"},
+    {"-s4294967296-",
+     UINT32_MAX,
+     {},
+     "Page number 4294967296 greater than 4294967295 pages in file"},
     // Numbers beyond 32 bits are not cut down to 32 bits.
     {"-s4294967296", 8, {}, "Page number 4294967296 greater than 8 pages in file"},
     {"-s4294967296",
@@ -118,7 +134,7 @@ const ListCase kNumberErrors[] = {
 };
 INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors));
 
-TEST(PageList, ChunkSizeIsReadLikeADecimalConversion) {
+TEST(PageList, ChunkSizeIsADecimalNumberUpToTheFinalS) {
     const struct {
         const char* text;
         uint32_t size;  // 0: rejected with "Invalid page number"
@@ -126,8 +142,6 @@ TEST(PageList, ChunkSizeIsReadLikeADecimalConversion) {
         {"-s10s", 10},
         {"-s1s", 1},
         {"-s007s", 7},
-        {"-s1,2s", 1},
-        {"-s3-4s", 3},
         {"-s 7s", 7},
         {"-s\t\n7s", 7},
         {"-s+5s", 5},
@@ -143,6 +157,12 @@ TEST(PageList, ChunkSizeIsReadLikeADecimalConversion) {
         {"-s+s", 0},
         {"-s s", 0},
         {"-sx5s", 0},
+        {"-s1,2s", 0},
+        {"-s1,3s", 0},
+        {"-s3-4s", 0},
+        {"-s3xs", 0},
+        {"-s7 s", 0},
+        {"-s10ss", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

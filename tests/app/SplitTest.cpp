@@ -63,12 +63,30 @@ std::multiset<std::string> Values(const OutputPdf& pdf) {
     return values;
 }
 
-TEST(Split, FormatSixDigits) {
-    const std::pair<uint32_t, const char*> cases[] = {
-        {0, "000000"},      {1, "000001"},      {10, "000010"},          {99999, "099999"},
-        {100000, "000000"}, {123456, "023456"}, {4294967295u, "067295"},
+// Page numbers in chunk names take six digits at least and as many as they need: numbers
+// wrapped at 100,000 made page 100,001's file replace page 1's.
+TEST(Split, ChunkNamesGrowPastSixDigitsInsteadOfWrapping) {
+    const std::pair<uint64_t, const char*> numbers[] = {
+        {0, "000000"},      {1, "000001"},        {99999, "099999"},           {100000, "100000"},
+        {123456, "123456"}, {1000000, "1000000"}, {4294967295u, "4294967295"},
     };
-    for (const auto& c : cases) EXPECT_EQ(CPdfFileSplit::FormatSixDigits(c.first), c.second);
+    for (const auto& c : numbers) EXPECT_EQ(CPdfFileSplit::FormatSixDigits(c.first), c.second);
+    const struct {
+        uint64_t first, size, pageCount;
+        const char* name;
+    } chunks[] = {
+        {1, 10, 25, "part000001-000010.pdf"},
+        {21, 10, 25, "part000021-000025.pdf"},
+        {25, 1, 25, "part000025.pdf"},
+        {90001, 10000, 110000, "part090001-100000.pdf"},
+        {100001, 10000, 110000, "part100001-110000.pdf"},
+        {100001, 1, 110000, "part100001.pdf"},
+        {1, 4294967295u, 4294967295u, "part000001-4294967295.pdf"},
+        {4294967295u, 2, 4294967295u, "part4294967295-4294967295.pdf"},
+    };
+    for (const auto& c : chunks) {
+        EXPECT_EQ(CPdfFileSplit::ChunkFileName("part", c.first, c.size, c.pageCount), c.name);
+    }
 }
 
 struct ModeCase {
@@ -112,7 +130,9 @@ TEST(Split, ModesNameFilesAndChoosePages) {
         {6, "out.pdf", "odd", "", {{"out.pdf", {1, 3, 5}}}},
         {5, "out.pdf", "even", "", {{"out.pdf", {2, 4}}}},
         {1, "out.pdf", "even", "No files output", {}},
-        {0, "split", "-s10s", "", {}},
+        {0, "split", "-s10s", "No files output", {}},
+        {0, "split", "-s1s", "No files output", {}},
+        {5, "split", "-s1,3s", "Invalid page number", {}},
         {3, "out.pdf", "-s4", "Page number 4 greater than 3 pages in file", {}},
         {3, "out.pdf", "all", "Wrong program parameteres", {}},
     };

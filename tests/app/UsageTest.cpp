@@ -1,15 +1,20 @@
 // The program as a command: usage text, exit status, and the one-message report of a failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "E2eTools.h"
 #include "TestPdf.h"
 
 namespace {
@@ -21,11 +26,21 @@ const char kUsage[] =
     "Brantor in.pdf out.pdf [mode]\n"
     "[mode]:\n"
     "-s1,3,7-9 - will cut 1,3,7,8,9 pages into new document.\n"
+    "-s5- - will cut pages from 5 to the last one into new document.\n"
     "-s10s - will create many documents, each file will contain 10 pages.\n"
     "ex: Brantor.exe in.pdf split -s10s\n"
     "split000001-000010.pdf, split000011-0000020.pdf etc.\n"
     "odd - will cut only odd pages into new document.\n"
     "even - will cut only even pages into new document.\n"
+    "bookmarks - will create one document per top-level bookmark.\n"
+    "ex: Brantor.exe in.pdf ch bookmarks\n"
+    "ch000001-Introduction.pdf, ch000002-Getting-Started.pdf etc.\n"
+    "[options], after [mode]:\n"
+    "--verbose - will name each file written, on standard error.\n"
+    "--password=PW - the password of an encrypted in.pdf.\n"
+    "--version - will print the version only.\n"
+    "- as in.pdf reads standard input, as out.pdf writes standard output (not with -s10s or "
+    "bookmarks).\n"
     "\n"
     "Notes:\n"
     "If the name of file contains space character itself,\n"
@@ -60,6 +75,66 @@ Result RunBrantor(const std::vector<std::string>& args) {
 bool Exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+// What the program writes on standard error when that is a terminal (the far side of a
+// pseudo-terminal), with standard output thrown away.
+std::string RunWithTerminalErrors(const std::vector<std::string>& args) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "no terminal";
+    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, slave, 2);
+    posix_spawn_file_actions_addclose(&actions, master);
+    std::vector<std::string> argv = {BRANTOR_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& a : argv) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned =
+        posix_spawn(&pid, BRANTOR_BINARY, &actions, nullptr, pointers.data(), nullptr);
+    posix_spawn_file_actions_destroy(&actions);
+    close(slave);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; spawned == 0 &&
+                    ((n = read(master, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR));) {
+        if (n > 0) text.append(buffer, static_cast<size_t>(n));
+    }
+    close(master);
+    int status = 0;
+    if (spawned == 0) waitpid(pid, &status, 0);
+    return text;
+}
+
+// The lines a terminal shows for a text: a carriage return goes back to the start of the
+// line, where the next characters overwrite it. Trailing blanks are dropped; the last entry
+// is the line the cursor is left on.
+std::vector<std::string> TerminalLines(const std::string& text) {
+    std::vector<std::string> lines(1);
+    size_t column = 0;
+    for (char c : text) {
+        if (c == '\r') {
+            column = 0;
+        } else if (c == '\n') {
+            lines.emplace_back();
+            column = 0;
+        } else {
+            std::string& line = lines.back();
+            if (column < line.size()) {
+                line[column] = c;
+            } else {
+                line.push_back(c);
+            }
+            ++column;
+        }
+    }
+    for (std::string& line : lines) line.erase(line.find_last_not_of(' ') + 1);
+    return lines;
 }
 
 class Usage : public ::testing::Test {
@@ -121,10 +196,96 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
 
 TEST_F(Usage, SuccessfulRunIsSilent) {
     const std::string out = dir + "/odd pages.pdf";
-    Result r = RunBrantor({input, out, "odd", "ignored extra argument"});
+    Result r = RunBrantor({input, out, "odd"});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(Exists(out));
+}
+
+// A long run shows a progress line on a terminal, rewritten in place and cleared at the end;
+// named files stay on lines of their own. Never when standard error is not a terminal.
+TEST_F(Usage, ProgressLineOnlyOnATerminalAndClearedAtTheEnd) {
+    const std::string many = dir + "/many.pdf";
+    std::ofstream(many, std::ios::binary) << testpdf::MakeSimpleDocument(150);
+    const std::string prefix = dir + "/p";
+    std::vector<std::string> names;
+    for (int page = 1; page <= 150; ++page) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%06d", page);
+        names.push_back(prefix + number + ".pdf");
+    }
+    const struct {
+        std::vector<std::string> args;
+        bool progress;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {{many, prefix, "-s1s"}, true, {}},
+        {{many, prefix, "-s1s", "--verbose"}, true, names},
+        {{many, dir + "/odd.pdf", "odd"}, false, {}},
+        {{input, prefix, "-s1s"}, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const std::string text = RunWithTerminalErrors(c.args);
+        EXPECT_EQ(text.find(" of 150 pages, ") != std::string::npos, c.progress) << text;
+        std::vector<std::string> shown = TerminalLines(text);
+        EXPECT_EQ(shown.back(), "") << "the progress line is left on the screen";
+        shown.pop_back();
+        EXPECT_EQ(shown, c.lines);
+    }
+    const e2e::Outcome piped =
+        e2e::RunCommand({BRANTOR_BINARY, many, prefix, "-s1s"}, e2e::kProgramTimeout);
+    EXPECT_TRUE(piped.Exited(0));
+    EXPECT_EQ(piped.err, "");
+}
+
+// Options come after MODE; anything else after MODE is a usage error that writes nothing.
+TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
+    const std::string out = dir + "/out.pdf";
+    const std::string version = "brantor " BRANTOR_VERSION "\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;
+        std::vector<std::string> files;  // in the test folder, besides the source
+    } cases[] = {
+        {{"--version"}, 0, version, "", {}},
+        {{input, out, "odd", "--version"}, 0, version, "", {}},
+        {{input, out, "odd", "--verbose", "--version"}, 0, version, "", {}},
+        {{input, out, "odd", "--help"}, 0, kUsage, "", {}},
+        {{input, out, "odd", "--verbose"}, 0, "", out + "\n", {"out.pdf"}},
+        {{input, out, "-s2-", "--password=se cret", "--verbose"}, 0, "", out + "\n", {"out.pdf"}},
+        {{input, out, "odd", "--password="}, 0, "", "", {"out.pdf"}},
+        {{input, dir + "/c", "-s2s", "--verbose"},
+         0,
+         "",
+         dir + "/c000001-000002.pdf\n" + dir + "/c000003-000003.pdf\n",
+         {"c000001-000002.pdf", "c000003-000003.pdf"}},
+        {{input, out, "odd", "extra"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--verbose", "extra"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--bogus"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--password"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "-v"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--version", "--bogus"}, 2, kUsage, "", {}},
+        {{input, "-", "-s2s"}, 2, kUsage, "", {}},
+        {{input, "-", "-s1s", "--version"}, 2, kUsage, "", {}},
+        {{"--version", "x"}, 2, kUsage, "", {}},
+        {{"--verbose"}, 2, kUsage, "", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {BRANTOR_BINARY};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(argv.back());
+        const e2e::Outcome run = e2e::RunCommand(argv, e2e::kProgramTimeout);
+        EXPECT_TRUE(run.Exited(c.status)) << run.Status();
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+        std::vector<std::string> files = c.files;
+        files.push_back("in file.pdf");
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(e2e::ListDir(dir), files);
+        for (const std::string& f : c.files) std::remove((dir + "/" + f).c_str());
+    }
 }
 
 }  // namespace

@@ -96,23 +96,39 @@ TEST(OutputFile, TargetAppearsOnlyAtCommitAndTempFileStaysInFolder) {
 
 TEST(OutputFile, LinkIsWrittenThroughAndReplacedFileKeepsItsMode) {
     TempDir dir;
-    const std::string target = dir / "real.pdf";
-    const std::string link = dir / "link.pdf";
-    std::ofstream(target) << "old contents";
-    ASSERT_EQ(chmod(target.c_str(), 0604), 0);
-    ASSERT_EQ(symlink("real.pdf", link.c_str()), 0);
-    {
+    fs::create_directory(dir / "sub");
+    std::ofstream(dir / "real.pdf") << "old contents";
+    ASSERT_EQ(chmod((dir / "real.pdf").c_str(), 0604), 0);
+    const struct {
+        std::vector<std::pair<std::string, std::string>> links;  // name, what it names
+        std::string target;                                      // the file that gets the contents
+        mode_t mode;
+    } cases[] = {
+        {{{"link.pdf", "real.pdf"}}, "real.pdf", 0604},
+        // A link to a file still to be made creates that file and stays a link.
+        {{{"link.pdf", "new.pdf"}}, "new.pdf", 0640},
+        {{{"link.pdf", "sub/../chain.pdf"}, {"chain.pdf", "sub/end.pdf"}}, "sub/end.pdf", 0640},
+        {{{"link.pdf", dir / "sub/absolute.pdf"}}, "sub/absolute.pdf", 0640},
+    };
+    mode_t oldMask = umask(027);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        for (const auto& [name, target] : c.links) {
+            fs::remove(dir / name);
+            ASSERT_EQ(symlink(target.c_str(), (dir / name).c_str()), 0);
+        }
         CPdfOutputFile out;
-        out.Open(link);
+        out.Open(dir / "link.pdf");
         out.Write("new contents");
         out.Commit();
+        for (const auto& link : c.links) EXPECT_TRUE(fs::is_symlink(dir / link.first));
+        EXPECT_EQ(ReadFile(dir / c.target), "new contents");
+        struct stat st;
+        ASSERT_EQ(lstat((dir / c.target).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, c.mode);
     }
-    struct stat st;
-    ASSERT_EQ(lstat(link.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(ReadFile(target), "new contents");
-    ASSERT_EQ(stat(target.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0604u);
+    umask(oldMask);
 }
 
 TEST(OutputFile, UncommittedFileIsRemoved) {
@@ -186,12 +202,38 @@ TEST(OutputFile, CopyFromTakesBytesOfAnotherFile) {
 TEST(OutputFile, OpenFailuresAreCreateErrors) {
     TempDir dir;
     fs::create_directory(dir / "folder");
-    const std::vector<std::string> names = {dir / "missing/out.pdf", dir / "folder"};
+    ASSERT_EQ(symlink("loop-b.pdf", (dir / "loop-a.pdf").c_str()), 0);
+    ASSERT_EQ(symlink("loop-a.pdf", (dir / "loop-b.pdf").c_str()), 0);
+    const std::vector<std::string> names = {dir / "missing/out.pdf", dir / "folder",
+                                            dir / "loop-a.pdf"};
     for (const std::string& name : names) {
         CPdfOutputFile out;
         EXPECT_EQ(MessageOf([&] { out.Open(name); }), "Output file create error") << name;
     }
     EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_TRUE(fs::is_symlink(dir / "loop-a.pdf"));
+}
+
+// A read-only file in a folder that the user may write: the rename could replace it, but the
+// user asked to write a file that they may not write. Run as an unprivileged user, since the
+// superuser may write any file.
+TEST(OutputFile, ReadOnlyFileIsNotReplaced) {
+    TempDir dir;
+    const std::string target = dir / "readonly.pdf";
+    std::ofstream(target) << "old contents";
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && setuid(65534) != 0) std::_Exit(2);
+            CPdfOutputFile out;
+            std::string message = MessageOf([&] { out.Open(target); });
+            out.Abandon();
+            std::_Exit(message == "Output file create error" ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(ReadFile(target), "old contents");
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"readonly.pdf"});
 }
 
 TEST(OutputFile, DeviceIsWrittenDirectlyAndWriteErrorsAreReported) {

@@ -1,0 +1,44 @@
+#include "app/CPdfCommandLine.h"
+
+#include "app/CPdfPageList.h"
+
+namespace {
+bool IsHelp(const std::string& arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+const char kPasswordOption[] = "--password=";
+}  // namespace
+
+CPdfCommandLine CPdfCommandLine::Parse(int argc, char** argv) {
+    CPdfCommandLine line;
+    if (argc <= 1 || (argc == 2 && IsHelp(argv[1]))) {
+        line.action = actionHelp;
+        return line;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--version") line.action = actionVersion;
+    if (argc < 4) return line;
+    line.inputName = argv[1];
+    line.outputName = argv[2];
+    line.modeText = argv[3];
+    Action asked = actionRun;
+    for (int i = 4; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--verbose") {
+            line.verbose = true;
+        } else if (option.rfind(kPasswordOption, 0) == 0) {
+            line.password = option.substr(sizeof kPasswordOption - 1);
+        } else if (option == "--version" || IsHelp(option)) {
+            if (asked == actionRun) asked = IsHelp(option) ? actionHelp : actionVersion;
+        } else {
+            return line;
+        }
+    }
+    // A chunk or bookmarks split writes many files: they cannot all go to standard output.
+    const CPdfMode mode = CPdfPageList::ClassifyMode(line.modeText);
+    if (IsStandardStream(line.outputName) && (mode == modeEveryN || mode == modeBookmarks)) {
+        return line;
+    }
+    line.action = asked;
+    return line;
+}

@@ -1,0 +1,118 @@
+// The bookmarks mode: one output per first-level outline item that opens a page, in page
+// order. An output runs from its item's page to the page before the next item's page; the
+// pages before the first item go into the first output, and items that open the same page
+// share one output, named after the first of them.
+#include <locale.h>
+#include <wctype.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "CPdfException.h"
+#include "app/CPdfFileSplit.h"
+#include "document/CPdfCatalog.h"
+#include "object/CPdfDictionary.h"
+#include "object/CPdfTextString.h"
+
+namespace {
+const size_t kMaxTitleBytes = 60;
+
+// The C.UTF-8 character classes, loaded once; null when the system lacks them.
+class CharacterClasses {
+public:
+    CharacterClasses() : locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t())) {}
+    ~CharacterClasses() {
+        if (locale) freelocale(locale);
+    }
+    CharacterClasses(const CharacterClasses&) = delete;
+    CharacterClasses& operator=(const CharacterClasses&) = delete;
+
+    // Whether cp is a letter or digit of any script. Without the classes: ASCII letters and
+    // digits, and every character from U+00C0 on outside the punctuation and symbol blocks.
+    bool IsLetterOrDigit(uint32_t cp) const {
+        if (locale) return iswalnum_l(static_cast<wint_t>(cp), locale) != 0;
+        if (cp < 0x80) return (cp | 0x20) - 'a' < 26 || cp - '0' < 10;
+        return cp >= 0xC0 && cp != 0xD7 && cp != 0xF7 && !(cp >= 0x2000 && cp < 0x2C00) &&
+               !(cp >= 0x3000 && cp < 0x3040) && !(cp >= 0xFE30 && cp < 0xFE70) &&
+               !(cp >= 0xFF00 && cp < 0xFF10) && cp != 0xFFFD;
+    }
+
+private:
+    locale_t locale;
+};
+
+// The title reduced to letters, digits and '_', every run of other characters between them
+// written as one '-', at most kMaxTitleBytes bytes of whole characters.
+std::string SafeTitle(const std::string& title) {
+    static const CharacterClasses classes;
+    std::string out;
+    bool gap = false;
+    for (size_t at = 0; at < title.size();) {
+        const size_t start = at;
+        const uint32_t cp = CPdfTextString::NextUtf8(title, at);
+        if (cp != '_' && !classes.IsLetterOrDigit(cp)) {
+            gap = !out.empty();
+            continue;
+        }
+        const size_t length = at - start;
+        if (out.size() + (gap ? 1 : 0) + length > kMaxTitleBytes) break;
+        if (gap) out += '-';
+        gap = false;
+        out.append(title, start, length);
+    }
+    return out;
+}
+}  // namespace
+
+std::string CPdfFileSplit::BookmarkFileName(const std::string& prefix, uint64_t item,
+                                            const std::string& title) {
+    const std::string safe = SafeTitle(title);
+    return prefix + FormatSixDigits(item) + (safe.empty() ? "" : "-" + safe) + ".pdf";
+}
+
+std::string CPdfFileSplit::TitleOf(int32_t item) const {
+    // The strings of an encrypted source stay encrypted: its titles cannot be read.
+    if (encryptNumber > 0) return std::string();
+    CPdfObject dict = FetchObject(outline.items[static_cast<size_t>(item)].number);
+    if (dict.kind != kindDictionary) return std::string();
+    CPdfObject title = dict.dictValue->GetResolved("Title");
+    if (title.kind != kindString) return std::string();
+    return CPdfTextString::ToUtf8(title.stringValue.Bytes());
+}
+
+void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
+    if (!prepared) PrepareRun();
+    if (!outline.IsPresent() || outline.top.empty()) {
+        throw CPdfException("No bookmarks in file");
+    }
+    const CPdfCatalog& cat = *document.catalog;
+    std::unordered_map<int32_t, uint64_t> pageNumber;  // page object: its first page number
+    for (size_t p = 0; p < cat.pages.size(); ++p) {
+        pageNumber.emplace(cat.pages[p].objectNumber, p + 1);
+    }
+    struct Start {
+        uint64_t page;
+        uint64_t item;  // 1-based among the first-level items
+        int32_t index;  // in outline.items
+    };
+    std::vector<Start> starts;
+    for (size_t k = 0; k < outline.top.size(); ++k) {
+        auto found = pageNumber.find(outline.items[static_cast<size_t>(outline.top[k])].page);
+        if (found != pageNumber.end()) starts.push_back({found->second, k + 1, outline.top[k]});
+    }
+    if (starts.empty()) throw CPdfException("No bookmark opens a page");
+    std::stable_sort(starts.begin(), starts.end(),
+                     [](const Start& a, const Start& b) { return a.page < b.page; });
+    starts.erase(std::unique(starts.begin(), starts.end(),
+                             [](const Start& a, const Start& b) { return a.page == b.page; }),
+                 starts.end());
+    const uint64_t count = cat.pages.size();
+    progress.Plan(count, starts.size());
+    for (size_t k = 0; k < starts.size(); ++k) {
+        const uint64_t first = k == 0 ? 1 : starts[k].page;
+        const uint64_t last = k + 1 < starts.size() ? starts[k + 1].page - 1 : count;
+        const std::string list = "-s" + std::to_string(first) + "-" + std::to_string(last);
+        WriteReported(BookmarkFileName(prefix, starts[k].item, TitleOf(starts[k].index)), list,
+                      last - first + 1);
+    }
+}
