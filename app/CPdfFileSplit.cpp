@@ -22,7 +22,7 @@ bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
 bool CPdfFileSplit::Run() {
     source = std::fopen(inputName.c_str(), "rb");
     if (!source) throw CPdfException("File open error");
-    document.Open(inputName);
+    document.Open(inputName, password);
     xref = document.xref.get();
     rootNumber = xref->rootNum;
     rootGeneration = xref->rootGen;
@@ -39,6 +39,11 @@ bool CPdfFileSplit::Run() {
             throw CPdfException("Encrypted document with a direct /Encrypt cannot be split");
         }
         encryptNumber = encrypt.refNumber;
+        // Objects in object streams are read decrypted, and would be written so.
+        for (const XRefEntry& e : xref->entries) {
+            if (e.type == 2)
+                throw CPdfException("Encrypted document with object streams cannot be split");
+        }
     }
     ResetObjectTable(xref->entries.size());
 

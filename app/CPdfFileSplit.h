@@ -61,6 +61,9 @@ public:
     // completed before it stay.
     bool Run() override;
 
+    // The source's password (user or owner); empty: none given.
+    std::string password;
+
     // "0" and the number modulo 100000 in five zero-padded digits.
     static std::string FormatSixDigits(uint32_t number);
 
