@@ -126,6 +126,7 @@ void CPdfSecurity::ReadCryptFilters(const CPdfDictionary& encrypt) {
         const int64_t bits = IntegerEntry(encrypt, "Length", version == 4 ? 128 : 40);
         if (bits < 40 || bits > 128 || bits % 8 != 0) throw CPdfException(kDamaged);
         keyLength = static_cast<size_t>(bits / 8);
+        lengthGiven = encrypt.Has("Length");
     }
 }
 
@@ -169,7 +170,14 @@ std::string CPdfSecurity::StringBytes(const CPdfString& text) {
 
 bool CPdfSecurity::Authenticate(const std::string& password) {
     if (revision >= 5) return AuthenticateV5(password);
-    return AuthenticateUser(Padded(password)) || AuthenticateOwner(password);
+    if (AuthenticateUser(Padded(password)) || AuthenticateOwner(password)) return true;
+    // Without a /Length the key may still be longer than the 40 bits assumed.
+    if (lengthGiven || revision == 2 || keyLength == 16) return false;
+    const size_t assumed = keyLength;
+    keyLength = 16;
+    if (AuthenticateUser(Padded(password)) || AuthenticateOwner(password)) return true;
+    keyLength = assumed;
+    return false;
 }
 
 std::string CPdfSecurity::UserKey(const std::string& paddedPassword) const {

@@ -117,6 +117,7 @@ private:
     int version = 0;
     int revision = 0;
     size_t keyLength = 5;
+    bool lengthGiven = true;  // false: /Length absent, and the key length assumed
     bool encryptMetadata = true;
     uint32_t permissions = 0;
     std::string ownerData, userData;            // /O, /U

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -320,6 +322,97 @@ TEST_F(EncryptedDocument, ReadsLikeTheOriginalWithEveryMethodAndPassword) {
         EXPECT_TRUE(run.Exited(0)) << run.err;
         EXPECT_EQ(OpenAndDump(decrypted, "").dump, expectedRenumbered);
     }
+}
+
+// An /Encrypt dictionary from its text, with hex strings of the given sizes.
+std::string Hex(size_t bytes) {
+    return "<" + std::string(bytes * 2, 'a') + ">";
+}
+
+TEST(SecurityHandler, HostileEncryptDictionariesEndWithOneMessage) {
+    const std::string r3 = "/Filter /Standard /V 2 /R 3 /P -4 ";
+    const std::string r6 =
+        "/Filter /Standard /V 5 /R 6 /P -4 /CF << /StdCF << /CFM /AESV3 >> >> "
+        "/StmF /StdCF /StrF /StdCF ";
+    const std::string damaged = "Encryption dictionary is damaged";
+    const std::string unsupported = "Encryption method is not supported";
+    // "": the dictionary is read, and the empty password is not the user password.
+    const std::pair<std::string, std::string> cases[] = {
+        {r3 + "/Length 128 /O " + Hex(32) + " /U " + Hex(32), ""},
+        {r3 + "/Length 128 /O " + Hex(40) + " /U " + Hex(127), ""},
+        {r3 + "/O " + Hex(32) + " /U " + Hex(32), ""},
+        {r3 + "/Length 7 /O " + Hex(32) + " /U " + Hex(32), damaged},
+        {r3 + "/Length 1024 /O " + Hex(32) + " /U " + Hex(32), damaged},
+        {r3 + "/Length 9223372036854775807 /O " + Hex(32) + " /U " + Hex(32), damaged},
+        {r3 + "/Length 128 /O " + Hex(31) + " /U " + Hex(32), damaged},
+        {r3 + "/Length 128 /O " + Hex(32), damaged},
+        {r3 + "/Length 128 /O 5 /U " + Hex(32), damaged},
+        {r3 + "/Length (128) /O " + Hex(32) + " /U " + Hex(32), damaged},
+        {"/Filter /Standard /V 2 /R 3 /P (x) /O " + Hex(32) + " /U " + Hex(32), damaged},
+        {"/Filter /Standard /V 3 /R 3 /O " + Hex(32) + " /U " + Hex(32), unsupported},
+        {"/Filter /Standard /V 2 /R 7 /O " + Hex(32) + " /U " + Hex(32), unsupported},
+        {"/Filter /Adobe.PubSec /V 2 /R 3 /O " + Hex(32) + " /U " + Hex(32), unsupported},
+        {"/V 2 /R 3 /O " + Hex(32) + " /U " + Hex(32), unsupported},
+        {"/Filter /Standard /V 4 /R 4 /StmF /StdCF /O " + Hex(32) + " /U " + Hex(32), damaged},
+        {"/Filter /Standard /V 4 /R 4 /CF << /StdCF << /CFM /Foo >> >> /StmF /StdCF /O " + Hex(32) +
+             " /U " + Hex(32),
+         unsupported},
+        {"/Filter /Standard /V 4 /R 4 /CF << /StdCF << /CFM /AESV3 >> >> /StmF /StdCF /O " +
+             Hex(32) + " /U " + Hex(32),
+         unsupported},
+        {"/Filter /Standard /V 4 /R 5 /O " + Hex(48) + " /U " + Hex(48), unsupported},
+        {r6 + "/O " + Hex(48) + " /U " + Hex(48) + " /OE " + Hex(32) + " /UE " + Hex(32), ""},
+        {r6 + "/O " + Hex(48) + " /U " + Hex(48) + " /OE " + Hex(32) + " /UE " + Hex(32) +
+             " /Perms " + Hex(16),
+         ""},
+        {r6 + "/O " + Hex(48) + " /U " + Hex(47) + " /OE " + Hex(32) + " /UE " + Hex(32), damaged},
+        {r6 + "/O " + Hex(48) + " /U " + Hex(48) + " /OE " + Hex(31) + " /UE " + Hex(32), damaged},
+        {r6 + "/O " + Hex(48) + " /U " + Hex(48) + " /OE " + Hex(32), damaged},
+        {r6 + "/O " + Hex(48) + " /U " + Hex(48) + " /OE " + Hex(32) + " /UE " + Hex(32) +
+             " /Perms " + Hex(15),
+         damaged},
+    };
+    for (const auto& c : cases) {
+        const std::string text = "<<" + c.first + ">>";
+        CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(
+                                       std::make_shared<const std::string>(text), 0, text.size()));
+        CPdfObject dict = parser.ParseObject();
+        ASSERT_EQ(dict.kind, kindDictionary) << text;
+        std::string message;
+        try {
+            CPdfSecurity security(*dict.dictValue, "0123456789abcdef", 9);
+            EXPECT_FALSE(security.Authenticate(""));
+            EXPECT_FALSE(security.CanDecrypt());
+        } catch (const CPdfException& e) {
+            message = e.GetMessage();
+        }
+        EXPECT_EQ(message, c.second) << text;
+    }
+}
+
+// The corpus's encrypted files that open with an empty user password (shared/corpus beside the
+// repository; skipped where it is absent).
+TEST(EncryptedCorpus, FilesWithAnEmptyUserPasswordOpenDecrypted) {
+    const std::string corpus = BRANTOR_CORPUS;
+    std::ifstream manifest(corpus + "/manifest.tsv");
+    if (!manifest) GTEST_SKIP() << "corpus not found at " << corpus;
+    int opened = 0;
+    for (std::string line; std::getline(manifest, line);) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string field; std::getline(cells, field, '\t');) fields.push_back(field);
+        if (fields.size() < 6 || fields[5] != "y-emptypw") continue;
+        CPdfDocument document;
+        try {
+            document.Open(corpus + "/" + fields[0]);
+            EXPECT_TRUE(document.CanDecrypt()) << fields[0];
+            EXPECT_GT(document.catalog->GetPageCount(), 0u) << fields[0];
+            ++opened;
+        } catch (const CPdfException& e) {
+            ADD_FAILURE() << fields[0] << ": " << e.GetMessage();
+        }
+    }
+    EXPECT_GT(opened, 0);
 }
 
 }  // namespace
