@@ -234,7 +234,11 @@ std::string WriteRenumbered(const CPdfSecurity* security) {
               str("Note (one)\n", 13) + " /NM " + str(std::string("\0\xff", 2), 13) + " >>] >>");
     b.Add(14, stream(14, "/Filter /FlateDecode", testpdf::Deflate("BT /F1 12 Tf (Hi) Tj ET")));
     b.Add(15, stream(15, "/Type /Metadata /Subtype /XML", "<x:xmpmeta/>"));
-    b.Add(16, "<< /Title " + str(std::string(40, 'x'), 16) + " /Empty " + str("", 16) + " >>");
+    b.Add(16, "<< /Title " + str(std::string(40, 'x'), 16) + " /Empty " + str("", 16) +
+                  " /Data 18 0 R >>");
+    // A stream that names the /Identity crypt filter is stored in clear.
+    b.Add(18, stream(18, "/Filter [/Crypt /FlateDecode] /DecodeParms [<< /Name /Identity >> null]",
+                     testpdf::Deflate("in clear")));
     b.SetRoot(11);
     b.SetInfo(16);
     if (security) {
