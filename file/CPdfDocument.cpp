@@ -62,8 +62,7 @@ void CPdfDocument::SetUpSecurity(const std::string& password) {
     CPdfObject first = ids.kind == kindArray && ids.arrayValue->GetCount() > 0
                            ? ids.arrayValue->GetResolvedAt(0)
                            : CPdfObject(kindNull);
-    std::string firstId =
-        first.kind == kindString ? CPdfSecurity::StringBytes(first.stringValue) : "";
+    std::string firstId = first.kind == kindString ? first.stringValue.Bytes() : "";
     try {
         encrypt = encrypt.Resolve(xref.get());
         if (encrypt.kind != kindDictionary) throw CPdfException("Encryption dictionary is damaged");

@@ -1,7 +1,6 @@
 #include "file/CPdfSecurity.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "CPdfException.h"
 #include "object/CPdfArray.h"
@@ -58,7 +57,7 @@ std::string StringEntry(const CPdfDictionary& dict, const char* key, size_t mini
     CPdfObject value = dict.GetResolved(key);
     if (optional && value.kind == kindNull) return std::string();
     if (value.kind != kindString) throw CPdfException(kDamaged);
-    std::string bytes = CPdfSecurity::StringBytes(value.stringValue);
+    std::string bytes = value.stringValue.Bytes();
     if (bytes.size() < minimum) throw CPdfException(kDamaged);
     return bytes;
 }
@@ -156,16 +155,6 @@ void CPdfSecurity::ReadPasswordData(const CPdfDictionary& encrypt) {
         userEncrypted = StringEntry(encrypt, "UE", 32).substr(0, 32);
         StringEntry(encrypt, "Perms", 16, true);
     }
-}
-
-std::string CPdfSecurity::StringBytes(const CPdfString& text) {
-    if (text.decoded) return text.data;
-    std::string digits;
-    for (char c : text.data) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
-    }
-    if (digits.size() % 2) digits.push_back('0');
-    return CPdfString::HexDecode(digits);
 }
 
 bool CPdfSecurity::Authenticate(const std::string& password) {

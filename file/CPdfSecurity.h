@@ -89,10 +89,6 @@ public:
     int Revision() const { return revision; }
     size_t KeyLength() const { return keyLength; }
 
-    // The bytes of a string value: a literal's as read, a hexadecimal one's digits decoded
-    // (white space skipped, a missing last digit taken as 0).
-    static std::string StringBytes(const CPdfString& text);
-
 private:
     void ReadCryptFilters(const CPdfDictionary& encrypt);
     Method FilterMethod(const CPdfObject& filterName) const;

@@ -73,8 +73,8 @@ CPdfObject CPdfParser::ParseObject(int depth) {
     CPdfObject out = std::move(tokens[cur]);
     Shift();
     if (security && out.kind == kindString) {
-        out.stringValue.data = security->DecryptString(CPdfSecurity::StringBytes(out.stringValue),
-                                                       objectNumber, objectGeneration);
+        out.stringValue.data =
+            security->DecryptString(out.stringValue.Bytes(), objectNumber, objectGeneration);
         out.stringValue.decoded = true;
     }
     return out;

@@ -83,7 +83,7 @@ private:
                 break;
             }
             case kindString:
-                text += "<" + CPdfString::HexEncode(CPdfSecurity::StringBytes(o.stringValue)) + ">";
+                text += "<" + CPdfString::HexEncode(o.stringValue.Bytes()) + ">";
                 break;
             case kindName:
                 text += "/" + o.textValue;
@@ -190,7 +190,7 @@ std::string Serialize(const CPdfObject& o) {
         case kindBoolean:
             return o.boolValue ? "true" : "false";
         case kindString:
-            return "<" + CPdfString::HexEncode(CPdfSecurity::StringBytes(o.stringValue)) + ">";
+            return "<" + CPdfString::HexEncode(o.stringValue.Bytes()) + ">";
         case kindArray: {
             std::string t = "[";
             for (const CPdfObject& item : o.arrayValue->items) t += Serialize(item) + " ";
