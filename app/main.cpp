@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "CPdfException.h"
 #include "app/CPdfFileSplit.h"
@@ -35,6 +37,22 @@ int Report(const char* message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // "--password=PW" or "--password PW", anywhere: the source's user or owner password.
+    std::string password;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (i > 0 && !std::strncmp(arg, "--password=", 11)) {
+            password = arg + 11;
+        } else if (i > 0 && !std::strcmp(arg, "--password") && i + 1 < argc) {
+            password = argv[++i];
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    argc = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    argv = args.data();
     if (argc == 1) {
         std::fputs(kUsage, stdout);
         return kSuccess;
@@ -46,6 +64,7 @@ int main(int argc, char** argv) {
     }
     try {
         auto job = std::make_unique<CPdfFileSplit>();
+        job->password = password;
         job->ParseArguments(argc, argv);
         job->Run();
     } catch (const CPdfException& e) {

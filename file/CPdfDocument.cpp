@@ -44,7 +44,8 @@ void CPdfDocument::Open(const std::string& fileName, const std::string& password
 bool CPdfDocument::IsEncryptionFailure(const CPdfException& failure) {
     // A repair scan cannot help with a wrong password or unreadable encryption.
     const std::string message = failure.GetMessage();
-    return message.rfind("Encrypt", 0) == 0 || message == "Wrong password";
+    return message.rfind("Encrypt", 0) == 0 || message == "Wrong password" ||
+           message == "Password required";
 }
 
 void CPdfDocument::SetUpSecurity(const std::string& password) {
@@ -93,8 +94,7 @@ void CPdfDocument::RefuseEncryptedObjectStreams() const {
     // cannot be read, and the catalog and pages would come out as nonsense.
     if (!encrypted || CanDecrypt()) return;
     for (const XRefEntry& e : xref->entries) {
-        if (e.type == 2)
-            throw CPdfException("Encrypted document with object streams cannot be split");
+        if (e.type == 2) RequireKey();
     }
 }
 
@@ -106,6 +106,7 @@ bool CPdfDocument::OpenRepaired(const std::string& password) {
         xref = std::make_unique<CPdfXRef>();
         xref->LoadRepaired(stream.get());
         SetUpSecurity(password);
+        RefuseEncryptedObjectStreams();
         catalog = std::make_unique<CPdfCatalog>();
         catalog->Load(xref.get());
         repaired = true;

@@ -25,9 +25,9 @@ public:
     // objects are read decrypted. Without it (no password given and the empty one is not the
     // user password, or encryption that cannot be read) objects are read as stored.
     // Throws "Can't open file", "Wrong password" (a password given that is neither), the
-    // encryption's messages when a password is given (see CPdfSecurity), "Encrypted document
-    // with object streams cannot be split" when the key is unknown and objects lie in object
-    // streams, or what the readers throw; a failed open leaves it closed.
+    // encryption's messages when a password is given (see CPdfSecurity), why the key is unknown
+    // ("Password required", see RequireKey) when objects lie in object streams, or what the readers
+    // throw; a failed open leaves it closed.
     void Open(const std::string& fileName, const std::string& password = std::string());
     // Releases everything; safe on a closed or half-open document.
     void Close();

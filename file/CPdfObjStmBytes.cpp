@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfParser.h"
-#include "file/CPdfXRef.h"
 #include "stream/CPdfMemoryStream.h"
 #include "stream/CPdfStream.h"
 

@@ -57,12 +57,14 @@ inline void WriteFile(const std::string& name, const std::string& bytes) {
 }
 
 // Runs one split job as the program does; "" on success, else the message.
-inline std::string Split(const std::string& in, const std::string& out, const std::string& mode) {
+inline std::string Split(const std::string& in, const std::string& out, const std::string& mode,
+                         const std::string& password = "") {
     std::vector<std::string> args = {"brantor", in, out, mode};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     try {
         CPdfFileSplit job;
+        job.password = password;
         job.ParseArguments(4, argv.data());
         job.Run();
     } catch (const CPdfException& e) {
