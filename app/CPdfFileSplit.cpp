@@ -6,6 +6,7 @@
 #include "app/CPdfCommandLine.h"
 #include "app/CPdfInputSpool.h"
 #include "document/CPdfCatalog.h"
+#include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
@@ -31,7 +32,7 @@ bool CPdfFileSplit::Run() {
         CPdfCommandLine::IsStandardStream(inputName) ? spool.Open() : inputName;
     source = std::fopen(sourceName.c_str(), "rb");
     if (!source) throw CPdfException("File open error");
-    document.Open(sourceName);
+    document.Open(sourceName, password);
     xref = document.xref.get();
     rootNumber = xref->rootNum;
     rootGeneration = xref->rootGen;
@@ -39,17 +40,8 @@ bool CPdfFileSplit::Run() {
     infoGeneration = xref->infoGen;
     index = std::make_unique<CPdfObjectIndex>(*xref, source);
 
-    // An encrypted source is copied with its encryption intact: every copied object keeps
-    // its number and generation and the /ID is kept. That holds only for objects stored in
-    // the file body, whose strings and streams were encrypted under their own numbers.
     CPdfObject encrypt = xref->trailer.dictValue->Get("Encrypt");
-    if (encrypt.kind != kindNull) {
-        if (encrypt.kind != kindReference) {
-            throw CPdfException("Encrypted document with a direct /Encrypt cannot be split");
-        }
-        encryptNumber = encrypt.refNumber;
-        keepNumbers = true;
-    }
+    if (encrypt.kind != kindNull) PrepareEncryption(encrypt);
 
     switch (mode) {
         case modePageList:
@@ -75,6 +67,22 @@ bool CPdfFileSplit::Run() {
     source = nullptr;
     document.Close();
     return true;
+}
+
+void CPdfFileSplit::PrepareEncryption(const CPdfObject& encrypt) {
+    if (document.CanDecrypt()) {
+        // Outputs keep the source's encryption (dictionary, key, passwords, permissions, the
+        // first /ID element), every string and stream encrypted anew for its output number.
+        reencrypt = true;
+        index->SetReencryption(document.security.get());
+        encryptNumber = encrypt.kind == kindReference ? encrypt.refNumber : 0;
+        return;
+    }
+    // Without the key, objects can only be copied as stored: under their own numbers, each
+    // string and stream still encrypted for the object that holds it.
+    if (encrypt.kind != kindReference) document.RequireKey();
+    encryptNumber = encrypt.refNumber;
+    keepNumbers = true;
 }
 
 std::string CPdfFileSplit::FormatSixDigits(uint64_t number) {
@@ -152,6 +160,8 @@ void CPdfFileSplit::PrepareRun() {
     }
     copies->Skip(outline.rootNumber);
     for (const CPdfOutlineItem& item : outline.items) copies->Skip(item.number);
+    // A re-encrypting output writes the /Encrypt dictionary itself, once.
+    if (reencrypt) copies->Skip(encryptNumber);
     prepared = true;
 }
 
@@ -185,7 +195,9 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
         trailer.infoGeneration = generation;
     }
     number = encryptNumber;
-    if (number > 0 && copies->Map(number, generation)) {
+    if (reencrypt) {
+        trailer.encryptNumber = WriteEncryptDictionary();
+    } else if (number > 0 && copies->Map(number, generation)) {
         trailer.encryptNumber = number;
         trailer.encryptGeneration = generation;
     }
@@ -207,12 +219,64 @@ void CPdfFileSplit::WriteCopies() {
     }
 }
 
-void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value) {
+void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value,
+                                     bool ownStrings) {
+    if (reencrypt) {
+        const CPdfSecurity& security = *document.security;
+        writer->transformString = [&security, number](const std::string& bytes) {
+            return security.EncryptString(bytes, number);
+        };
+    } else if (keepNumbers && !ownStrings) {
+        // Strings of an encrypted source stay as stored; under another number than theirs
+        // they would read as garbage.
+        writer->transformString = [this](const std::string&) -> std::string {
+            document.RequireKey();
+            throw CPdfException("Password required");
+        };
+    } else {
+        writer->transformString = nullptr;
+    }
     MarkWritten(number, generation);
     std::string text = CPdfObjectWriter::ObjectHeader(number, generation);
     writer->Write(value, text);
     text += "\nendobj\n";
     output.Write(text);
+}
+
+int32_t CPdfFileSplit::WriteEncryptDictionary() {
+    // Never encrypted itself; written with every reference resolved, as nothing else of the
+    // output refers to what it holds.
+    const int32_t number = copies->Reserve();
+    writer->transformString = nullptr;
+    MarkWritten(number, 0);
+    std::string text = CPdfObjectWriter::ObjectHeader(number, 0);
+    writer->Write(Direct(document.security->EncryptDictionary(), 0), text);
+    text += "\nendobj\n";
+    output.Write(text);
+    return number;
+}
+
+CPdfObject CPdfFileSplit::Direct(const CPdfObject& value, int depth) const {
+    if (depth > 16) return CPdfObject(kindNull);
+    CPdfObject resolved = value.Resolve(xref);
+    if (resolved.kind == kindArray) {
+        CPdfObject out;
+        out.NewArray(nullptr);
+        for (const CPdfObject& item : resolved.arrayValue->items) {
+            out.arrayValue->Append(Direct(item, depth + 1));
+        }
+        return out;
+    }
+    if (resolved.kind == kindDictionary) {
+        auto dict = std::make_shared<CPdfDictionary>(nullptr);
+        for (const auto& entry : resolved.dictValue->entries) {
+            dict->Set(entry.first, Direct(entry.second, depth + 1));
+        }
+        CPdfObject out;
+        out.SetDictionary(dict);
+        return out;
+    }
+    return resolved.kind == kindStream ? CPdfObject(kindNull) : resolved;
 }
 
 CPdfObject CPdfFileSplit::FetchObject(int32_t number) const {

@@ -27,8 +27,9 @@ class CPdfXRef;
 //
 // An output holds the chosen pages under a new one-level page tree, what they reach (other
 // pages excluded), and the document-level parts pruned to those pages; its objects are
-// numbered 1, 2, 3, ... (an encrypted source whose encryption ties objects to their numbers
-// keeps the source's numbers instead).
+// numbered 1, 2, 3, ... An encrypted source's outputs keep its encryption, re-encrypted under
+// their own numbers; when its file key is unknown they keep the source's numbers and bytes
+// instead, as far as that is exact.
 class CPdfFileSplit : public CPdfFile {
 public:
     CPdfFileSplit() = default;
@@ -78,8 +79,9 @@ private:
     // copies to write, with their numbers.
     std::vector<std::pair<int32_t, CPdfObject>> CopyAnnotations(CPdfDictionary& page,
                                                                 int32_t pageOut);
-    // Sets key in page to what the page inherits from node, unless the page has key.
-    void Inherit(CPdfDictionary& page, const char* key, int32_t node) const;
+    // Sets key in page to what the page inherits from node, unless the page has key. True when
+    // the value set holds a string.
+    bool Inherit(CPdfDictionary& page, const char* key, int32_t node) const;
     void WritePageTree();
     void WriteCatalog();
     // The catalog's parts rebuilt for the output (CPdfFileSplitCatalog.cpp); null for a part
@@ -112,8 +114,18 @@ private:
     bool LeadsToPageLeftOut(const CPdfObject& action) const;
     // Copies every object that the objects written so far refer to.
     void WriteCopies();
-    // Writes value as output object number, generation generation.
-    void WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value);
+    // Writes value as output object number, generation generation, its strings encrypted for
+    // it when outputs are re-encrypted. Without the file key its strings are written as
+    // stored, which needs ownStrings: they all come from the source object of that number
+    // (else "Password required", or why the key is unknown, is thrown).
+    void WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value,
+                          bool ownStrings = true);
+    // Sets up what outputs of an encrypted source (trailer value encrypt) keep of it.
+    void PrepareEncryption(const CPdfObject& encrypt);
+    // Writes the source's /Encrypt dictionary as a new object; returns its number.
+    int32_t WriteEncryptDictionary();
+    // value with every reference in it resolved (streams, and nesting past a limit, null).
+    CPdfObject Direct(const CPdfObject& value, int depth) const;
     std::string IdText() const;
 
     // The outline of the output (CPdfFileSplitOutline.cpp): items kept, their numbers.
@@ -138,6 +150,7 @@ private:
     int32_t pagesNumber = 0, pagesGeneration = 0;
     int32_t encryptNumber = 0;
     bool keepNumbers = false;
+    bool reencrypt = false;  // outputs decrypt every string and stream and encrypt it anew
     uint32_t pageCount = 0;
     std::vector<SelectedPage> selection;
     CPdfMode mode = modeNone;

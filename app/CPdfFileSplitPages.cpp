@@ -30,12 +30,32 @@ void CPdfFileSplit::WritePages() {
     }
 }
 
-void CPdfFileSplit::Inherit(CPdfDictionary& page, const char* key, int32_t node) const {
-    if (node <= 0 || page.Has(key)) return;
+namespace {
+// Whether a parsed value holds a string (parsed values nest only to the parser's limit).
+bool HoldsString(const CPdfObject& value) {
+    switch (value.kind) {
+        case kindString:
+            return true;
+        case kindArray:
+            return std::any_of(value.arrayValue->items.begin(), value.arrayValue->items.end(),
+                               HoldsString);
+        case kindDictionary:
+            return std::any_of(value.dictValue->entries.begin(), value.dictValue->entries.end(),
+                               [](const auto& entry) { return HoldsString(entry.second); });
+        default:
+            return false;
+    }
+}
+}  // namespace
+
+bool CPdfFileSplit::Inherit(CPdfDictionary& page, const char* key, int32_t node) const {
+    if (node <= 0 || page.Has(key)) return false;
     CPdfObject holder = FetchObject(node);
-    if (holder.kind != kindDictionary) return;
+    if (holder.kind != kindDictionary) return false;
     CPdfObject value = holder.dictValue->Get(key);
-    if (value.kind != kindNull) page.Set(key, value);
+    if (value.kind == kindNull) return false;
+    page.Set(key, value);
+    return HoldsString(value);
 }
 
 void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
@@ -46,9 +66,11 @@ void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
     dict->entries["Parent"] =
         CPdfObjectWriter::OutputReference(pagesOut, copies->GenerationOf(pagesNumber));
     // What the page inherits from the page tree is written into it.
-    Inherit(*dict, "Resources", page.resourcesFrom);
-    Inherit(*dict, "CropBox", page.cropBoxFrom);
-    Inherit(*dict, "Rotate", page.rotateFrom);
+    // Strings read from a node are the node's (encrypted for it when the key is unknown).
+    bool foreignStrings = repeated;
+    foreignStrings |= Inherit(*dict, "Resources", page.resourcesFrom);
+    foreignStrings |= Inherit(*dict, "CropBox", page.cropBoxFrom);
+    foreignStrings |= Inherit(*dict, "Rotate", page.rotateFrom);
     if (!dict->Has("Resources")) {
         CPdfObject resources(kindNull);
         if (page.resources.kind == kindReference) {
@@ -70,8 +92,10 @@ void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
     CPdfObject value;
     value.SetDictionary(dict);
     int32_t generation = repeated ? 0 : copies->GenerationOf(page.objectNumber);
-    WriteValueObject(selected.outputNumber, generation, value);
-    for (const auto& [number, annotation] : annotations) WriteValueObject(number, 0, annotation);
+    WriteValueObject(selected.outputNumber, generation, value, !foreignStrings);
+    for (const auto& [number, annotation] : annotations) {
+        WriteValueObject(number, 0, annotation, false);
+    }
 }
 
 std::vector<std::pair<int32_t, CPdfObject>> CPdfFileSplit::CopyAnnotations(CPdfDictionary& page,

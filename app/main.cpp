@@ -1,6 +1,8 @@
 // brantor: cuts pages out of a PDF document and writes them into new PDF documents.
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "CPdfException.h"
 #include "app/CPdfCommandLine.h"

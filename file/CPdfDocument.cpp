@@ -4,15 +4,19 @@
 
 #include "CPdfException.h"
 #include "document/CPdfCatalog.h"
-#include "object/CPdfDictionary.h"
+#include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
+#include "object/CPdfArray.h"
+#include "object/CPdfDictionary.h"
 #include "stream/CPdfFileStream.h"
 
 CPdfDocument::CPdfDocument() = default;
 
-CPdfDocument::~CPdfDocument() { Close(); }
+CPdfDocument::~CPdfDocument() {
+    Close();
+}
 
-void CPdfDocument::Open(const std::string& fileName) {
+void CPdfDocument::Open(const std::string& fileName, const std::string& password) {
     if (open) Close();
     file = std::fopen(fileName.c_str(), "rb");
     if (!file) throw CPdfException("Can't open file");
@@ -22,12 +26,13 @@ void CPdfDocument::Open(const std::string& fileName) {
         try {
             xref = std::make_unique<CPdfXRef>();
             xref->Load(stream.get());
+            SetUpSecurity(password);
             RefuseEncryptedObjectStreams();
             catalog = std::make_unique<CPdfCatalog>();
             catalog->Load(xref.get());
         } catch (const CPdfException& strictFailure) {
-            if (std::string(strictFailure.GetMessage()).rfind("Encrypted", 0) == 0) throw;
-            if (!OpenRepaired()) throw;
+            if (IsEncryptionFailure(strictFailure)) throw;
+            if (!OpenRepaired(password)) throw;
         }
     } catch (...) {
         Close();
@@ -36,27 +41,78 @@ void CPdfDocument::Open(const std::string& fileName) {
     open = true;
 }
 
+bool CPdfDocument::IsEncryptionFailure(const CPdfException& failure) {
+    // A repair scan cannot help with a wrong password or unreadable encryption.
+    const std::string message = failure.GetMessage();
+    return message.rfind("Encrypt", 0) == 0 || message == "Wrong password" ||
+           message == "Password required";
+}
+
+void CPdfDocument::SetUpSecurity(const std::string& password) {
+    encrypted = false;
+    keyProblem.clear();
+    security.reset();
+    xref->SetSecurity(nullptr);
+    CPdfObject encrypt = xref->trailer.dictValue->Get("Encrypt");
+    if (encrypt.kind == kindNull) return;
+    encrypted = true;
+    const int32_t number = encrypt.kind == kindReference ? encrypt.refNumber : 0;
+    // The first /ID element goes into the key; the /ID and the /Encrypt dictionary are never
+    // encrypted (the table does not decrypt yet).
+    CPdfObject ids = xref->trailer.dictValue->GetResolved("ID");
+    CPdfObject first = ids.kind == kindArray && ids.arrayValue->GetCount() > 0
+                           ? ids.arrayValue->GetResolvedAt(0)
+                           : CPdfObject(kindNull);
+    std::string firstId = first.kind == kindString ? first.stringValue.Bytes() : "";
+    try {
+        encrypt = encrypt.Resolve(xref.get());
+        if (encrypt.kind != kindDictionary) throw CPdfException("Encryption dictionary is damaged");
+        security = std::make_unique<CPdfSecurity>(*encrypt.dictValue, firstId, number);
+        if (!security->Authenticate(password)) {
+            throw CPdfException(password.empty() ? "Password required" : "Wrong password");
+        }
+    } catch (const CPdfException& failure) {
+        // Without a password the document is read as stored; the caller decides whether it
+        // needs the key.
+        if (!password.empty()) throw;
+        keyProblem = failure.GetMessage();
+        return;
+    }
+    xref->SetSecurity(security.get());
+}
+
+bool CPdfDocument::CanDecrypt() const {
+    return security && security->CanDecrypt();
+}
+
+void CPdfDocument::RequireKey() const {
+    if (encrypted && !CanDecrypt()) throw CPdfException(keyProblem);
+}
+
 void CPdfDocument::RefuseEncryptedObjectStreams() const {
     // Objects inside object streams are encrypted with the stream; without the key they
     // cannot be read, and the catalog and pages would come out as nonsense.
-    if (xref->trailer.dictValue->Get("Encrypt").kind == kindNull) return;
+    if (!encrypted || CanDecrypt()) return;
     for (const XRefEntry& e : xref->entries) {
-        if (e.type == 2) throw CPdfException("Encrypted document with object streams cannot be split");
+        if (e.type == 2) RequireKey();
     }
 }
 
-bool CPdfDocument::OpenRepaired() {
+bool CPdfDocument::OpenRepaired(const std::string& password) {
     // A damaged file gets a second chance: its objects are found by scanning it. When that
     // fails too, the strict reader's message is the one reported.
     try {
         catalog.reset();
         xref = std::make_unique<CPdfXRef>();
         xref->LoadRepaired(stream.get());
+        SetUpSecurity(password);
+        RefuseEncryptedObjectStreams();
         catalog = std::make_unique<CPdfCatalog>();
         catalog->Load(xref.get());
         repaired = true;
         return true;
-    } catch (const CPdfException&) {
+    } catch (const CPdfException& failure) {
+        if (IsEncryptionFailure(failure)) throw;
         return false;
     }
 }
@@ -64,6 +120,9 @@ bool CPdfDocument::OpenRepaired() {
 void CPdfDocument::Close() {
     catalog.reset();
     xref.reset();
+    security.reset();
+    encrypted = false;
+    keyProblem.clear();
     stream.reset();
     if (file) std::fclose(file);
     file = nullptr;

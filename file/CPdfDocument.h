@@ -5,7 +5,9 @@
 #include <string>
 
 class CPdfCatalog;
+class CPdfException;
 class CPdfFileStream;
+class CPdfSecurity;
 class CPdfXRef;
 
 // The opened source document: its file, the stream over the whole file, the cross-reference
@@ -18,8 +20,15 @@ public:
     CPdfDocument& operator=(const CPdfDocument&) = delete;
 
     // Opens the file, finds the header, loads the cross-reference data and the catalog.
-    // Throws "Can't open file" or what the readers throw; a failed open leaves it closed.
-    void Open(const std::string& fileName);
+    // An encrypted document's file key is found from password (the user or the owner
+    // password), or from the empty user password when password is empty; with the key,
+    // objects are read decrypted. Without it (no password given and the empty one is not the
+    // user password, or encryption that cannot be read) objects are read as stored.
+    // Throws "Can't open file", "Wrong password" (a password given that is neither), the
+    // encryption's messages when a password is given (see CPdfSecurity), why the key is unknown
+    // ("Password required", see RequireKey) when objects lie in object streams, or what the readers
+    // throw; a failed open leaves it closed.
+    void Open(const std::string& fileName, const std::string& password = std::string());
     // Releases everything; safe on a closed or half-open document.
     void Close();
 
@@ -28,11 +37,28 @@ public:
     std::shared_ptr<CPdfFileStream> stream;
     std::unique_ptr<CPdfXRef> xref;
     std::unique_ptr<CPdfCatalog> catalog;
-    std::string version;  // e.g. "PDF-1.4"; empty when no header was found
+    std::string version;    // e.g. "PDF-1.4"; empty when no header was found
     bool repaired = false;  // the cross-reference data was rebuilt by scanning the file
+    // The standard security handler of an encrypted document whose /Encrypt dictionary could be
+    // read; nullptr otherwise.
+    std::unique_ptr<CPdfSecurity> security;
+
+    // True when the trailer names an /Encrypt dictionary.
+    bool IsEncrypted() const { return encrypted; }
+    // True when the file key is known and objects are read decrypted.
+    bool CanDecrypt() const;
+    // Throws why the file key is unknown: "Password required" (the empty password is not the
+    // user password) or the encryption's message; does nothing when the key is known or the
+    // document is not encrypted.
+    void RequireKey() const;
 
 private:
     void ReadHeader();
-    bool OpenRepaired();
+    bool OpenRepaired(const std::string& password);
+    void SetUpSecurity(const std::string& password);
+    static bool IsEncryptionFailure(const CPdfException& failure);
     void RefuseEncryptedObjectStreams() const;
+
+    bool encrypted = false;
+    std::string keyProblem;  // why the key of an encrypted document is unknown
 };

@@ -7,6 +7,7 @@
 #include "CPdfException.h"
 #include "file/CPdfOutputFile.h"
 #include "file/CPdfRawText.h"
+#include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
@@ -32,6 +33,7 @@ bool IsValue(const CPdfObject& value) {
 
 // The scan's references as spans from the value's first byte, at valueStart.
 std::vector<CPdfRefSpan> Relative(const std::vector<CPdfTextSpan>& spans, int64_t valueStart) {
+    if (spans.empty()) return {};
     std::vector<CPdfRefSpan> out;
     out.reserve(spans.size());
     for (const CPdfTextSpan& s : spans) {
@@ -129,6 +131,7 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
     }
     CPdfScan scan;
     scan.stopAtStream = true;
+    scan.wantStrings = security != nullptr;
     parser.SetScan(&scan);
     const int64_t start = parser.CurrentStart();
     CPdfObject value;
@@ -144,6 +147,7 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
     info.valueStart = start;
     info.valueLength = end - start;
     info.refs = Relative(scan.refs, start);
+    info.strings = Relative(scan.strings, start);
     info.hasPage = scan.hasPage;
     info.hasPages = scan.hasPages;
     if (scan.streamFollows) {
@@ -205,6 +209,7 @@ void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
     CPdfParser parser(&xref, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
     CPdfScan scan;
     scan.stopAtStream = true;
+    scan.wantStrings = security != nullptr;
     parser.SetScan(&scan);
     const int64_t start = parser.CurrentStart();
     CPdfObject value;
@@ -222,6 +227,7 @@ void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
     info.valueStart = start;
     info.valueLength = stop - start;
     info.refs = Relative(scan.refs, start);
+    info.strings = Relative(scan.strings, start);
     info.hasPage = scan.hasPage;
     info.hasPages = scan.hasPages;
 }
@@ -246,11 +252,41 @@ std::string CPdfObjectIndex::ReadValue(int32_t number) {
     return text;
 }
 
+std::string CPdfObjectIndex::ReencryptedString(int32_t number, const CPdfObjectInfo& info,
+                                               const std::string& value, const CPdfRefSpan& span,
+                                               int32_t outNumber) {
+    auto text = std::make_shared<const std::string>(value, span.at, span.length);
+    CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(text, 0, text->size()));
+    CPdfObject string = parser.ParseObject();
+    std::string bytes = string.kind == kindString ? string.stringValue.Bytes() : std::string();
+    if (!info.compressed) bytes = security->DecryptString(bytes, number, info.generation);
+    return "<" + CPdfString::HexEncode(security->EncryptString(bytes, outNumber)) + ">";
+}
+
+std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInfo& info,
+                                             const std::string& value, int32_t outNumber) {
+    std::string data =
+        CPdfRawText::ReadAt(source, info.dataStart, static_cast<size_t>(info.dataLength));
+    if (static_cast<int64_t>(data.size()) != info.dataLength) {
+        throw CPdfException("Corrupted PDF file");
+    }
+    // The dictionary names the crypt filter; its references resolve through the table.
+    auto text = std::make_shared<const std::string>(value);
+    CPdfParser parser(&xref, std::make_shared<CPdfMemoryStream>(text, 0, text->size()));
+    CPdfObject dict = parser.ParseObject();
+    const CPdfDictionary* streamDict = dict.kind == kindDictionary ? dict.dictValue.get() : nullptr;
+    data = security->DecryptStreamData(data, streamDict, number, info.generation);
+    return security->EncryptStreamData(data, streamDict, outNumber);
+}
+
 void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
                                   CPdfReferenceMap& map, CPdfOutputFile& out) {
     const CPdfObjectInfo& info = Get(number);
     if (!info.present) return;
     const std::string value = ReadValue(number);
+    std::string data;  // re-encrypted stream data
+    if (security && info.isStream) data = ReencryptedData(number, info, value, outNumber);
+    const int64_t dataLength = security ? static_cast<int64_t>(data.size()) : info.dataLength;
     std::string text = CPdfObjectWriter::ObjectHeader(outNumber, outGeneration);
     text.reserve(text.size() + value.size() + 16);
     size_t done = 0;
@@ -258,22 +294,31 @@ void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t out
     bool lengthWritten = false;
     auto writeLength = [&]() {
         text.append(value, done, info.lengthAt - done);
-        text += std::to_string(info.dataLength);
+        text += std::to_string(dataLength);
         done = info.lengthEnd;
         lengthWritten = true;
     };
-    for (const CPdfRefSpan& ref : info.refs) {
-        if (hasLength && !lengthWritten && ref.at >= info.lengthAt) writeLength();
-        if (ref.at < done) continue;  // a reference that /Length held
-        text.append(value, done, ref.at - done);
-        AppendReference(text, ref.number, ref.generation, map);
-        done = ref.at + ref.length;
+    // References and strings, in text order (they never overlap).
+    size_t r = 0, k = 0;
+    while (r < info.refs.size() || k < info.strings.size()) {
+        const bool isString = k < info.strings.size() &&
+                              (r == info.refs.size() || info.strings[k].at < info.refs[r].at);
+        const CPdfRefSpan& span = isString ? info.strings[k++] : info.refs[r++];
+        if (hasLength && !lengthWritten && span.at >= info.lengthAt) writeLength();
+        if (span.at < done) continue;  // inside the /Length value
+        text.append(value, done, span.at - done);
+        if (isString) {
+            text += ReencryptedString(number, info, value, span, outNumber);
+        } else {
+            AppendReference(text, span.number, span.generation, map);
+        }
+        done = span.at + span.length;
     }
     if (hasLength && !lengthWritten) writeLength();
     if (info.isStream && !hasLength) {
         // A stream without /Length gets one before its dictionary's ">>".
         text.append(value, done, value.size() - 2 - done);
-        text += " /Length " + std::to_string(info.dataLength) + " ";
+        text += " /Length " + std::to_string(dataLength) + " ";
         done = value.size() - 2;
     }
     text.append(value, done, std::string::npos);
@@ -284,6 +329,10 @@ void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t out
     }
     text += "\nstream\n";
     out.Write(text);
-    out.CopyFrom(fileno(source), info.dataStart, info.dataLength);
+    if (security) {
+        out.Write(data);
+    } else {
+        out.CopyFrom(fileno(source), info.dataStart, info.dataLength);
+    }
     out.Write("\nendstream\nendobj\n", 18);
 }

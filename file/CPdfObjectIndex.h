@@ -9,6 +9,7 @@
 class CPdfObject;
 class CPdfOutputFile;
 class CPdfReferenceMap;
+class CPdfSecurity;
 class CPdfXRef;
 
 // A reference inside an object's value text: where it stands (from the value's first byte)
@@ -40,6 +41,9 @@ struct CPdfObjectInfo {
     uint32_t lengthAt = 0;
     uint32_t lengthEnd = 0;
     std::vector<CPdfRefSpan> refs;  // in text order
+    // The strings in the value, in text order (number and generation unused); found only for
+    // an index that re-encrypts.
+    std::vector<CPdfRefSpan> strings;
 };
 
 // Finds and remembers, per source object number, where the object's value lies and which
@@ -58,9 +62,16 @@ public:
     // The object's value text (for a stream, its dictionary); empty when it has none.
     std::string ReadValue(int32_t number);
 
+    // Makes WriteObject re-encrypt with security (which knows the file key and outlives the
+    // index): every string and stream data is decrypted as stored in the source (an object of
+    // an object stream is stored in clear) and encrypted for its output number, generation 0.
+    // To be called before the first Get.
+    void SetReencryption(const CPdfSecurity* target) { security = target; }
+
     // Writes object number as output object outNumber, generation outGeneration: its value
     // with every reference passed through map, a stream's /Length set to its data's length
-    // and its data copied in blocks. Nothing is written for an object that is not present.
+    // and its data copied in blocks (re-encrypted, see SetReencryption). Nothing is written
+    // for an object that is not present.
     // Throws "Output file write error", or "Corrupted PDF file" when the source ends early.
     void WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
                      CPdfReferenceMap& map, CPdfOutputFile& out);
@@ -75,8 +86,18 @@ private:
     // Finds a stream's data after its dictionary: where /Length says when "endstream" follows
     // it there, else up to the first "endstream". False when there is no data to be found.
     bool LocateStreamData(int64_t dictionaryEnd, const CPdfObject& length, CPdfObjectInfo& info);
+    // A string of object number, as its text stands in value at span, re-encrypted for output
+    // object outNumber and written as a hexadecimal string.
+    std::string ReencryptedString(int32_t number, const CPdfObjectInfo& info,
+                                  const std::string& value, const CPdfRefSpan& span,
+                                  int32_t outNumber);
+    // The data of stream object number (with dictionary text value) re-encrypted for output
+    // object outNumber.
+    std::string ReencryptedData(int32_t number, const CPdfObjectInfo& info,
+                                const std::string& value, int32_t outNumber);
 
     CPdfXRef& xref;
     FILE* source;
+    const CPdfSecurity* security = nullptr;
     std::unordered_map<int32_t, CPdfObjectInfo> infos;
 };

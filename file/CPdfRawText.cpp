@@ -51,8 +51,8 @@ std::string ReadAt(FILE* file, int64_t position, size_t count) {
     std::string out(count, '\0');
     size_t done = 0;
     while (done < count) {
-        ssize_t got = pread(fileno(file), &out[done], count - done,
-                            position + static_cast<int64_t>(done));
+        ssize_t got =
+            pread(fileno(file), &out[done], count - done, position + static_cast<int64_t>(done));
         if (got <= 0) break;
         done += static_cast<size_t>(got);
     }

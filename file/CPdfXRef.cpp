@@ -434,6 +434,14 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
     return CPdfObject(kindNull);
 }
 
+void CPdfXRef::SetSecurity(const CPdfSecurity* target) {
+    security = target;
+    kinds.clear();
+    objStmCache.clear();
+    objStmIndex.clear();
+    objStmCacheSize = 0;
+}
+
 CPdfKind CPdfXRef::KindOf(int32_t number, int32_t generation) {
     uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(number)) << 32 |
                    static_cast<uint32_t>(generation);
@@ -500,6 +508,7 @@ CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefE
         return CPdfObject();
     }
     parser.SetScan(scan);
+    if (security) parser.SetDecryption(security, number, generation);
     CPdfObject value = parser.ParseObject();
     // Stream data is stepped over, not read.
     int64_t end = parser.StreamDataStart() >= 0 ? parser.StreamDataStart() : parser.PreviousEnd();

@@ -15,6 +15,7 @@ class CPdfFileStream;
 class CPdfNodeEntries;
 class CPdfParser;
 class CPdfReadAhead;
+class CPdfSecurity;
 class CPdfStream;
 class CPdfXRefRepair;
 struct CPdfScan;
@@ -58,6 +59,11 @@ public:
     // range; nullptr when it cannot be had.
     std::shared_ptr<const CPdfObjStmBytes> GetObjStmBytes(int32_t number, size_t& begin,
                                                           size_t& end);
+
+    // Makes Fetch decrypt the strings and streams of objects stored in the file body (and so
+    // object streams) with security, which must know the key and outlive the table; nullptr
+    // reads them as stored. Forgets what was read before.
+    void SetSecurity(const CPdfSecurity* target);
 
     // The file stream that the table reads through.
     CPdfFileStream* GetStream() const { return stream; }
@@ -108,6 +114,7 @@ private:
     std::set<int64_t> visitedSections;
     std::unique_ptr<CPdfXRefRepair> repair;
     std::unique_ptr<CPdfReadAhead> readAhead;  // for FetchShallow
+    const CPdfSecurity* security = nullptr;
     int fetchDepth = 0;
     std::set<int32_t> loadingStreams;
     std::unordered_map<uint64_t, CPdfKind> kinds;  // KindOf's answers, by number and generation

@@ -1,6 +1,7 @@
 #include "object/CPdfParser.h"
 
 #include "CPdfException.h"
+#include "file/CPdfSecurity.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfScan.h"
@@ -76,6 +77,11 @@ CPdfObject CPdfParser::ParseObject(int depth) {
     }
     CPdfObject out = std::move(tokens[cur]);
     Shift();
+    if (security && out.kind == kindString) {
+        out.stringValue.data =
+            security->DecryptString(out.stringValue.Bytes(), objectNumber, objectGeneration);
+        out.stringValue.decoded = true;
+    }
     return out;
 }
 
@@ -175,6 +181,7 @@ CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
     }
     streamDataStart = start;
     streamDataLength = length.intValue;
+    if (security) raw = security->DecryptingStream(raw, dictionary, objectNumber, objectGeneration);
     std::shared_ptr<CPdfStream> data = CPdfStream::AddFilters(raw, dictionary);
     input.SetPos(start + length.intValue, 0);
     // The lookahead still holds ">>" and "stream"; read on from the end of the data.

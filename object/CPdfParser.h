@@ -5,6 +5,7 @@
 #include "object/CPdfLexer.h"
 #include "object/CPdfObject.h"
 
+class CPdfSecurity;
 class CPdfStream;
 class CPdfXRef;
 struct CPdfScan;
@@ -25,6 +26,13 @@ public:
 
     // Switches scanning mode on (scan not null) or off; the scan is filled by ParseObject.
     void SetScan(CPdfScan* target) { scan = target; }
+    // Decrypts the strings and stream data parsed from here on as those of object number with
+    // generation (security not null), or stops decrypting.
+    void SetDecryption(const CPdfSecurity* target, int32_t number, int32_t generation) {
+        security = target;
+        objectNumber = number;
+        objectGeneration = generation;
+    }
 
     // Drops the current token and moves the lookahead on by one.
     void Shift();
@@ -59,6 +67,9 @@ private:
 
     CPdfXRef* xref;
     CPdfScan* scan = nullptr;
+    const CPdfSecurity* security = nullptr;
+    int32_t objectNumber = 0;
+    int32_t objectGeneration = 0;
     CPdfLexer lexer;
     void ReadToken(int slot);
     CPdfObject& Cur() { return tokens[cur]; }

@@ -35,15 +35,25 @@ std::shared_ptr<CPdfStream> CPdfStream::AddFilters(std::shared_ptr<CPdfStream> r
     if (filter.kind == kindNull) filter = d.GetResolved("F");
     CPdfObject params = d.GetResolved("DecodeParms");
     if (params.kind == kindNull) params = d.GetResolved("DP");
+    // A /Crypt filter, first in the list, was applied already: encrypted data is decrypted
+    // before the filters, where the document's key is known.
+    size_t skip = 0;
+    if (filter.kind == kindArray && filter.arrayValue->GetCount() > 0 &&
+        filter.arrayValue->GetResolvedAt(0).IsName("Crypt")) {
+        skip = 1;
+    }
     switch (filter.kind) {
         case kindNull:
             return raw;
         case kindName:
+            if (filter.IsName("Crypt")) return raw;
             return MakeFilter(filter.textValue, std::move(raw), params);
         case kindArray:
-            if (filter.arrayValue->GetCount() == 1) {
-                CPdfObject only = filter.arrayValue->GetResolvedAt(0);
-                if (only.kind == kindName) return MakeFilter(only.textValue, std::move(raw), params);
+            if (skip == 1 && filter.arrayValue->GetCount() == 1) return raw;
+            if (filter.arrayValue->GetCount() == skip + 1) {
+                CPdfObject only = filter.arrayValue->GetResolvedAt(skip);
+                if (only.kind == kindName)
+                    return MakeFilter(only.textValue, std::move(raw), params);
             }
             return nullptr;
         default:

@@ -65,7 +65,8 @@ public:
 
     // The stream to read the data of a stream object through, given its raw data stream and
     // its dictionary: the raw stream without a filter, a Flate decoder for /FlateDecode, or
-    // nullptr when the data cannot be decoded.
+    // nullptr when the data cannot be decoded. A /Crypt filter first in the list is passed
+    // over: the raw stream is already decrypted where the key is known.
     static std::shared_ptr<CPdfStream> AddFilters(std::shared_ptr<CPdfStream> raw,
                                                   const CPdfObject& dictionary);
     // A decoder for one filter name over the raw stream, or nullptr.

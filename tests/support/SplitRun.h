@@ -57,13 +57,15 @@ inline void WriteFile(const std::string& name, const std::string& bytes) {
 }
 
 // Runs one split job as the program does; "" on success, else the message.
-inline std::string Split(const std::string& in, const std::string& out, const std::string& mode) {
+inline std::string Split(const std::string& in, const std::string& out, const std::string& mode,
+                         const std::string& password = "") {
     std::vector<std::string> args = {"brantor", in, out, mode};
+    if (!password.empty()) args.push_back("--password=" + password);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     try {
         CPdfFileSplit job;
-        job.ParseArguments(4, argv.data());
+        job.ParseArguments(static_cast<int>(argv.size()), argv.data());
         job.Run();
     } catch (const CPdfException& e) {
         return e.GetMessage();
