@@ -7,9 +7,7 @@
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
 
-CPdfFileSplit::~CPdfFileSplit() {
-    if (source) std::fclose(source);
-}
+CPdfFileSplit::~CPdfFileSplit() = default;
 
 bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
     if (argc > 1) inputName = argv[1];
@@ -20,7 +18,7 @@ bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
 }
 
 bool CPdfFileSplit::Run() {
-    source = std::fopen(inputName.c_str(), "rb");
+    source = CPdfFileCloser::OpenForReading(inputName);
     if (!source) throw CPdfException("File open error");
     document.Open(inputName);
     xref = document.xref.get();
@@ -28,7 +26,7 @@ bool CPdfFileSplit::Run() {
     rootGeneration = xref->rootGen;
     infoNumber = xref->infoNum;
     infoGeneration = xref->infoGen;
-    index = std::make_unique<CPdfObjectIndex>(*xref, source);
+    index = std::make_unique<CPdfObjectIndex>(*xref, source.get());
 
     // An encrypted source is copied with its encryption intact: every copied object keeps
     // its number and generation and the /ID is kept. That holds only for objects stored in
@@ -58,8 +56,7 @@ bool CPdfFileSplit::Run() {
         default:
             throw CPdfException("Wrong program parameteres");
     }
-    std::fclose(source);
-    source = nullptr;
+    source.reset();
     document.Close();
     return true;
 }

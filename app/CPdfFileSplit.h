@@ -11,6 +11,7 @@
 #include "document/CPdfPage.h"
 #include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
+#include "file/CPdfFileCloser.h"
 #include "file/CPdfObjectIndex.h"
 
 class CPdfXRef;
@@ -96,7 +97,7 @@ private:
     };
     const InheritedValue& Inherited(int32_t node, int which);
 
-    FILE* source = nullptr;
+    CPdfFilePtr source;
     CPdfDocument document;
     CPdfXRef* xref = nullptr;
     std::unique_ptr<CPdfObjectIndex> index;

@@ -3,21 +3,24 @@
 #include <cstring>
 
 #include "CPdfException.h"
+#include "CPdfRefusedException.h"
 #include "document/CPdfCatalog.h"
-#include "object/CPdfDictionary.h"
 #include "file/CPdfXRef.h"
+#include "object/CPdfDictionary.h"
 #include "stream/CPdfFileStream.h"
 
 CPdfDocument::CPdfDocument() = default;
 
-CPdfDocument::~CPdfDocument() { Close(); }
+CPdfDocument::~CPdfDocument() {
+    Close();
+}
 
 void CPdfDocument::Open(const std::string& fileName) {
     if (open) Close();
-    file = std::fopen(fileName.c_str(), "rb");
+    file = CPdfFileCloser::OpenForReading(fileName);
     if (!file) throw CPdfException("Can't open file");
     try {
-        stream = std::make_shared<CPdfFileStream>(file, 0, 0, CPdfObject(kindNull));
+        stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull));
         ReadHeader();
         try {
             xref = std::make_unique<CPdfXRef>();
@@ -25,8 +28,9 @@ void CPdfDocument::Open(const std::string& fileName) {
             RefuseEncryptedObjectStreams();
             catalog = std::make_unique<CPdfCatalog>();
             catalog->Load(xref.get());
-        } catch (const CPdfException& strictFailure) {
-            if (std::string(strictFailure.GetMessage()).rfind("Encrypted", 0) == 0) throw;
+        } catch (const CPdfRefusedException&) {
+            throw;
+        } catch (const CPdfException&) {
             if (!OpenRepaired()) throw;
         }
     } catch (...) {
@@ -41,7 +45,9 @@ void CPdfDocument::RefuseEncryptedObjectStreams() const {
     // cannot be read, and the catalog and pages would come out as nonsense.
     if (xref->trailer.dictValue->Get("Encrypt").kind == kindNull) return;
     for (const XRefEntry& e : xref->entries) {
-        if (e.type == 2) throw CPdfException("Encrypted document with object streams cannot be split");
+        if (e.type == 2) {
+            throw CPdfRefusedException("Encrypted document with object streams cannot be split");
+        }
     }
 }
 
@@ -65,8 +71,7 @@ void CPdfDocument::Close() {
     catalog.reset();
     xref.reset();
     stream.reset();
-    if (file) std::fclose(file);
-    file = nullptr;
+    file.reset();
     open = false;
 }
 

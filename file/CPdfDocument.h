@@ -1,8 +1,9 @@
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
+
+#include "file/CPdfFileCloser.h"
 
 class CPdfCatalog;
 class CPdfFileStream;
@@ -17,18 +18,19 @@ public:
     CPdfDocument(const CPdfDocument&) = delete;
     CPdfDocument& operator=(const CPdfDocument&) = delete;
 
-    // Opens the file, finds the header, loads the cross-reference data and the catalog.
-    // Throws "Can't open file" or what the readers throw; a failed open leaves it closed.
+    // Opens the file, finds the header, loads the cross-reference data and the catalog; damaged
+    // cross-reference data is rebuilt by scanning the file (see repaired). Throws "Can't open
+    // file" (also for a folder) or what the readers throw; a failed open leaves it closed.
     void Open(const std::string& fileName);
     // Releases everything; safe on a closed or half-open document.
     void Close();
 
     bool open = false;
-    FILE* file = nullptr;
+    CPdfFilePtr file;
     std::shared_ptr<CPdfFileStream> stream;
     std::unique_ptr<CPdfXRef> xref;
     std::unique_ptr<CPdfCatalog> catalog;
-    std::string version;  // e.g. "PDF-1.4"; empty when no header was found
+    std::string version;    // e.g. "PDF-1.4"; empty when no header was found
     bool repaired = false;  // the cross-reference data was rebuilt by scanning the file
 
 private:
