@@ -5,6 +5,7 @@
 #include "CPdfException.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfInteger.h"
 #include "object/CPdfLexer.h"
 #include "object/CPdfParser.h"
 #include "stream/CPdfFileStream.h"
@@ -14,7 +15,9 @@ constexpr size_t kChunk = 1 << 20;
 constexpr size_t kOverlap = 64;
 constexpr size_t kPeek = 512;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool IsWhite(char c) {
     return CPdfLexer::ClassOf(static_cast<unsigned char>(c)) == CPdfLexer::whitespace;
 }
@@ -34,9 +37,7 @@ size_t HeaderStart(const std::string& text, size_t at, int64_t& number, int64_t&
     auto readDigits = [&](int64_t& value) {
         size_t end = i;
         while (i > 0 && IsDigit(text[i - 1]) && end - i < 10) --i;
-        if (i == end) return false;
-        value = std::stoll(text.substr(i, end - i));
-        return true;
+        return CPdfInteger::Parse(text.data() + i, text.data() + end, value);
     };
     if (skipWhite() == 0 || !readDigits(generation)) return std::string::npos;
     if (skipWhite() == 0 || !readDigits(number)) return std::string::npos;
@@ -59,7 +60,8 @@ void CPdfXRefRepair::ScanHeaders() {
         auto sub = stream.MakeSubStream(pos, static_cast<int64_t>(kChunk), CPdfObject(kindNull));
         chunk.resize(kChunk);
         chunk.resize(sub->Read(reinterpret_cast<uint8_t*>(&chunk[0]), kChunk));
-        for (size_t at = chunk.find("obj"); at != std::string::npos; at = chunk.find("obj", at + 1)) {
+        for (size_t at = chunk.find("obj"); at != std::string::npos;
+             at = chunk.find("obj", at + 1)) {
             if (at + 3 < chunk.size() && IsRegular(chunk[at + 3])) continue;
             int64_t number = 0, generation = 0;
             size_t start = HeaderStart(chunk, at, number, generation);
@@ -67,7 +69,8 @@ void CPdfXRefRepair::ScanHeaders() {
                 generation > 65535) {
                 continue;
             }
-            if (static_cast<size_t>(number) >= found.size()) found.resize(static_cast<size_t>(number) + 1);
+            if (static_cast<size_t>(number) >= found.size())
+                found.resize(static_cast<size_t>(number) + 1);
             XRefEntry& e = found[static_cast<size_t>(number)];
             e.offset = pos + static_cast<int64_t>(start) - base;
             e.generation = static_cast<int32_t>(generation);
@@ -76,7 +79,8 @@ void CPdfXRefRepair::ScanHeaders() {
         for (size_t at = chunk.find("trailer"); at != std::string::npos;
              at = chunk.find("trailer", at + 1)) {
             int64_t p = pos + static_cast<int64_t>(at);
-            if (trailerPositions.empty() || trailerPositions.back() != p) trailerPositions.push_back(p);
+            if (trailerPositions.empty() || trailerPositions.back() != p)
+                trailerPositions.push_back(p);
         }
         if (chunk.size() < kChunk) break;
     }
@@ -102,10 +106,12 @@ void CPdfXRefRepair::ScanTrailers() {
 
 void CPdfXRefRepair::ReadTrailerAt(int64_t position) {
     {
-        CPdfParser parser(nullptr, xref.GetStream()->MakeSubStream(position, 0, CPdfObject(kindNull)));
+        CPdfParser parser(nullptr,
+                          xref.GetStream()->MakeSubStream(position, 0, CPdfObject(kindNull)));
         if (!parser.ParseObject().IsKeyword("trailer")) return;
         CPdfObject dict = parser.ParseObject();
-        if (dict.kind != kindDictionary || dict.dictValue->Get("Root").kind != kindReference) return;
+        if (dict.kind != kindDictionary || dict.dictValue->Get("Root").kind != kindReference)
+            return;
         trailer = dict;  // the last trailer in the file is the newest
     }
 }
@@ -119,7 +125,8 @@ void CPdfXRefRepair::AddObjectStreams() {
         const XRefEntry e = xref.entries[n];
         if (e.type != 1) continue;
         std::string head(kPeek, '\0');
-        auto sub = xref.GetStream()->MakeSubStream(xref.Physical(e.offset), kPeek, CPdfObject(kindNull));
+        auto sub =
+            xref.GetStream()->MakeSubStream(xref.Physical(e.offset), kPeek, CPdfObject(kindNull));
         head.resize(sub->Read(reinterpret_cast<uint8_t*>(&head[0]), kPeek));
         head = head.substr(0, head.find("stream"));
         bool isObjStm = head.find("/ObjStm") != std::string::npos;

@@ -322,6 +322,30 @@ TEST(PageAttributes, SimpleDocumentsWithInheritedAttributes) {
     }
 }
 
+// The quick reader and the parser read integers alike: one too large for 64 bits is not an
+// integer (the quick reader used to overflow on twenty digits).
+TEST(Catalog, IntegersTooLargeFor64BitsAreNotIntegers) {
+    const struct {
+        const char* count;
+        const char* rotate;
+        int expected;
+    } cases[] = {
+        {"99999999999999999999", "99999999999999999999", 0},
+        {"-9999999999999999999", "-9999999999999999999", 0},
+        {"9223372036854775807", "9223372036854775807", 7},
+        {"+1", "-9223372036854775808", 352},
+    };
+    for (const auto& c : cases) {
+        Doc doc(Objects{
+            {1, kCatalog},
+            {2, std::string("<< /Type /Pages /Kids [3 0 R] /Count ") + c.count + " >>"},
+            {3, std::string("<< /Type /Page /Resources << >> /Rotate ") + c.rotate + " >>"},
+        });
+        ASSERT_EQ(doc.Load(), "") << c.count;
+        EXPECT_EQ(doc.catalog.pages.at(0).rotate, c.expected) << c.rotate;
+    }
+}
+
 // Long /Kids arrays run past the first bytes the quick reader looks at; an item that is not a
 // reference, a box item given by reference and boxes of reals all leave it for the ordinary
 // reader or its slower paths, with the same result.
