@@ -277,12 +277,18 @@ void CPdfLexer::ReadName(CPdfObject& out) {
         int c = LookChar();
         if (c < 0 || ClassOf(c) != regular) break;
         ReadChar();
-        if (c == '#') {
-            int high = HexDigit(LookChar());
-            if (high >= 0) {
+        // "#" and two hex digits stand for one byte; a "#" without them is an ordinary byte,
+        // and so is a single digit after it.
+        int high = c == '#' ? HexDigit(LookChar()) : -1;
+        if (high >= 0) {
+            int digit = ReadChar();
+            int low = HexDigit(LookChar());
+            if (low >= 0) {
                 ReadChar();
-                int low = HexDigit(ReadChar());
-                c = high * 16 + (low < 0 ? 0 : low);
+                c = high * 16 + low;
+            } else {
+                text.push_back('#');
+                c = digit;
             }
         }
         text.push_back(static_cast<char>(c));

@@ -124,10 +124,11 @@ const LexCase kHexStrings[] = {
 INSTANTIATE_TEST_SUITE_P(HexStrings, LexerTokens, ::testing::ValuesIn(kHexStrings));
 
 const LexCase kNames[] = {
-    {"/A#42", "N:AB"},   {"/A#4 x", "N:A@x"},  {"/A#4 /B", "N:A@ N:B"},
-    {"/A#4", "N:A@"},    {"/A#zz", "N:A#zz"},  {"/A#00B", "N:A"},
-    {"/A#2f", "N:A/"},   {"/ x", "N: K:x"},    {"//A", "N: N:A"},
-    {"/A/B", "N:A N:B"}, {"/A(s)", "N:A S:s"}, {"/\x80\xff", "N:\\x80\\xff"},
+    {"/A#42", "N:AB"},       {"/A#4 x", "N:A#4 K:x"}, {"/A#4 /B", "N:A#4 N:B"},
+    {"/A#4", "N:A#4"},       {"/A#zz", "N:A#zz"},     {"/A#00B", "N:A"},
+    {"/A#4/B", "N:A#4 N:B"}, {"/A#4#41", "N:A#4A"},   {"/A##41", "N:A#A"},
+    {"/A#2f", "N:A/"},       {"/ x", "N: K:x"},       {"//A", "N: N:A"},
+    {"/A/B", "N:A N:B"},     {"/A(s)", "N:A S:s"},    {"/\x80\xff", "N:\\x80\\xff"},
 };
 INSTANTIATE_TEST_SUITE_P(Names, LexerTokens, ::testing::ValuesIn(kNames));
 
