@@ -1,8 +1,8 @@
 #include "document/CPdfPage.h"
 
 #include "CPdfException.h"
+#include "document/CPdfNodeEntries.h"
 #include "file/CPdfXRef.h"
-#include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
 
 void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page,

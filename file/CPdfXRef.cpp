@@ -6,16 +6,16 @@
 #include <cstring>
 
 #include "CPdfException.h"
+#include "document/CPdfNodeEntries.h"
+#include "document/CPdfShallowReader.h"
 #include "file/CPdfReadAhead.h"
 #include "file/CPdfXRefRepair.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfInteger.h"
 #include "object/CPdfLexer.h"
-#include "object/CPdfNodeEntries.h"
 #include "object/CPdfParser.h"
 #include "object/CPdfScan.h"
-#include "object/CPdfShallowReader.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 

@@ -1,4 +1,4 @@
-#include "object/CPdfNodeEntries.h"
+#include "document/CPdfNodeEntries.h"
 
 #include <cstring>
 

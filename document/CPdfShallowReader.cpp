@@ -1,14 +1,14 @@
-#include "object/CPdfShallowReader.h"
+#include "document/CPdfShallowReader.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "document/CPdfNodeEntries.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfInteger.h"
 #include "object/CPdfLexer.h"
-#include "object/CPdfNodeEntries.h"
 
 namespace {
 // A cursor over the bytes; every reader returns false to give up.
