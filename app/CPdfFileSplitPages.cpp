@@ -165,6 +165,8 @@ std::string CPdfFileSplit::RewritePage(const PageSlot& slot) {
         if (insert.empty()) insert = "\n";
         insert += "/" + std::string(kInheritedKeys[k]) + " " + value.text + "\n";
     }
+    if (slot.page->resourcesMissing)
+        insert += insert.empty() ? "\n/Resources << >>\n" : "/Resources << >>\n";
     const std::string parent = Ref(pagesNumber, pagesGeneration);
     if (const CPdfRawEntry* p = dict.Find("Parent")) {
         text.replace(p->valueStart, p->valueEnd - p->valueStart, parent);

@@ -70,7 +70,7 @@ CPdfInherited Inherit(const CPdfInherited& above, const CPdfNodeEntries& node, i
         out.rotateNode = number;
         out.hasRotate = true;
     }
-    MediaBoxOf(node, out.mediaBox);
+    if (MediaBoxOf(node, out.mediaBox)) out.hasMediaBox = true;
     return out;
 }
 
@@ -81,8 +81,15 @@ NodeVisit VisitOf(CPdfNodeEntries& node, CPdfInherited inherited) {
         visit.kidRefs = std::move(node.kidRefs);
     } else {
         CPdfObject kids = node.GetResolved(Key::keyKids);
-        if (kids.kind != kindArray) throw CPdfException("Kids CPdfObject is wrong type");
-        visit.kids = kids.arrayValue;
+        if (kids.kind == kindDictionary) {
+            // /Kids names one dictionary instead of an array of them: that is the only kid.
+            visit.kids = std::make_shared<CPdfArray>(node.xref);
+            visit.kids->Append(node.values[Key::keyKids]);
+        } else if (kids.kind == kindArray) {
+            visit.kids = kids.arrayValue;
+        } else {
+            throw CPdfException("Kids CPdfObject is wrong type");
+        }
     }
     visit.inherited = std::move(inherited);
     return visit;
@@ -158,7 +165,7 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         CPdfObject kidRef = top.At(top.next++);
         kid.Reset();
         if (!ReadKid(kidRef, kid)) throw CPdfException("Kid CPdfObject is wrong type");
-        if (kid.IsPage()) {
+        if (kid.IsLeaf()) {
             LoadLeaf(kidRef, kid, top.inherited);
             continue;
         }
@@ -204,6 +211,8 @@ void CPdfCatalog::LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
         page.objectNumber = kidRef.refNumber;
         page.objectGeneration = kidRef.refGeneration;
     }
-    std::copy(inherited.mediaBox, inherited.mediaBox + 4, page.mediaBox);
+    static const double kLetter[4] = {0, 0, 612, 792};
+    const double* box = inherited.hasMediaBox ? inherited.mediaBox : kLetter;
+    std::copy(box, box + 4, page.mediaBox);
     MediaBoxOf(kid, page.mediaBox);
 }
