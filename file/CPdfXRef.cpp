@@ -39,8 +39,12 @@ bool IsWhite(int c) {
 // Decoded object streams are kept while they add up to no more than this: a document's
 // objects are reached in no particular order, and decoding a stream again for every object
 // taken from it makes a run many times slower.
-constexpr size_t kObjStmCacheBytes = 8u << 20;
+constexpr size_t kObjStmCacheBytes = 32u << 20;
 constexpr size_t kObjStmCacheEntries = 1u << 16;
+// A stream decoded again after it was let go counts this fraction of its decoded bytes as
+// reading work: the file made us decode it once, the cache's size made us decode it again, yet
+// a file must not keep the reader decoding the same large streams in turn without bound.
+constexpr int64_t kRedecodeShare = 16;
 }  // namespace
 
 CPdfXRef::CPdfXRef() = default;
@@ -511,7 +515,9 @@ std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, 
         loadingStreams.insert(streamNumber);
         try {
             found = std::make_shared<CPdfObjStmBytes>(*this, streamNumber);
-            bytesParsed += static_cast<int64_t>(found->data->size());
+            const int64_t decoded = static_cast<int64_t>(found->data->size());
+            bytesParsed +=
+                decodedStreams.insert(streamNumber).second ? decoded : decoded / kRedecodeShare;
         } catch (...) {
             loadingStreams.erase(streamNumber);
             throw;

@@ -75,8 +75,8 @@ public:
     CPdfObject trailer;
     int64_t startXRef = 0;
     int64_t fileSize = 0;
-    // Bytes of object text parsed (and of object streams decoded) so far: the reading work
-    // done, which a caller may bound.
+    // Bytes of object text parsed (and of object streams decoded, a share of them when decoded
+    // again) so far: the reading work done, which a caller may bound.
     int64_t bytesParsed = 0;
 
     // Most entries a table may have (also bounded by the file's size).
@@ -110,6 +110,7 @@ private:
     std::unique_ptr<CPdfReadAhead> readAhead;  // for FetchShallow
     int fetchDepth = 0;
     std::set<int32_t> loadingStreams;
+    std::set<int32_t> decodedStreams;              // object streams decoded at least once
     std::unordered_map<uint64_t, CPdfKind> kinds;  // KindOf's answers, by number and generation
     std::list<std::shared_ptr<const CPdfObjStmBytes>> objStmCache;  // most recent first
     std::unordered_map<int32_t, std::list<std::shared_ptr<const CPdfObjStmBytes>>::iterator>

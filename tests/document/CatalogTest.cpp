@@ -437,4 +437,31 @@ TEST(Catalog, KidsRepeatingALargePageAreBounded) {
     EXPECT_EQ(few.catalog.GetPageCount(), 3u);
 }
 
+// A clean file whose pages are spread over many object streams, round-robin, with more decoded
+// bytes than the reader keeps decoded at once: the work bound counts what the file makes the
+// walk parse, not the streams decoded again because they were let go.
+TEST(Catalog, PagesSpreadOverManyObjectStreamsAreRead) {
+    const int pages = 5000, streams = 100, first = 10;
+    testpdf::Builder b;
+    b.Add(1, kCatalog);
+    std::string kids;
+    std::vector<std::vector<int>> members(streams);
+    uint32_t seed = 1;  // hex digits that do not compress away: a file of about 5 MB
+    for (int i = 0; i < pages; ++i) {
+        kids += std::to_string(first + i) + " 0 R ";
+        std::string filler(2000, '0');
+        for (char& c : filler) c = "0123456789ABCDEF"[(seed = seed * 1103515245 + 12345) >> 28];
+        b.Add(first + i,
+              "<< /Type /Page /Parent 2 0 R /Resources << >> /PieceInfo <" + filler + "> >>");
+        members[static_cast<size_t>(i % streams)].push_back(first + i);
+    }
+    b.Add(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
+    for (int k = 0; k < streams; ++k) b.PutInObjectStream(first + pages + k, members[k]);
+    testpdf::XrefOptions o;
+    o.style = testpdf::XrefStyle::Stream;
+    Doc doc(b.SetXref(o).SetRoot(1).Build());
+    ASSERT_EQ(doc.Load(), "");
+    EXPECT_EQ(doc.catalog.GetPageCount(), static_cast<size_t>(pages));
+}
+
 }  // namespace
