@@ -5,6 +5,7 @@
 #include "CPdfException.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfXRef.h"
+#include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 
 CPdfFileSplit::~CPdfFileSplit() = default;
@@ -37,8 +38,8 @@ bool CPdfFileSplit::Run() {
             throw CPdfException("Encrypted document with a direct /Encrypt cannot be split");
         }
         encryptNumber = encrypt.refNumber;
+        keepNumbers = true;
     }
-    ResetObjectTable(xref->entries.size());
 
     switch (mode) {
         case modePageList:
@@ -100,26 +101,113 @@ void CPdfFileSplit::SplitEven(const std::string& fileName) {
     WriteOutputFile(fileName, list);
 }
 
+void CPdfFileSplit::PrepareRun() {
+    const CPdfCatalog& cat = *document.catalog;
+    pagesNumber = cat.pagesNumber;
+    pagesGeneration = cat.pagesGeneration;
+    catalog = xref->Fetch(rootNumber, rootGeneration);
+    if (catalog.kind != kindDictionary) throw CPdfException("Catalog CPdfObject is wrong type");
+    copies = std::make_unique<CPdfCopySet>(*index, xref->entries.size(), keepNumbers);
+    writer = std::make_unique<CPdfObjectWriter>(*copies);
+    // Pages, page tree nodes and the catalog are written anew for every output; so are the
+    // outline's root and items.
+    copies->Skip(rootNumber);
+    for (int32_t n : cat.nodeNumbers) copies->Skip(n);
+    for (const CPdfPage& page : cat.pages) copies->Skip(page.objectNumber);
+    destinations.Load(xref, catalog);
+    outline.Load(xref, catalog, destinations);
+    labels.Load(xref, catalog);
+    if (!keepNumbers) {
+        // Fields that hold others are written with those an output keeps.
+        form.Load(xref, catalog);
+        for (const CPdfFormNode& node : form.nodes) {
+            if (!node.kids.empty()) copies->Skip(node.number);
+        }
+    }
+    copies->Skip(outline.rootNumber);
+    for (const CPdfOutlineItem& item : outline.items) copies->Skip(item.number);
+    prepared = true;
+}
+
 void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::string& listText) {
-    ResetObjectTable(xref->entries.size());
-    PrepareDocument();
-    ParsePageList(listText);
-    CollectPageObjects();
-    if (hasOutlines) PrepareOutline();
+    if (!prepared) PrepareRun();
+    pageCount = static_cast<uint32_t>(document.catalog->GetPageCount());
+    selection = CPdfPageList::ParsePageList(listText, pageCount);
+    ResetObjectTable();
+    copies->Begin();
+    annotationCopies.clear();
+    ClaimPages();
+    PlanOutline();
+    PlanForm();
 
     output.Open(fileName);
     WriteHeader(document.version);
-    WriteMarkedObjects();
+    WritePages();
+    WriteCopies();
+    WriteOutline();
+    WriteForm();
+    WriteCopies();
+    WriteCatalog();
+    CPdfTrailerEntries trailer;
+    trailer.rootNumber = catalogOut;
+    trailer.rootGeneration = copies->GenerationOf(rootNumber);
+    int32_t number = infoNumber, generation = infoGeneration;
+    if (number > 0 && copies->Map(number, generation)) {
+        trailer.infoNumber = number;
+        trailer.infoGeneration = generation;
+    }
+    number = encryptNumber;
+    if (number > 0 && copies->Map(number, generation)) {
+        trailer.encryptNumber = number;
+        trailer.encryptGeneration = generation;
+    }
+    trailer.id = IdText();
+    WriteCopies();
     WritePageTree();
-    if (hasOutlines) WriteOutline();
     int64_t startXRef = output.Position();
     WriteXRefTable();
-    WriteTrailer(startXRef, xref->trailer, encryptNumber != 0);
+    WriteTrailer(startXRef, trailer);
     output.Commit();
 }
 
-void CPdfFileSplit::ParsePageList(const std::string& listText) {
-    pageCount = static_cast<uint32_t>(document.catalog->GetPageCount());
-    selection = CPdfPageList::ParsePageList(listText, pageCount);
-    for (const SelectedPage& s : selection) pageSlots[s.pageNumber - 1].selected = true;
+void CPdfFileSplit::WriteCopies() {
+    int32_t from = 0, to = 0;
+    while (copies->Next(from, to)) {
+        int32_t generation = copies->GenerationOf(from);
+        MarkWritten(to, generation);
+        index->WriteObject(from, to, generation, *copies, output);
+    }
+}
+
+void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value) {
+    MarkWritten(number, generation);
+    std::string text = CPdfObjectWriter::ObjectHeader(number, generation);
+    writer->Write(value, text);
+    text += "\nendobj\n";
+    output.Write(text);
+}
+
+CPdfObject CPdfFileSplit::FetchObject(int32_t number) const {
+    if (number <= 0 || static_cast<size_t>(number) >= xref->entries.size()) {
+        return CPdfObject(kindNull);
+    }
+    const XRefEntry& e = xref->entries[static_cast<size_t>(number)];
+    return xref->Fetch(number, e.type == 1 ? e.generation : 0);
+}
+
+int32_t CPdfFileSplit::OutputPageOf(int32_t page) const {
+    int32_t number = copies->NumberOf(page);
+    return number > 0 ? number : 0;
+}
+
+std::string CPdfFileSplit::IdText() const {
+    CPdfObject id = xref->trailer.dictValue->GetResolved("ID");
+    if (id.kind != kindArray || id.arrayValue->GetCount() != 2) return std::string();
+    std::string text = "[";
+    for (size_t i = 0; i < 2; ++i) {
+        CPdfObject part = id.arrayValue->GetResolvedAt(i);
+        if (part.kind != kindString) return std::string();
+        text += part.stringValue.Serialize();
+    }
+    return text + "]";
 }

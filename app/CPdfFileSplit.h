@@ -2,55 +2,32 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/CPdfCopySet.h"
 #include "app/CPdfPageList.h"
-#include "document/CPdfPage.h"
+#include "document/CPdfAcroForm.h"
+#include "document/CPdfDestinations.h"
+#include "document/CPdfOutline.h"
+#include "document/CPdfPageLabels.h"
 #include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
 #include "file/CPdfFileCloser.h"
 #include "file/CPdfObjectIndex.h"
+#include "object/CPdfObjectWriter.h"
 
+class CPdfDictionary;
+class CPdfPage;
 class CPdfXRef;
 
-// One leaf of the source page tree, in document order: the catalog's record of it (where the
-// page object is, its box, the nodes it inherits from), and whether the current output takes
-// it.
-struct PageSlot {
-    const CPdfPage* page = nullptr;
-    bool selected = false;
-
-    int32_t ObjectNumber() const { return page->objectNumber; }
-    int32_t Generation() const { return page->objectGeneration; }
-    // The /Pages node whose /Resources (0), /CropBox (1) or /Rotate (2) the page inherits;
-    // 0 for none.
-    int32_t InheritFrom(int which) const {
-        return which == 0 ? page->resourcesFrom : which == 1 ? page->cropBoxFrom : page->rotateFrom;
-    }
-};
-
-// One first-level outline item of the source.
-struct OutlineEntry {
-    int32_t itemNumber = 0;
-    int32_t itemGeneration = 0;
-    int32_t parentNumber = 0;
-    int32_t actionNumber = 0;  // the /A object, 0 when /A is direct or absent
-    int32_t actionGeneration = 0;
-    int32_t destPageNumber = 0;  // the page object that the item opens, 0 when unknown
-    int32_t outputPageNumber = 0;
-    int32_t nextNumber = 0;
-    int32_t nextGeneration = 0;
-    int32_t prevNumber = 0;
-    int32_t prevGeneration = 0;
-    std::string title;           // the bytes after "/Title" through the end of its value
-    std::string targetText;      // a direct "/A <<...>>" or "/Dest ..." entry, written as it stood
-    std::vector<int32_t> needs;  // objects the item's title and action refer to
-};
-
 // The split job: opens the source, turns the mode into output documents and writes each.
+//
+// An output holds the chosen pages under a new one-level page tree, what they reach (other
+// pages excluded), and the document-level parts pruned to those pages; its objects are
+// numbered 1, 2, 3, ... (an encrypted source whose encryption ties objects to their numbers
+// keeps the source's numbers instead).
 class CPdfFileSplit : public CPdfFile {
 public:
     CPdfFileSplit() = default;
@@ -71,57 +48,88 @@ private:
     void SplitOdd(const std::string& fileName);
     void SplitEven(const std::string& fileName);
 
-    // Work done once per run: page slots, the catalog's objects, the outline items.
+    // Work done once per run: what never changes between outputs.
     void PrepareRun();
-    void PrepareDocument();
-    void ParsePageList(const std::string& listText);
-    void CollectPageObjects();
-    void WriteMarkedObjects();
+    // Numbers for the catalog, the page tree root and every chosen page.
+    void ClaimPages();
+    void WritePages();
+    void WritePage(const SelectedPage& selected, bool repeated);
+    // Gives a page chosen again copies of its annotations, each naming that page; returns the
+    // copies to write, with their numbers.
+    std::vector<std::pair<int32_t, CPdfObject>> CopyAnnotations(CPdfDictionary& page,
+                                                                int32_t pageOut);
+    // Sets key in page to what the page inherits from node, unless the page has key.
+    void Inherit(CPdfDictionary& page, const char* key, int32_t node) const;
     void WritePageTree();
-    std::string RewritePage(const PageSlot& slot);
-    void LoadOutlineItems();
-    void PrepareOutline();
+    void WriteCatalog();
+    // The catalog's parts rebuilt for the output (CPdfFileSplitCatalog.cpp); null for a part
+    // the output does not need.
+    CPdfObject PrunedNames() const;
+    CPdfObject PrunedDests() const;
+    CPdfObject PrunedActions() const;
+    CPdfObject RebuiltPageLabels() const;
+    // Positions of the named destinations (of the tree, or of the /Dests dictionary) that open
+    // one of the output's pages, in name order.
+    std::vector<uint32_t> KeptDestinations(bool inTree) const;
+    // The interactive form (CPdfFileSplitForm.cpp): the fields kept, their numbers.
+    void PlanForm();
+    void WriteForm();
+    CPdfObject PrunedForm() const;
+    // References to the nodes of list that the output keeps.
+    CPdfObject KeptFormNodes(const std::vector<int32_t>& list) const;
+    // The annotations of the output's pages (those of a page chosen again once).
+    std::vector<int32_t> ChosenAnnotations() const;
+    // Whether an action or destination opens a page that the output does not hold.
+    bool LeadsToPageLeftOut(const CPdfObject& action) const;
+    // Copies every object that the objects written so far refer to.
+    void WriteCopies();
+    // Writes value as output object number, generation generation.
+    void WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value);
+    std::string IdText() const;
+
+    // The outline of the output (CPdfFileSplitOutline.cpp): items kept, their numbers.
+    void PlanOutline();
     void WriteOutline();
+    int32_t OpeningPageOf(int32_t item);
 
-    // Marks objects to copy: object number itself (set to markSelf) and everything its
-    // references reach, except page tree nodes and, with skipPages, page objects.
-    void ScanReferences(int32_t number, bool markSelf, bool skipPages);
-    void FollowReferences(const std::vector<int32_t>& refs, bool skipPages);
-    void SetMark(int32_t number, bool on);
-    bool IsMarked(int32_t number) const;
-
-    // The raw value text of an attribute that a page inherits from node, and its references.
-    struct InheritedValue {
-        std::string text;
-        std::vector<int32_t> refs;
-    };
-    const InheritedValue& Inherited(int32_t node, int which);
+    // The object at source number, with the generation its entry gives.
+    CPdfObject FetchObject(int32_t number) const;
+    // The output number of the page object that source page object page stands for in this
+    // output; 0 when the output does not hold it.
+    int32_t OutputPageOf(int32_t page) const;
 
     CPdfFilePtr source;
     CPdfDocument document;
     CPdfXRef* xref = nullptr;
     std::unique_ptr<CPdfObjectIndex> index;
+    std::unique_ptr<CPdfCopySet> copies;
+    std::unique_ptr<CPdfObjectWriter> writer;
     int32_t infoNumber = 0, infoGeneration = 0;
     int32_t rootNumber = 0, rootGeneration = 0;
     int32_t pagesNumber = 0, pagesGeneration = 0;
-    int32_t outlinesNumber = 0, outlinesGeneration = 0;
     int32_t encryptNumber = 0;
+    bool keepNumbers = false;
     uint32_t pageCount = 0;
-    std::vector<PageSlot> pageSlots;
     std::vector<SelectedPage> selection;
-    std::vector<OutlineEntry> outlineItems;
-    // Positions in outlineItems of the items that open each page object, in outline order.
-    std::map<int32_t, std::vector<size_t>> outlineItemsByPage;
-    std::vector<OutlineEntry> keptItems;
     CPdfMode mode = modeNone;
     std::string inputName, outputName, modeText;
-    bool hasOutlines = false;
-    uint32_t walkCount = 0;
-
     bool prepared = false;
-    std::vector<int32_t> catalogObjects;  // what the catalog reaches, the same for every output
-    std::vector<uint8_t> marks;           // objects to copy into the current output
-    std::vector<uint8_t> treeNodes;       // the source's page tree nodes, never copied
-    std::vector<int32_t> marked;          // numbers ever marked for the current output
-    std::map<std::pair<int32_t, int>, InheritedValue> inheritedValues;
+
+    CPdfObject catalog;  // the source catalog's dictionary
+    CPdfDestinations destinations;
+    CPdfOutline outline;
+    CPdfPageLabels labels;
+    CPdfAcroForm form;
+
+    // The current output.
+    int32_t catalogOut = 0;
+    int32_t pagesOut = 0;
+    int32_t outlineOut = 0;             // 0 when the output has no outline
+    std::vector<int32_t> keptItems;     // the outline's kept items, first level in order
+    std::vector<int32_t> itemOut;       // by item: its output number, 0 when not kept
+    std::vector<int32_t> itemsTouched;  // items given a number in this output
+    std::vector<uint8_t> formKept;      // by form node: kept in this output
+    std::vector<int32_t> formTouched;   // form nodes kept in this output
+    // Annotations copied for pages chosen again: source number, number of the copy.
+    std::vector<std::pair<int32_t, int32_t>> annotationCopies;
 };

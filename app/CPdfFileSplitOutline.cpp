@@ -1,270 +1,170 @@
-// Outline copying for the split job: each output carries the first-level outline items that
-// open one of its pages, in the order of its pages, under a rewritten outline root.
-#include <map>
-#include <set>
+// The outline of an output: every item that opens one of its pages, and every item that
+// holds such an item, at its level. The first level follows the order of the pages; lower
+// levels keep the source's order. Items are written anew with their links rebuilt and every
+// other entry kept; an item kept only for the items it holds opens the first of their pages.
+#include <algorithm>
+#include <unordered_map>
 
-#include "CPdfException.h"
 #include "app/CPdfFileSplit.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
-#include "object/CPdfRawDictionary.h"
 
 namespace {
-constexpr size_t kMaxNameTreeNodes = 100000;
+const int32_t kKept = -1;  // itemOut of an item kept but not yet numbered
+}  // namespace
 
-std::string Ref(int32_t number, int32_t generation) {
-    return std::to_string(number) + " " + std::to_string(generation) + " R";
-}
-
-std::string StringBytes(const CPdfObject& value) {
-    if (value.kind == kindName) return value.textValue;
-    if (value.stringValue.decoded) return value.stringValue.data;
-    std::string digits;
-    for (char c : value.stringValue.data) {
-        if (isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
-    }
-    if (digits.size() % 2) digits.push_back('0');
-    return CPdfString::HexDecode(digits);
-}
-
-// Walks a name tree (a /Names array of key/value pairs, or /Kids) depth first, each node's
-// /Names before its /Kids, and hands visit every key with the value's index in its array;
-// visit returns true to stop. Each node is visited once, so a tree whose /Kids loop back ends.
-template <typename Visit>
-void WalkNameTree(CPdfXRef* xref, const CPdfObject& root, Visit visit) {
-    std::vector<CPdfObject> work{root};
-    std::set<int32_t> seen;
-    size_t visits = 0;
-    while (!work.empty() && ++visits <= kMaxNameTreeNodes) {
-        CPdfObject item = std::move(work.back());
-        work.pop_back();
-        if (item.kind == kindReference && !seen.insert(item.refNumber).second) continue;
-        CPdfObject node = item.Resolve(xref);
-        if (node.kind != kindDictionary) continue;
-        CPdfObject names = node.dictValue->GetResolved("Names");
-        if (names.kind == kindArray) {
-            const CPdfArray& a = *names.arrayValue;
-            for (size_t i = 0; i + 1 < a.GetCount(); i += 2) {
-                CPdfObject key = a.GetResolvedAt(i);
-                if ((key.kind == kindString || key.kind == kindName) &&
-                    visit(StringBytes(key), a, i + 1)) {
-                    return;
-                }
-            }
-        }
-        CPdfObject kids = node.dictValue->GetResolved("Kids");
-        if (kids.kind != kindArray) continue;
-        for (size_t i = kids.arrayValue->GetCount(); i-- > 0;)
-            work.push_back(kids.arrayValue->GetAt(i));
-    }
-}
-
-// Looks a name up in a name tree: the value of its first key equal to name.
-CPdfObject LookUpNameTree(CPdfXRef* xref, const CPdfObject& root, const std::string& name) {
-    CPdfObject found(kindNull);
-    WalkNameTree(xref, root, [&](const std::string& key, const CPdfArray& a, size_t at) {
-        if (key != name) return false;
-        found = a.GetResolvedAt(at);
-        return true;
-    });
-    return found;
-}
-
-// Names already looked up in the named destinations (null for those not there).
-using KnownNames = std::map<std::string, CPdfObject>;
-
-// Looks every wanted name up in one walk of the tree, with the answers one lookup each would
-// give: an outline of hundreds of items does not walk the tree hundreds of times.
-KnownNames LookUpNames(CPdfXRef* xref, const CPdfObject& root,
-                       const std::set<std::string>& wanted) {
-    KnownNames known;
-    if (wanted.empty()) return known;
-    WalkNameTree(xref, root, [&](const std::string& key, const CPdfArray& a, size_t at) {
-        if (wanted.count(key) && !known.count(key)) known.emplace(key, a.GetResolvedAt(at));
-        return known.size() == wanted.size();
-    });
-    for (const std::string& name : wanted) known.emplace(name, CPdfObject(kindNull));
-    return known;
-}
-
-// The page object that a destination opens: an explicit destination array, a dictionary
-// with /D, or a name or string looked up in the named destinations (in known first). 0 when
-// unknown. With wanted, the first name that would be looked up is put there instead, and 0
-// returned.
-int32_t DestinationPage(const CPdfCatalog& catalog, CPdfObject dest, const KnownNames& known,
-                        std::set<std::string>* wanted = nullptr) {
-    for (int step = 0; step < 4; ++step) {
-        dest = dest.Resolve(catalog.xref);
-        if (dest.kind == kindArray) {
-            if (dest.arrayValue->GetCount() == 0) return 0;
-            const CPdfObject& page = dest.arrayValue->GetAt(0);
-            return page.kind == kindReference ? page.refNumber : 0;
-        }
-        if (dest.kind == kindDictionary) {
-            dest = dest.dictValue->Get("D");
-            continue;
-        }
-        if (dest.kind != kindString && dest.kind != kindName) return 0;
-        std::string name = StringBytes(dest);
-        CPdfObject found(kindNull);
-        if (catalog.oldDests.kind == kindDictionary) found = catalog.oldDests.dictValue->Get(name);
-        if (found.kind == kindNull) {
-            if (wanted) {
-                wanted->insert(name);
-                return 0;
-            }
-            auto it = known.find(name);
-            found =
-                it != known.end() ? it->second : LookUpNameTree(catalog.xref, catalog.dests, name);
-        }
-        dest = found;
+int32_t CPdfFileSplit::OpeningPageOf(int32_t item) {
+    // The item's own page when the output holds it; else the first page that an item it
+    // holds opens. Depth is bounded by the outline's levels.
+    const CPdfOutlineItem& it = outline.items[static_cast<size_t>(item)];
+    if (it.page > 0 && OutputPageOf(it.page) > 0) return it.page;
+    for (int32_t kid : it.kids) {
+        if (itemOut[static_cast<size_t>(kid)] == 0) continue;
+        int32_t page = OpeningPageOf(kid);
+        if (page > 0) return page;
     }
     return 0;
 }
+
+void CPdfFileSplit::PlanOutline() {
+    for (int32_t i : itemsTouched) itemOut[static_cast<size_t>(i)] = 0;
+    itemsTouched.clear();
+    keptItems.clear();
+    outlineOut = 0;
+    if (!outline.IsPresent()) return;
+    itemOut.resize(outline.items.size(), 0);
+    const CPdfCatalog& cat = *document.catalog;
+    std::unordered_map<int32_t, size_t> position;  // page object: first place in the selection
+    for (size_t k = 0; k < selection.size(); ++k) {
+        int32_t page = cat.pages[selection[k].pageNumber - 1].objectNumber;
+        if (!position.emplace(page, k).second) continue;  // a repeated page's items come once
+        for (int32_t i : outline.ItemsOpening(page)) {
+            for (int32_t j = i; j >= 0 && itemOut[static_cast<size_t>(j)] == 0;
+                 j = outline.items[static_cast<size_t>(j)].parent) {
+                itemOut[static_cast<size_t>(j)] = kKept;
+                itemsTouched.push_back(j);
+                if (outline.items[static_cast<size_t>(j)].parent < 0) keptItems.push_back(j);
+            }
+        }
+    }
+    if (keptItems.empty()) return;
+    // The first level in the order of the pages its items open, each page's in outline order.
+    std::vector<std::pair<size_t, size_t>> order;  // (place of its page, rank in the outline)
+    std::unordered_map<int32_t, size_t> rank;
+    for (size_t r = 0; r < outline.top.size(); ++r) rank[outline.top[r]] = r;
+    for (int32_t i : keptItems) order.push_back({position[OpeningPageOf(i)], rank[i]});
+    std::vector<size_t> byOrder(keptItems.size());
+    for (size_t k = 0; k < byOrder.size(); ++k) byOrder[k] = k;
+    std::sort(byOrder.begin(), byOrder.end(),
+              [&](size_t a, size_t b) { return order[a] < order[b]; });
+    std::vector<int32_t> sorted;
+    for (size_t k : byOrder) sorted.push_back(keptItems[k]);
+    keptItems = std::move(sorted);
+    // Numbers: the root, then the items in the order they are written (each before its own).
+    outlineOut = copies->Claim(outline.rootNumber);
+    std::vector<int32_t> work(keptItems.rbegin(), keptItems.rend());
+    while (!work.empty()) {
+        int32_t i = work.back();
+        work.pop_back();
+        const CPdfOutlineItem& item = outline.items[static_cast<size_t>(i)];
+        itemOut[static_cast<size_t>(i)] = copies->Claim(item.number);
+        for (size_t k = item.kids.size(); k-- > 0;) {
+            if (itemOut[static_cast<size_t>(item.kids[k])] != 0) work.push_back(item.kids[k]);
+        }
+    }
+}
+
+namespace {
+// The items of list that the output keeps, in order.
+std::vector<int32_t> Kept(const std::vector<int32_t>& list, const std::vector<int32_t>& itemOut) {
+    std::vector<int32_t> kept;
+    for (int32_t i : list) {
+        if (itemOut[static_cast<size_t>(i)] > 0) kept.push_back(i);
+    }
+    return kept;
+}
 }  // namespace
 
-void CPdfFileSplit::LoadOutlineItems() {
-    outlineItems.clear();
-    outlineItemsByPage.clear();
-    std::vector<CPdfObject> destinations;  // each item's, found below
-    std::string rootText = index->ReadText(outlinesNumber);
-    CPdfRawDictionary root;
-    if (rootText.empty() || !root.Scan(rootText)) return;
-    const CPdfRawEntry* first = root.Find("First");
-    if (!first || first->value.kind != kindReference) return;
-    std::set<int32_t> seen;
-    CPdfObject item = first->value;
-    // The /Next chain ends at the first item that is not a reference or that was met
-    // before: a chain that loops back on itself ends there.
-    while (item.kind == kindReference && seen.insert(item.refNumber).second) {
-        OutlineEntry entry;
-        entry.itemNumber = item.refNumber;
-        entry.itemGeneration = item.refGeneration;
-        entry.parentNumber = outlinesNumber;
-        std::string text = index->ReadText(entry.itemNumber);
-        CPdfRawDictionary dict;
-        if (text.empty() || !dict.Scan(text)) break;
-        if (const CPdfRawEntry* title = dict.Find("Title")) {
-            entry.title = text.substr(title->keyEnd, title->valueEnd - title->keyEnd);
-            CPdfObjectIndex::CollectReferences(title->value, entry.needs);
-        }
-        CPdfObject dest(kindNull);
-        if (const CPdfRawEntry* a = dict.Find("A")) {
-            if (a->value.kind == kindReference) {
-                entry.actionNumber = a->value.refNumber;
-                entry.actionGeneration = a->value.refGeneration;
-                entry.needs.insert(entry.needs.end(), index->Get(entry.actionNumber).refs.begin(),
-                                   index->Get(entry.actionNumber).refs.end());
-            } else {
-                entry.targetText = "/A" + text.substr(a->keyEnd, a->valueEnd - a->keyEnd);
-                CPdfObjectIndex::CollectReferences(a->value, entry.needs);
-            }
-            CPdfObject action = a->value.Resolve(xref);
-            if (action.kind == kindDictionary && !action.dictValue->Get("S").IsName("GoTo")) {
-                action = CPdfObject(kindNull);  // only a GoTo action opens a page here
-            }
-            if (action.kind == kindDictionary) dest = action.dictValue->Get("D");
-        } else if (const CPdfRawEntry* d = dict.Find("Dest")) {
-            entry.targetText = "/Dest" + text.substr(d->keyEnd, d->valueEnd - d->keyEnd);
-            CPdfObjectIndex::CollectReferences(d->value, entry.needs);
-            dest = d->value;
-        }
-        destinations.push_back(dest);
-        outlineItems.push_back(std::move(entry));
-        const CPdfRawEntry* next = dict.Find("Next");
-        item = next ? next->value : CPdfObject(kindNull);
-    }
-    // The names the items open are looked up together, then every item's page is found.
-    const CPdfCatalog& catalog = *document.catalog;
-    std::set<std::string> wanted;
-    for (const CPdfObject& dest : destinations)
-        DestinationPage(catalog, dest, KnownNames(), &wanted);
-    KnownNames known = LookUpNames(xref, catalog.dests, wanted);
-    for (size_t i = 0; i < outlineItems.size(); ++i) {
-        int32_t page = DestinationPage(catalog, destinations[i], known);
-        outlineItems[i].destPageNumber = page;
-        if (page != 0) outlineItemsByPage[page].push_back(i);
-    }
-}
-
-void CPdfFileSplit::PrepareOutline() {
-    keptItems.clear();
-    std::set<int32_t> keptNumbers;
-    for (const SelectedPage& page : selection) {
-        int32_t pageObject = pageSlots[page.pageNumber - 1].ObjectNumber();
-        auto items = outlineItemsByPage.find(pageObject);
-        if (items == outlineItemsByPage.end()) continue;
-        for (size_t i : items->second) {
-            const OutlineEntry& entry = outlineItems[i];
-            // A page selected more than once carries its items once.
-            if (!keptNumbers.insert(entry.itemNumber).second) continue;
-            keptItems.push_back(entry);
-            keptItems.back().outputPageNumber = pageObject;
-        }
-    }
-    for (size_t i = 0; i + 1 < keptItems.size(); ++i) {
-        keptItems[i].nextNumber = keptItems[i + 1].itemNumber;
-        keptItems[i].nextGeneration = keptItems[i + 1].itemGeneration;
-        keptItems[i + 1].prevNumber = keptItems[i].itemNumber;
-        keptItems[i + 1].prevGeneration = keptItems[i].itemGeneration;
-    }
-    for (const OutlineEntry& entry : keptItems) FollowReferences(entry.needs, true);
-    // The root, the kept items and their actions are written by WriteOutline.
-    SetMark(outlinesNumber, false);
-    for (const OutlineEntry& entry : keptItems) {
-        SetMark(entry.itemNumber, false);
-        if (entry.actionNumber > 0) SetMark(entry.actionNumber, false);
-    }
-}
-
 void CPdfFileSplit::WriteOutline() {
-    const std::string parent = Ref(outlinesNumber, outlinesGeneration);
-    std::set<int32_t> writtenActions;
-    for (size_t i = keptItems.size(); i-- > 0;) {
-        const OutlineEntry& entry = keptItems[i];
-        bool haveAction = entry.actionNumber > 0 && index->Get(entry.actionNumber).present;
-        if (haveAction && writtenActions.insert(entry.actionNumber).second) {
-            MarkWritten(entry.actionNumber, index->Get(entry.actionNumber).generation);
-            index->CopyText(entry.actionNumber, output);
-        }
-        MarkWritten(entry.itemNumber, entry.itemGeneration);
-        std::string text = std::to_string(entry.itemNumber) + " " +
-                           std::to_string(entry.itemGeneration) + " obj\n<<\n";
-        if (entry.nextNumber) text += "/Next " + Ref(entry.nextNumber, entry.nextGeneration) + "\n";
-        // Readers walk the chain backwards too: every item but the first names the one before.
-        if (entry.prevNumber) text += "/Prev " + Ref(entry.prevNumber, entry.prevGeneration) + "\n";
-        if (haveAction) {
-            text += "/A " + Ref(entry.actionNumber, entry.actionGeneration) + "\n";
-        } else if (!entry.targetText.empty()) {
-            text += entry.targetText + "\n";
-        }
-        text += "/Title" + (entry.title.empty() ? std::string(" ()") : entry.title);
-        text += "\n/Parent " + parent + "\n>>\nendobj\n";
-        output.Write(text);
-    }
+    if (outlineOut == 0) return;
+    const int32_t rootGeneration = copies->GenerationOf(outline.rootNumber);
+    auto reference = [&](int32_t item) {
+        const CPdfOutlineItem& it = outline.items[static_cast<size_t>(item)];
+        return CPdfObjectWriter::OutputReference(itemOut[static_cast<size_t>(item)],
+                                                 copies->GenerationOf(it.number));
+    };
+    // Visible descendants of each kept item (those shown when the items above are open).
+    std::unordered_map<int32_t, int64_t> visible;
+    std::function<int64_t(const std::vector<int32_t>&)> count =
+        [&](const std::vector<int32_t>& list) {
+            int64_t total = 0;
+            for (int32_t i : list) {
+                const CPdfOutlineItem& it = outline.items[static_cast<size_t>(i)];
+                int64_t below = count(Kept(it.kids, itemOut));
+                visible[i] = below;
+                total += 1 + (it.open ? below : 0);
+            }
+            return total;
+        };
+    const int64_t shown = count(keptItems);
 
-    std::string rootText = index->ReadText(outlinesNumber);
-    CPdfRawDictionary root;
-    if (rootText.empty() || !root.Scan(rootText)) return;
-    MarkWritten(outlinesNumber, outlinesGeneration);
-    std::string text =
-        std::to_string(outlinesNumber) + " " + std::to_string(outlinesGeneration) + " obj\n<<\n";
-    for (const CPdfRawEntry& e : root.entries) {
-        if (e.key == "First" || e.key == "Last" || e.key == "Count") continue;
-        // Other entries are kept when they hold no reference to an object left out.
-        std::vector<int32_t> refs;
-        CPdfObjectIndex::CollectReferences(e.value, refs);
-        bool dangling = false;
-        for (int32_t r : refs) dangling = dangling || !IsMarked(r);
-        if (!dangling) text += rootText.substr(e.keyStart, e.valueEnd - e.keyStart) + "\n";
+    auto root = std::make_shared<CPdfDictionary>(*outline.root.dictValue);
+    for (const char* key : {"First", "Last", "Count"}) root->entries.erase(key);
+    root->Set("First", reference(keptItems.front()));
+    root->Set("Last", reference(keptItems.back()));
+    root->Set("Count", CPdfObject::Integer(shown));
+    CPdfObject rootValue;
+    rootValue.SetDictionary(root);
+    WriteValueObject(outlineOut, rootGeneration, rootValue);
+
+    struct Level {
+        std::vector<int32_t> items;
+        int32_t parentOut;
+        int32_t parentGeneration;
+    };
+    std::vector<Level> work{{keptItems, outlineOut, rootGeneration}};
+    while (!work.empty()) {
+        Level level = std::move(work.back());
+        work.pop_back();
+        for (size_t k = 0; k < level.items.size(); ++k) {
+            int32_t i = level.items[k];
+            const CPdfOutlineItem& it = outline.items[static_cast<size_t>(i)];
+            CPdfObject source = xref->Fetch(it.number, it.generation);
+            auto dict = source.kind == kindDictionary
+                            ? std::make_shared<CPdfDictionary>(*source.dictValue)
+                            : std::make_shared<CPdfDictionary>(nullptr);
+            for (const char* key : {"Parent", "Prev", "Next", "First", "Last", "Count"}) {
+                dict->entries.erase(key);
+            }
+            dict->Set("Parent",
+                      CPdfObjectWriter::OutputReference(level.parentOut, level.parentGeneration));
+            if (k > 0) dict->Set("Prev", reference(level.items[k - 1]));
+            if (k + 1 < level.items.size()) dict->Set("Next", reference(level.items[k + 1]));
+            std::vector<int32_t> kids = Kept(it.kids, itemOut);
+            if (!kids.empty()) {
+                dict->Set("First", reference(kids.front()));
+                dict->Set("Last", reference(kids.back()));
+                dict->Set("Count", CPdfObject::Integer(it.open ? visible[i] : -visible[i]));
+            }
+            if (it.page <= 0 || OutputPageOf(it.page) <= 0) {
+                // Kept for the items it holds: it opens the first of their pages.
+                int32_t page = OpeningPageOf(i);
+                dict->entries.erase("A");
+                dict->entries.erase("Dest");
+                CPdfObject dest;
+                dest.NewArray(nullptr);
+                dest.arrayValue->Append(CPdfObjectWriter::OutputReference(
+                    OutputPageOf(page), copies->GenerationOf(page)));
+                dest.arrayValue->Append(CPdfObjectWriter::Verbatim("/XYZ null null null"));
+                dict->Set("Dest", dest);
+            }
+            CPdfObject value;
+            value.SetDictionary(dict);
+            int32_t number = itemOut[static_cast<size_t>(i)];
+            WriteValueObject(number, copies->GenerationOf(it.number), value);
+            if (!kids.empty()) work.push_back({kids, number, copies->GenerationOf(it.number)});
+        }
     }
-    if (!keptItems.empty()) {
-        text +=
-            "/First " + Ref(keptItems.front().itemNumber, keptItems.front().itemGeneration) + "\n";
-        text += "/Last " + Ref(keptItems.back().itemNumber, keptItems.back().itemGeneration) + "\n";
-    }
-    text += "/Count " + std::to_string(keptItems.size()) + "\n>>\nendobj\n";
-    output.Write(text);
 }

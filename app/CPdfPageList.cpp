@@ -20,7 +20,9 @@ PageNumber ReadNumber(const std::string& digits) {
     return n;
 }
 
-[[noreturn]] void Fail(const std::string& text) { throw CPdfException(text); }
+[[noreturn]] void Fail(const std::string& text) {
+    throw CPdfException(text);
+}
 }  // namespace
 
 CPdfMode CPdfPageList::ClassifyMode(const std::string& text) {
@@ -75,7 +77,8 @@ std::vector<SelectedPage> CPdfPageList::ParsePageList(const std::string& text, u
 
 uint32_t CPdfPageList::ReadChunkSize(const std::string& modeText) {
     size_t i = 2;
-    while (i < modeText.size() && (modeText[i] == ' ' || (modeText[i] >= '\t' && modeText[i] <= '\r'))) {
+    while (i < modeText.size() &&
+           (modeText[i] == ' ' || (modeText[i] >= '\t' && modeText[i] <= '\r'))) {
         ++i;
     }
     bool negative = false;

@@ -5,7 +5,13 @@
 #include <vector>
 
 // Mode codes of the third argument.
-enum CPdfMode : int32_t { modeNone = 0, modePageList = 1, modeEveryN = 2, modeOdd = 3, modeEven = 4 };
+enum CPdfMode : int32_t {
+    modeNone = 0,
+    modePageList = 1,
+    modeEveryN = 2,
+    modeOdd = 3,
+    modeEven = 4
+};
 
 // One page of an output document: its 1-based page number, and the object number under
 // which it is written.
@@ -24,8 +30,7 @@ public:
     // "Invalid parameter", "Invalid page number %d", "Page number %d greater than %d pages
     // in file", "Wrong page ranges, %d greater than %d pages in file" or "Wrong page ranges,
     // start page %d > end page %d".
-    static std::vector<SelectedPage> ParsePageList(const std::string& listText,
-                                                   uint32_t pageCount);
+    static std::vector<SelectedPage> ParsePageList(const std::string& listText, uint32_t pageCount);
 
     // The chunk size after "-s", read like the C library's decimal conversion. Throws
     // "Invalid page number" for 0, no digits, or a negative size; a size beyond 32 bits

@@ -1,6 +1,8 @@
 #include "file/CPdfObjectIndex.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "CPdfException.h"
 #include "file/CPdfOutputFile.h"
@@ -9,7 +11,9 @@
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfLexer.h"
+#include "object/CPdfObjectWriter.h"
 #include "object/CPdfParser.h"
+#include "object/CPdfReferenceMap.h"
 #include "object/CPdfScan.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
@@ -20,21 +24,36 @@ bool IsWhite(int c) {
     return CPdfLexer::ClassOf(c) == CPdfLexer::whitespace;
 }
 
-std::string CompressedHeader(int32_t number) {
-    return std::to_string(number) + " 0 obj\r";
+// Whether a parsed value is one (and not a keyword, an error or the end of the bytes).
+bool IsValue(const CPdfObject& value) {
+    return value.kind != kindKeyword && value.kind != kindError && value.kind != kindEnd &&
+           value.kind != kindNone;
 }
 
-// The text of a compressed object: its header, its bytes and "endobj". Bytes that do not end
-// in white space get a line feed, so that their last token does not run into "endobj".
-const char* CompressedTail(const std::string& data, size_t begin, size_t end) {
-    return end > begin && !IsWhite(static_cast<unsigned char>(data[end - 1])) ? "\nendobj\r"
-                                                                              : "endobj\r";
+// The scan's references as spans from the value's first byte, at valueStart.
+std::vector<CPdfRefSpan> Relative(const std::vector<CPdfTextSpan>& spans, int64_t valueStart) {
+    std::vector<CPdfRefSpan> out;
+    out.reserve(spans.size());
+    for (const CPdfTextSpan& s : spans) {
+        out.push_back({static_cast<uint32_t>(s.start - valueStart),
+                       static_cast<uint32_t>(s.end - s.start), s.number, s.generation});
+    }
+    return out;
 }
 
-std::string CompressedText(int32_t number, const std::string& data, size_t begin, size_t end) {
-    std::string text = CompressedHeader(number);
-    text.append(data, begin, end - begin);
-    return text + CompressedTail(data, begin, end);
+// "n g R", or "null" when the map drops the reference.
+void AppendReference(std::string& out, int32_t number, int32_t generation, CPdfReferenceMap& map) {
+    if (!map.Map(number, generation)) {
+        out += "null";
+        return;
+    }
+    out += CPdfObjectWriter::ReferenceText(number, generation);
+}
+
+// Skips white space from i in text.
+size_t SkipWhite(const std::string& text, size_t i) {
+    while (i < text.size() && IsWhite(static_cast<unsigned char>(text[i]))) ++i;
+    return i;
 }
 }  // namespace
 
@@ -91,12 +110,6 @@ void CPdfObjectIndex::CollectReferences(const CPdfObject& value, std::vector<int
     }
 }
 
-void CPdfObjectIndex::TestType(const CPdfObject& value, CPdfObjectInfo& info) {
-    if (value.kind != kindDictionary) return;
-    if (value.dictValue->IsType("Page")) info.hasPage = true;
-    if (value.dictValue->IsType("Pages")) info.hasPages = true;
-}
-
 void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool retried) {
     const XRefEntry& e = xref.entries[static_cast<size_t>(number)];
     int64_t position = xref.Physical(e.offset);
@@ -105,7 +118,6 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
         return;
     }
     CPdfParser parser(&xref, xref.GetStream()->MakeSubStream(position, 0, CPdfObject(kindNull)));
-    int64_t textStart = parser.CurrentStart();
     CPdfObject n = parser.ParseObject();
     CPdfObject g = parser.ParseObject();
     CPdfObject kw = parser.ParseObject();
@@ -115,107 +127,163 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
         if (!retried && xref.RepairEntry(number)) LocateInBody(number, info, true);
         return;
     }
-    info.generation = e.generation;
-    info.textStart = textStart;
-    int64_t textEnd = 0;
-    bool searchEnd = false;
+    CPdfScan scan;
+    scan.stopAtStream = true;
+    parser.SetScan(&scan);
+    const int64_t start = parser.CurrentStart();
+    CPdfObject value;
     try {
-        CPdfScan scan;
-        parser.SetScan(&scan);
-        parser.ParseObject();
-        bool isStream = parser.StreamDictionary().kind == kindDictionary;
-        info.refs = std::move(scan.refs);
-        info.hasPage = scan.hasPage;
-        info.hasPages = scan.hasPages;
-        if (isStream && parser.StreamDataStart() < 0) {
-            searchEnd = true;  // no usable /Length: the data's extent is unknown
-        } else if (parser.Current().IsKeyword("endobj")) {
-            textEnd = parser.CurrentEnd();
-        } else {
-            textEnd = parser.PreviousEnd();
-            info.closeObject = true;
-        }
+        value = parser.ParseObject();
     } catch (const CPdfException&) {
-        searchEnd = true;  // the data does not end where /Length says
-        info.refs.clear();
+        return;  // nested too deeply to be written again
     }
-    if (searchEnd) {
-        // Take the text through the first "endobj", as stored, and the references from the
-        // dictionary before the data.
-        int64_t hit = CPdfRawText::FindPatternInFile(source, position, "endobj", 6);
-        if (hit == 0) return;
-        textEnd = hit + 1;
-        std::string text =
-            CPdfRawText::ReadAt(source, textStart, static_cast<size_t>(textEnd - textStart));
-        size_t at = CPdfRawText::FindPattern(text.data(), 0, text.size(), "stream", 6);
-        std::string head = at ? text.substr(0, at + 1) : text;
-        CPdfParser dict(nullptr, std::make_shared<CPdfMemoryStream>(
-                                     std::make_shared<const std::string>(head), 0, head.size()));
-        for (int k = 0; k < 3; ++k) dict.ParseObject();
-        CPdfObject value = dict.ParseObject();
-        if (info.refs.empty()) CollectReferences(value, info.refs);
-        TestType(value, info);
+    if (!IsValue(value)) return;
+    int64_t end = scan.streamFollows ? scan.dictionaryEnd : parser.PreviousEnd();
+    if (end - start <= 0 || end - start > std::numeric_limits<uint32_t>::max()) return;
+    info.generation = e.generation;
+    info.valueStart = start;
+    info.valueLength = end - start;
+    info.refs = Relative(scan.refs, start);
+    info.hasPage = scan.hasPage;
+    info.hasPages = scan.hasPages;
+    if (scan.streamFollows) {
+        info.isStream = true;
+        if (scan.length.end > scan.length.start) {
+            info.lengthAt = static_cast<uint32_t>(scan.length.start - start);
+            info.lengthEnd = static_cast<uint32_t>(scan.length.end - start);
+        }
+        CPdfObject length =
+            value.kind == kindDictionary ? value.dictValue->Get("Length") : CPdfObject(kindNull);
+        if (!LocateStreamData(end, length, info)) return;
     }
-    if (textEnd <= textStart) return;
-    std::string after = CPdfRawText::ReadAt(source, textEnd, 1);
-    if (!info.closeObject && !after.empty() && IsWhite(static_cast<unsigned char>(after[0]))) {
-        ++textEnd;
-    } else if (!info.closeObject) {
-        info.newlineAfter = true;
-    }
-    info.textLength = textEnd - textStart;
     info.present = true;
+}
+
+bool CPdfObjectIndex::LocateStreamData(int64_t dictionaryEnd, const CPdfObject& length,
+                                       CPdfObjectInfo& info) {
+    std::string after = CPdfRawText::ReadAt(source, dictionaryEnd, 64);
+    size_t i = SkipWhite(after, 0);
+    if (after.compare(i, 6, "stream") != 0) return false;
+    i += 6;
+    if (i < after.size() && after[i] == '\r') ++i;
+    if (i < after.size() && after[i] == '\n') ++i;
+    info.dataStart = dictionaryEnd + static_cast<int64_t>(i);
+
+    CPdfObject value(kindNull);
+    try {
+        value = length.Resolve(&xref);
+    } catch (const CPdfException&) {
+        // a /Length that names no object: the data is found by its end
+    }
+    if (value.kind == kindInteger && value.intValue >= 0 &&
+        value.intValue <= xref.fileSize - info.dataStart) {
+        std::string tail = CPdfRawText::ReadAt(source, info.dataStart + value.intValue, 64);
+        if (tail.compare(SkipWhite(tail, 0), 9, "endstream") == 0) {
+            info.dataLength = value.intValue;
+            return true;
+        }
+    }
+    // The data does not end where /Length says: it runs to the first "endstream", without
+    // the end of line that comes before it.
+    int64_t hit = CPdfRawText::FindPatternInFile(source, info.dataStart, "endstream", 9);
+    if (hit == 0) return false;
+    int64_t end = hit - 8;
+    std::string before = CPdfRawText::ReadAt(source, std::max(info.dataStart, end - 2), 2);
+    if (before.size() == 2 && before == "\r\n") {
+        end -= 2;
+    } else if (!before.empty() && (before.back() == '\n' || before.back() == '\r')) {
+        end -= 1;
+    }
+    info.dataLength = std::max<int64_t>(0, end - info.dataStart);
+    return true;
 }
 
 void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
     size_t begin = 0, end = 0;
     std::shared_ptr<const CPdfObjStmBytes> objStm = xref.GetObjStmBytes(number, begin, end);
     if (!objStm || end <= begin) return;
-    info.compressed = true;
-    info.present = true;
-    info.textLength =
-        static_cast<int64_t>(CompressedText(number, *objStm->data, begin, end).size());
     CPdfParser parser(&xref, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
     CPdfScan scan;
+    scan.stopAtStream = true;
     parser.SetScan(&scan);
-    parser.ParseObject();
-    info.refs = std::move(scan.refs);
+    const int64_t start = parser.CurrentStart();
+    CPdfObject value;
+    try {
+        value = parser.ParseObject();
+    } catch (const CPdfException&) {
+        return;
+    }
+    if (!IsValue(value)) return;
+    // The value ends with its last token: the white space after it in the stream is not kept.
+    int64_t stop = scan.streamFollows ? scan.dictionaryEnd : parser.PreviousEnd();
+    if (stop <= start) return;
+    info.compressed = true;
+    info.present = true;
+    info.valueStart = start;
+    info.valueLength = stop - start;
+    info.refs = Relative(scan.refs, start);
     info.hasPage = scan.hasPage;
     info.hasPages = scan.hasPages;
 }
 
-std::string CPdfObjectIndex::ReadText(int32_t number) {
+std::string CPdfObjectIndex::ReadValue(int32_t number) {
     const CPdfObjectInfo& info = Get(number);
     if (!info.present) return std::string();
     if (info.compressed) {
         size_t begin = 0, end = 0;
         std::shared_ptr<const CPdfObjStmBytes> objStm = xref.GetObjStmBytes(number, begin, end);
-        if (!objStm) return std::string();
-        return CompressedText(number, *objStm->data, begin, end);
+        size_t at = static_cast<size_t>(info.valueStart);
+        if (!objStm || at + static_cast<size_t>(info.valueLength) > objStm->data->size()) {
+            return std::string();
+        }
+        return objStm->data->substr(at, static_cast<size_t>(info.valueLength));
     }
     std::string text =
-        CPdfRawText::ReadAt(source, info.textStart, static_cast<size_t>(info.textLength));
-    if (info.closeObject) text += "\nendobj\n";
-    if (info.newlineAfter) text += "\n";
+        CPdfRawText::ReadAt(source, info.valueStart, static_cast<size_t>(info.valueLength));
+    if (static_cast<int64_t>(text.size()) != info.valueLength) {
+        throw CPdfException("Corrupted PDF file");
+    }
     return text;
 }
 
-void CPdfObjectIndex::CopyText(int32_t number, CPdfOutputFile& out) {
+void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
+                                  CPdfReferenceMap& map, CPdfOutputFile& out) {
     const CPdfObjectInfo& info = Get(number);
     if (!info.present) return;
-    if (info.compressed) {
-        // Written from the decoded stream in pieces: a document's objects may be copied into
-        // thousands of outputs.
-        size_t begin = 0, end = 0;
-        std::shared_ptr<const CPdfObjStmBytes> objStm = xref.GetObjStmBytes(number, begin, end);
-        if (!objStm) return;
-        out.Write(CompressedHeader(number));
-        out.Write(objStm->data->data() + begin, end - begin);
-        const char* tail = CompressedTail(*objStm->data, begin, end);
-        out.Write(tail, std::strlen(tail));
+    const std::string value = ReadValue(number);
+    std::string text = CPdfObjectWriter::ObjectHeader(outNumber, outGeneration);
+    text.reserve(text.size() + value.size() + 16);
+    size_t done = 0;
+    const bool hasLength = info.isStream && info.lengthEnd > info.lengthAt;
+    bool lengthWritten = false;
+    auto writeLength = [&]() {
+        text.append(value, done, info.lengthAt - done);
+        text += std::to_string(info.dataLength);
+        done = info.lengthEnd;
+        lengthWritten = true;
+    };
+    for (const CPdfRefSpan& ref : info.refs) {
+        if (hasLength && !lengthWritten && ref.at >= info.lengthAt) writeLength();
+        if (ref.at < done) continue;  // a reference that /Length held
+        text.append(value, done, ref.at - done);
+        AppendReference(text, ref.number, ref.generation, map);
+        done = ref.at + ref.length;
+    }
+    if (hasLength && !lengthWritten) writeLength();
+    if (info.isStream && !hasLength) {
+        // A stream without /Length gets one before its dictionary's ">>".
+        text.append(value, done, value.size() - 2 - done);
+        text += " /Length " + std::to_string(info.dataLength) + " ";
+        done = value.size() - 2;
+    }
+    text.append(value, done, std::string::npos);
+    if (!info.isStream) {
+        text += "\nendobj\n";
+        out.Write(text);
         return;
     }
-    out.CopyFrom(fileno(source), info.textStart, info.textLength);
-    if (info.closeObject) out.Write("\nendobj\n", 8);
-    if (info.newlineAfter) out.Write("\n", 1);
+    text += "\nstream\n";
+    out.Write(text);
+    out.CopyFrom(fileno(source), info.dataStart, info.dataLength);
+    out.Write("\nendstream\nendobj\n", 18);
 }

@@ -8,42 +8,62 @@
 
 class CPdfObject;
 class CPdfOutputFile;
+class CPdfReferenceMap;
 class CPdfXRef;
 
-// What the split job needs to know of one source object: where its raw text lies, which
-// objects it refers to, and whether it is a page or a page tree node (its /Type).
+// A reference inside an object's value text: where it stands (from the value's first byte)
+// and the object it names.
+struct CPdfRefSpan {
+    uint32_t at = 0;
+    uint32_t length = 0;
+    int32_t number = 0;
+    int32_t generation = 0;
+};
+
+// What the split job needs to know of one source object to copy it: where its value lies,
+// which objects it refers to and where, and whether it is a page or a page tree node.
 struct CPdfObjectInfo {
-    bool present = false;     // the object has raw text
+    bool present = false;     // the object can be copied
     bool compressed = false;  // it lies in an object stream
     bool hasPages = false;    // it is a page tree node: /Type /Pages
     bool hasPage = false;     // it is a page: /Type /Page
-    bool closeObject = false; // the stored text lacks "endobj": it is written after the value
-    bool newlineAfter = false;  // the byte after "endobj" is not white space: write a newline
+    bool isStream = false;
     int32_t generation = 0;
-    int64_t textStart = 0;   // file position of the object's first byte (stored in the body)
-    int64_t textLength = 0;  // bytes from there through "endobj" and the white space after it
-    std::vector<int32_t> refs;  // numbers of the objects it refers to
+    // The value's bytes: a file position, or for a compressed object a position in the
+    // decoded object stream; for a stream, through its dictionary's ">>".
+    int64_t valueStart = 0;
+    int64_t valueLength = 0;
+    // A stream's data in the file.
+    int64_t dataStart = 0;
+    int64_t dataLength = 0;
+    // A stream's /Length value, from the value's first byte (lengthEnd 0: none).
+    uint32_t lengthAt = 0;
+    uint32_t lengthEnd = 0;
+    std::vector<CPdfRefSpan> refs;  // in text order
 };
 
-// Finds and remembers, per source object number, the raw text and the references of the
-// objects that the split job copies, so that each object is located and scanned once per
-// run however many output files need it. Raw text is read through the split job's own
-// handle on the source file.
+// Finds and remembers, per source object number, where the object's value lies and which
+// references it holds, so that each object is located and scanned once per run however many
+// output files need it; and writes objects into outputs, byte for byte apart from the
+// references, which a CPdfReferenceMap turns into the output's. Raw bytes are read through
+// the split job's own handle on the source file.
 class CPdfObjectIndex {
 public:
     CPdfObjectIndex(CPdfXRef& xref, FILE* source);
 
-    // The information on object number; an object without text (free, missing, unreadable)
-    // comes back with present false. Throws what reading the source throws.
+    // The information on object number; an object that cannot be copied (free, missing,
+    // unreadable) comes back with present false. Throws what reading the source throws.
     const CPdfObjectInfo& Get(int32_t number);
 
-    // The object's raw text: from its "N G obj" header through "endobj" and one white-space
-    // byte (for a compressed object: "N 0 obj", CR, its bytes, "endobj", CR). Empty when the
-    // object has no text.
-    std::string ReadText(int32_t number);
+    // The object's value text (for a stream, its dictionary); empty when it has none.
+    std::string ReadValue(int32_t number);
 
-    // Writes the object's raw text to out, in blocks, without holding it whole in memory.
-    void CopyText(int32_t number, CPdfOutputFile& out);
+    // Writes object number as output object outNumber, generation outGeneration: its value
+    // with every reference passed through map, a stream's /Length set to its data's length
+    // and its data copied in blocks. Nothing is written for an object that is not present.
+    // Throws "Output file write error", or "Corrupted PDF file" when the source ends early.
+    void WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
+                     CPdfReferenceMap& map, CPdfOutputFile& out);
 
     // Collects the numbers of all references inside a value, in order.
     static void CollectReferences(const CPdfObject& value, std::vector<int32_t>& refs);
@@ -52,7 +72,9 @@ private:
     void Locate(int32_t number, CPdfObjectInfo& info);
     void LocateInBody(int32_t number, CPdfObjectInfo& info, bool retried = false);
     void LocateCompressed(int32_t number, CPdfObjectInfo& info);
-    static void TestType(const CPdfObject& value, CPdfObjectInfo& info);
+    // Finds a stream's data after its dictionary: where /Length says when "endstream" follows
+    // it there, else up to the first "endstream". False when there is no data to be found.
+    bool LocateStreamData(int64_t dictionaryEnd, const CPdfObject& length, CPdfObjectInfo& info);
 
     CPdfXRef& xref;
     FILE* source;

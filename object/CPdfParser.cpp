@@ -53,6 +53,7 @@ CPdfObject CPdfParser::ParseObject(int depth) {
     if (Cur().IsKeyword("<<")) return ParseDictionary(depth + 1);
     if (Cur().kind == kindInteger) {
         int64_t n = Cur().intValue;
+        int64_t start = CurrentStart();
         Shift();
         if (Cur().kind == kindInteger && Nxt().IsKeyword("R")) {
             CPdfObject ref = CPdfObject::Reference(static_cast<int32_t>(n),
@@ -60,14 +61,18 @@ CPdfObject CPdfParser::ParseObject(int depth) {
             if (n < INT32_MIN || n > INT32_MAX || Cur().intValue < INT32_MIN ||
                 Cur().intValue > INT32_MAX) {
                 ref = CPdfObject(kindNull);  // a reference no table can hold
-            } else if (scan) {
-                scan->refs.push_back(ref.refNumber);
             }
             Shift();
             Shift();
+            if (scan && ref.kind == kindReference) {
+                scan->refs.push_back({start, previousEnd, ref.refNumber, ref.refGeneration});
+            }
             return ref;
         }
         return CPdfObject::Integer(n);
+    }
+    if (scan && scan->wantStrings && Cur().kind == kindString) {
+        scan->strings.push_back({CurrentStart(), CurrentEnd(), 0, 0});
     }
     CPdfObject out = std::move(tokens[cur]);
     Shift();
@@ -124,10 +129,14 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
             continue;
         }
         CPdfObject value;
+        int64_t valueStart = CurrentStart();
         if (scan && depth == 1 && scan->buildValueOf && !scan->buildValueOf(key)) {
             value = ParseHollow(depth);
         } else {
             value = ParseObject(depth);
+        }
+        if (scan && depth == 1 && key == "Length" && scan->length.end == scan->length.start) {
+            scan->length = {valueStart, previousEnd, 0, 0};
         }
         // What an object is, for the split job, is told by its top-level /Type.
         if (scan && depth == 1 && key == "Type") NoteType(value);
@@ -137,7 +146,11 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
     // Only an indirect object can be a stream. A dictionary inside a value that is followed by
     // "stream" is not one: reading it as one would fetch its /Length, which may be another
     // such object, and so on, each level many times over.
-    if (depth == 1 && Nxt().IsKeyword("stream")) return ParseStream(out);
+    if (depth == 1 && Nxt().IsKeyword("stream")) {
+        if (!scan || !scan->stopAtStream) return ParseStream(out);
+        scan->streamFollows = true;
+        scan->dictionaryEnd = CurrentEnd();
+    }
     Shift();
     return out;
 }

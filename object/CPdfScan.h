@@ -4,18 +4,37 @@
 #include <string>
 #include <vector>
 
-// Scanning mode of the parser: instead of building every value it collects what the
-// split job needs of an object, the numbers of the references it holds and whether it is a
-// page (/Type /Page) or a page tree node (/Type /Pages), and builds arrays and dictionaries
-// only down to the given depths (the top-level value has depth 1). Deeper containers come
-// back as empty values of their kind.
+// Where an indirect reference ("n g R") or a string stands in the text that was parsed: file
+// positions (or positions in the bytes of a memory stream) of its first byte and just after
+// its last.
+struct CPdfTextSpan {
+    int64_t start = 0;
+    int64_t end = 0;
+    int32_t number = 0;  // for a reference: the object it names
+    int32_t generation = 0;
+};
+
+// Scanning mode of the parser: instead of building every value it collects what the split job
+// needs of an object: the references it holds and where they stand, whether it is a page
+// (/Type /Page) or a page tree node (/Type /Pages), and, for a stream, where the value of its
+// /Length stands. Arrays and dictionaries are built only down to the given depths (the
+// top-level value has depth 1); deeper containers come back as empty values of their kind.
 struct CPdfScan {
     int buildArrays = 0;
     int buildDictionaries = 1;
     // When set, only the values of the top-level dictionary's keys that it accepts are built
     // as above; the others come back empty.
     bool (*buildValueOf)(const std::string& key) = nullptr;
-    std::vector<int32_t> refs;
+    // When set, the places of the strings are collected too.
+    bool wantStrings = false;
+    std::vector<CPdfTextSpan> refs;
+    std::vector<CPdfTextSpan> strings;
+    // When set, a top-level dictionary followed by "stream" comes back as the dictionary, with
+    // streamFollows set and dictionaryEnd just after its ">>"; the data is not looked at.
+    bool stopAtStream = false;
+    bool streamFollows = false;
+    int64_t dictionaryEnd = 0;
+    CPdfTextSpan length;  // the top-level /Length value; start == end when there is none
     bool hasPage = false;
     bool hasPages = false;
 };

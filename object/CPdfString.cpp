@@ -1,5 +1,7 @@
 #include "object/CPdfString.h"
 
+#include <cctype>
+
 namespace {
 int HexValue(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -30,4 +32,15 @@ std::string CPdfString::HexDecode(const std::string& text) {
 
 std::string CPdfString::Serialize() const {
     return "<" + (decoded ? HexEncode(data) : data) + ">";
+}
+
+std::string CPdfString::Bytes() const {
+    if (decoded) return data;
+    std::string digits;
+    digits.reserve(data.size() + 1);
+    for (char c : data) {
+        if (std::isxdigit(static_cast<unsigned char>(c))) digits.push_back(c);
+    }
+    if (digits.size() % 2) digits.push_back('0');
+    return HexDecode(digits);
 }

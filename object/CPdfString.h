@@ -17,6 +17,9 @@ public:
     static std::string HexEncode(const std::string& bytes);
     // Reads digit pairs back into bytes; a non-digit counts as 0.
     static std::string HexDecode(const std::string& digits);
+    // The string's bytes: a hexadecimal string's digits read as readers read them (white
+    // space and other bytes skipped, a last odd digit followed by 0).
+    std::string Bytes() const;
 
     bool decoded = true;
     std::string data;

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -13,8 +15,10 @@
 #include "TempFile.h"
 #include "TestPdf.h"
 #include "file/CPdfObjectIndex.h"
+#include "file/CPdfOutputFile.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfReferenceMap.h"
 #include "object/CPdfString.h"
 #include "stream/CPdfFileStream.h"
 
@@ -225,27 +229,51 @@ TEST(StreamObject, DataIsDecodedAsTheDictionarySays) {
 // ---------------------------------------------------------------------------------------
 // Object index
 
-TEST(ObjectIndex, BodyTextRunsThroughEndobjAndOneWhiteSpaceByte) {
+// Shifts every reference by 100 and drops those to object 13.
+class ShiftBy100 : public CPdfReferenceMap {
+public:
+    bool Map(int32_t& number, int32_t&) override {
+        number += 100;
+        return number != 113;
+    }
+};
+
+// What WriteObject writes for object number as output object 9.
+std::string Written(Loaded& t, int number) {
+    TempFile out("");
+    CPdfOutputFile file;
+    file.Open(out.path);
+    ShiftBy100 map;
+    t.index.WriteObject(number, 9, 0, map, file);
+    file.Commit();
+    std::ifstream in(out.path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(ObjectIndex, ObjectIsWrittenWithItsReferencesMappedAndItsStreamLengthTrue) {
     const std::string data = "BT (endobj) Tj ET\nendobj\n";
-    const std::string stream = testpdf::StreamBody("", data);
-    const std::string indirect = testpdf::StreamBody("", data, "8 0 R");
-    const std::string shortStream = testpdf::StreamBody("", "BT (x) Tj ET", "5");
+    const std::string stream = "<< /Length 25 >>\nstream\n" + data + "\nendstream\nendobj\n";
     const struct {
         const char* name;
         std::string stored;    // object 6 as it stands in the file, object 7 following it
-        std::string expected;  // its text
+        std::string expected;  // what is written for it
     } cases[] = {
-        {"LF", "6 0 obj\n<< /M 6 >>\nendobj\n", "6 0 obj\n<< /M 6 >>\nendobj\n"},
-        {"CR LF", "6 0 obj\n<< /M 6 >>\nendobj\r\n", "6 0 obj\n<< /M 6 >>\nendobj\r"},
-        {"space", "6 0 obj<</M 6>>endobj ", "6 0 obj<</M 6>>endobj "},
-        {"comment right after", "6 0 obj<</M 6>>endobj%x\n", "6 0 obj<</M 6>>endobj\n"},
-        {"no endobj", "6 0 obj\n<< /M 6 >>\n", "6 0 obj\n<< /M 6 >>\nendobj\n"},
-        {"stream data holding endobj", "6 0 obj\n" + stream + "\nendobj\n",
-         "6 0 obj\n" + stream + "\nendobj\n"},
-        {"stream with an indirect length", "6 0 obj\n" + indirect + "\nendobj\n",
-         "6 0 obj\n" + indirect + "\nendobj\n"},
-        {"stream with a wrong length", "6 0 obj\n" + shortStream + "\nendobj\n",
-         "6 0 obj\n" + shortStream + "\nendobj\n"},
+        {"LF", "6 0 obj\n<< /M 6 0 R >>\nendobj\n", "<< /M 106 0 R >>\nendobj\n"},
+        {"no white space", "6 0 obj<</M 6 0 R/N[7 0 R]>>endobj ",
+         "<</M 106 0 R/N[107 0 R]>>\nendobj\n"},
+        {"comment right after", "6 0 obj<</M 6>>endobj%x\n", "<</M 6>>\nendobj\n"},
+        {"no endobj", "6 0 obj\n<< /M 6 >>\n", "<< /M 6 >>\nendobj\n"},
+        {"dropped reference", "6 0 obj [13 0 R 12 0 R] endobj", "[null 112 0 R]\nendobj\n"},
+        {"references in strings stay", "6 0 obj << /T (3 0 R) /U <3 0 R> /V 3 0 R >> endobj",
+         "<< /T (3 0 R) /U <3 0 R> /V 103 0 R >>\nendobj\n"},
+        {"stream data holding endobj", "6 0 obj\n" + testpdf::StreamBody("", data) + "\nendobj\n",
+         stream},
+        {"stream with an indirect length",
+         "6 0 obj\n" + testpdf::StreamBody("", data, "8 0 R") + "\nendobj\n", stream},
+        {"stream with a wrong length",
+         "6 0 obj\n" + testpdf::StreamBody("", data, "5") + "\nendobj\n", stream},
+        {"stream without a length", "6 0 obj\n<< /F 7 0 R >>\nstream\nxyz\nendstream\nendobj\n",
+         "<< /F 107 0 R  /Length 3 >>\nstream\nxyz\nendstream\nendobj\n"},
     };
     for (const auto& c : cases) {
         const std::string seven = "7 0 obj\n<< /M 7 >>\nendobj\n";
@@ -259,23 +287,23 @@ TEST(ObjectIndex, BodyTextRunsThroughEndobjAndOneWhiteSpaceByte) {
                                                                      {1, -1, 0},
                                                                      {1, -1, 0},
                                                                      {1, -1, 0}}));
-        EXPECT_EQ(t.index.ReadText(6), c.expected) << c.name;
-        EXPECT_EQ(t.index.ReadText(7), seven) << c.name;
+        EXPECT_EQ(Written(t, 6), "9 0 obj\n" + c.expected) << c.name;
+        EXPECT_EQ(Written(t, 7), "9 0 obj\n<< /M 7 >>\nendobj\n") << c.name;
         EXPECT_FALSE(t.index.Get(6).compressed) << c.name;
     }
 }
 
-TEST(ObjectIndex, CompressedTextGetsHeaderAndEndobj) {
-    const std::string body = "<< /M 6 >><< /M 7 >>\n(eight)";  // 6 at 0, 7 at 10, 8 at 21
+TEST(ObjectIndex, CompressedObjectIsWrittenWithoutTheWhiteSpaceAfterIt) {
+    const std::string body = "<< /M 6 >><< /M 7 >>\n(eight)   \n\n";  // 6 at 0, 7 at 10, 8 at 21
     const Row here{1, -1, 0};
     const struct {
         const char* header;
         int index[3];  // of objects 6, 7 and 8
     } layouts[] = {{"6 0 7 10 8 21 ", {0, 1, 2}}, {"8 21 7 10 6 0 ", {2, 1, 0}}};
     const std::pair<int, const char*> cases[] = {
-        {6, "6 0 obj\r<< /M 6 >>\nendobj\r"},
-        {7, "7 0 obj\r<< /M 7 >>\nendobj\r"},
-        {8, "8 0 obj\r(eight)\nendobj\r"},
+        {6, "9 0 obj\n<< /M 6 >>\nendobj\n"},
+        {7, "9 0 obj\n<< /M 7 >>\nendobj\n"},
+        {8, "9 0 obj\n(eight)\nendobj\n"},
     };
     for (const auto& layout : layouts) {
         Loaded t(FileWith({{5, ObjStm(3, layout.header, body)}}, {{0, 0, 0},
@@ -290,12 +318,10 @@ TEST(ObjectIndex, CompressedTextGetsHeaderAndEndobj) {
         for (const auto& [number, text] : cases) {
             const CPdfObjectInfo& info = t.index.Get(number);
             EXPECT_TRUE(info.present && info.compressed) << layout.header << number;
-            EXPECT_EQ(t.index.ReadText(number), text) << layout.header << number;
-            EXPECT_EQ(info.textLength, static_cast<int64_t>(std::string(text).size()))
-                << layout.header << number;
+            EXPECT_EQ(Written(t, number), text) << layout.header << number;
         }
         EXPECT_FALSE(t.index.Get(4).present);
-        EXPECT_EQ(t.index.ReadText(4), "");
+        EXPECT_EQ(Written(t, 4), "");
     }
 }
 
@@ -328,7 +354,9 @@ TEST(ObjectIndex, ReferencesAndPageKeysComeFromOutsideStreamData) {
             const CPdfObjectInfo& info = t.index.Get(2);
             ASSERT_TRUE(info.present) << c.name;
             EXPECT_EQ(info.compressed, compressed) << c.name;
-            EXPECT_EQ(info.refs, c.refs) << c.name << (compressed ? ", compressed" : "");
+            std::vector<int32_t> refs;
+            for (const CPdfRefSpan& r : info.refs) refs.push_back(r.number);
+            EXPECT_EQ(refs, c.refs) << c.name << (compressed ? ", compressed" : "");
             EXPECT_EQ(info.hasPage, c.hasPage) << c.name;
             EXPECT_EQ(info.hasPages, c.hasPages) << c.name;
         }

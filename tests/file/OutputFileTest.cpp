@@ -240,10 +240,10 @@ public:
         int generation;
     };
     // One output: header, the given objects (each "N G obj" text), table and trailer.
-    std::string Write(const std::string& name, size_t tableSize, const std::vector<Object>& objects,
-                      const std::string& trailerText = "<< >>", bool keepEncrypt = false,
+    std::string Write(const std::string& name, const std::vector<Object>& objects,
+                      const CPdfTrailerEntries& entries = CPdfTrailerEntries(),
                       const std::string& version = "PDF-1.4") {
-        ResetObjectTable(tableSize);
+        ResetObjectTable();
         output.Open(name);
         WriteHeader(version);
         for (const Object& o : objects) {
@@ -253,15 +253,9 @@ public:
         }
         int64_t start = output.Position();
         WriteXRefTable();
-        WriteTrailer(start, Parse(trailerText), keepEncrypt);
+        WriteTrailer(start, entries);
         output.Commit();
         return ReadFile(name);
-    }
-
-    static CPdfObject Parse(const std::string& text) {
-        CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(
-                                       std::make_shared<const std::string>(text), 0, text.size()));
-        return parser.ParseObject();
     }
 };
 
@@ -282,7 +276,7 @@ TEST(FileWriter, HeaderCarriesTheSourceVersion) {
         const char* first;
     } cases[] = {{"PDF-1.7", "%PDF-1.7\r"}, {"PDF-2.0", "%PDF-2.0\r"}, {"", "%PDF-1.4\r"}};
     for (const auto& c : cases) {
-        std::string bytes = w.Write(dir / "h.pdf", 1, {}, "<< >>", false, c.version);
+        std::string bytes = w.Write(dir / "h.pdf", {}, CPdfTrailerEntries(), c.version);
         EXPECT_EQ(bytes.substr(0, bytes.find('\n') + 1),
                   std::string(c.first) + "%\xE2\xE3\xCF\xD3\r\n")
             << c.version;
@@ -293,50 +287,48 @@ TEST(FileWriter, TableHasOneLinePerEntryAndForgetsEarlierOutputs) {
     TempDir dir;
     FileWriter w;
     const size_t objectLength = std::string("1 0 obj\nnull\nendobj\n").size();
-    std::string first = w.Write(dir / "a.pdf", 6, {{1, 0}, {4, 7}, {2, 0}, {9, 0}, {-1, 0}});
+    std::string first = w.Write(dir / "a.pdf", {{1, 0}, {4, 7}, {2, 0}, {-1, 0}});
     const long long o1 = 16, o4 = o1 + objectLength, o2 = o4 + objectLength;
-    std::string table = "xref\n0 6\r0000000000 65535 f \r" + Line(o1, 0) + Line(o2, 0) + kFree +
-                        Line(o4, 7) + kFree;
-    long long start = o2 + 3 * objectLength + 1;  // 9 and -1 are written but not listed
-    EXPECT_EQ(first.substr(static_cast<size_t>(start), table.size()), table);
+    std::string table =
+        "xref\n0 5\r0000000000 65535 f \r" + Line(o1, 0) + Line(o2, 0) + kFree + Line(o4, 7);
+    long long start = o2 + 2 * objectLength + 1;  // -1 is written but not listed
+    EXPECT_EQ(first.substr(static_cast<size_t>(start), table.size() + 8), table + "trailer\n");
 
     // The second output of a run starts from an empty table.
-    std::string second = w.Write(dir / "b.pdf", 6, {{3, 0}, {3, 0}});
-    table = "xref\n0 6\r0000000000 65535 f \r" + std::string(kFree) + kFree +
-            Line(16 + objectLength, 0) + kFree + kFree;  // the later copy of 3 counts
+    std::string second = w.Write(dir / "b.pdf", {{3, 0}, {3, 0}});
+    table = "xref\n0 4\r0000000000 65535 f \r" + std::string(kFree) + kFree +
+            Line(16 + objectLength, 0);  // the later copy of 3 counts
     EXPECT_EQ(second.substr(16 + 2 * objectLength, table.size()), table);
 
-    EXPECT_EQ(w.Write(dir / "c.pdf", 1, {}),
+    EXPECT_EQ(w.Write(dir / "c.pdf", {}),
               std::string(kHead) +
-                  "xref\n0 1\r0000000000 65535 f \rtrailer\n<<\n/Size 1\n"
+                  "xref\n0 1\r0000000000 65535 f \rtrailer\n<<\n/Size 1\n/Root 0 0 R\n"
                   ">>\nstartxref\n16\n%%EOF");
 }
 
-TEST(FileWriter, TrailerKeepsRootInfoIdAndEncryptInKeyOrder) {
+TEST(FileWriter, TrailerNamesRootInfoIdAndEncrypt) {
+    CPdfTrailerEntries all;
+    all.rootNumber = 1;
+    all.infoNumber = 3;
+    all.encryptNumber = 7;
+    all.encryptGeneration = 2;
+    all.id = "[<ab01><cd02>]";
+    CPdfTrailerEntries rootOnly;
+    rootOnly.rootNumber = 4;
     const struct {
-        const char* source;
-        bool keepEncrypt;
-        const char* entries;  // what follows "/Size 5\n"
+        CPdfTrailerEntries entries;
+        const char* text;  // what follows "/Size 1\n"
     } cases[] = {
-        {"<< /Size 99 /Root 1 0 R /Info 3 0 R /ID [<ab01><CD02>] /Prev 1234 /Custom (x) >>", false,
-         "/ID [<ab01><CD02>]\n/Info 3 0 R\n/Root 1 0 R\n"},
-        {"<< /Type /XRef /W [1 2 1] /Index [0 5] /Filter /FlateDecode /Length 20 /Root 1 0 R "
-         "/Size 5 >>",
-         false, "/Root 1 0 R\n"},
-        {"<< /Root 4 2 R /Encrypt 7 0 R /ID [(Ab1)(\\377z)] >>", true,
-         "/Encrypt 7 0 R\n/ID [<416231><ff7a>]\n/Root 4 2 R\n"},
-        {"<< /Root 4 0 R /Encrypt 7 0 R >>", false, "/Root 4 0 R\n"},
-        {"<< /Root 1 0 R /Info 3 0 R >>", false, "/Info 3 0 R\n/Root 1 0 R\n"},
+        {all, "/ID [<ab01><cd02>]\n/Info 3 0 R\n/Root 1 0 R\n/Encrypt 7 2 R\n"},
+        {rootOnly, "/Root 4 0 R\n"},
     };
     TempDir dir;
     FileWriter w;
     for (const auto& c : cases) {
-        std::string bytes = w.Write(dir / "t.pdf", 5, {}, c.source, c.keepEncrypt);
-        const std::string xref = "xref\n0 5\r";
-        ASSERT_EQ(bytes.substr(16, xref.size()), xref);
+        std::string bytes = w.Write(dir / "t.pdf", {}, c.entries);
         std::string expected =
-            "trailer\n<<\n/Size 5\n" + std::string(c.entries) + ">>\nstartxref\n16\n%%EOF";
-        EXPECT_EQ(bytes.substr(16 + xref.size() + 5 * 20), expected) << c.source;
+            "trailer\n<<\n/Size 1\n" + std::string(c.text) + ">>\nstartxref\n16\n%%EOF";
+        EXPECT_EQ(bytes.substr(16 + 9 + 20), expected) << c.text;
     }
 }
 

@@ -1,0 +1,123 @@
+// The catalog of an output: the source's catalog with its document-level parts pruned to the
+// output's pages. Named destinations keep the names that open one of its pages, page labels
+// are rebuilt so that each page shows the label it had, and actions that would open a page
+// left out are dropped; everything else is kept as it is.
+#include <algorithm>
+
+#include "app/CPdfFileSplit.h"
+#include "document/CPdfCatalog.h"
+#include "file/CPdfXRef.h"
+#include "object/CPdfArray.h"
+#include "object/CPdfDictionary.h"
+
+namespace {
+CPdfObject DictionaryValue(std::shared_ptr<CPdfDictionary> dict) {
+    CPdfObject value;
+    value.SetDictionary(std::move(dict));
+    return value;
+}
+}  // namespace
+
+std::vector<uint32_t> CPdfFileSplit::KeptDestinations(bool inTree) const {
+    std::vector<uint32_t> kept;
+    const CPdfCatalog& cat = *document.catalog;
+    for (const SelectedPage& s : selection) {
+        const CPdfPage& page = cat.pages[s.pageNumber - 1];
+        if (copies->NumberOf(page.objectNumber) != s.outputNumber) continue;  // again
+        const std::vector<uint32_t>& on = destinations.OnPage(inTree, page.objectNumber);
+        kept.insert(kept.end(), on.begin(), on.end());
+    }
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
+CPdfObject CPdfFileSplit::PrunedNames() const {
+    CPdfObject names = catalog.dictValue->GetResolved("Names");
+    if (names.kind != kindDictionary) return CPdfObject(kindNull);
+    auto dict = std::make_shared<CPdfDictionary>(*names.dictValue);
+    dict->entries.erase("Dests");
+    std::vector<uint32_t> kept = KeptDestinations(true);
+    if (!kept.empty()) {
+        // One node, its names in order.
+        CPdfObject pairs;
+        pairs.NewArray(nullptr);
+        for (uint32_t k : kept) {
+            const CPdfNamedDestination& d = destinations.tree[k];
+            CPdfObject key(kindString);
+            key.stringValue = CPdfString(d.name.data(), d.name.size());
+            pairs.arrayValue->Append(key);
+            pairs.arrayValue->Append(d.value);
+        }
+        auto node = std::make_shared<CPdfDictionary>(nullptr);
+        node->Set("Names", pairs);
+        dict->Set("Dests", DictionaryValue(node));
+    }
+    if (dict->entries.empty()) return CPdfObject(kindNull);
+    return DictionaryValue(dict);
+}
+
+CPdfObject CPdfFileSplit::PrunedDests() const {
+    std::vector<uint32_t> kept = KeptDestinations(false);
+    if (kept.empty()) return CPdfObject(kindNull);
+    auto dict = std::make_shared<CPdfDictionary>(nullptr);
+    for (uint32_t k : kept) {
+        dict->Set(destinations.dictionary[k].name, destinations.dictionary[k].value);
+    }
+    return DictionaryValue(dict);
+}
+
+bool CPdfFileSplit::LeadsToPageLeftOut(const CPdfObject& action) const {
+    CPdfObject value = action.Resolve(xref);
+    CPdfObject dest = value;
+    if (value.kind == kindDictionary) {
+        if (!value.dictValue->Get("S").IsName("GoTo")) return false;
+        dest = value.dictValue->Get("D");
+    }
+    int32_t page = destinations.PageOf(dest);
+    return page > 0 && OutputPageOf(page) == 0;
+}
+
+CPdfObject CPdfFileSplit::PrunedActions() const {
+    CPdfObject actions = catalog.dictValue->GetResolved("AA");
+    if (actions.kind != kindDictionary) return CPdfObject(kindNull);
+    auto dict = std::make_shared<CPdfDictionary>(nullptr);
+    for (const auto& entry : actions.dictValue->entries) {
+        if (!LeadsToPageLeftOut(entry.second)) dict->Set(entry.first, entry.second);
+    }
+    return dict->entries.empty() ? CPdfObject(kindNull) : DictionaryValue(dict);
+}
+
+CPdfObject CPdfFileSplit::RebuiltPageLabels() const {
+    if (!labels.IsPresent()) return CPdfObject(kindNull);
+    std::vector<uint32_t> pages;
+    for (const SelectedPage& s : selection) pages.push_back(s.pageNumber - 1);
+    auto dict = std::make_shared<CPdfDictionary>(nullptr);
+    dict->Set("Nums", labels.Rebuild(pages));
+    return DictionaryValue(dict);
+}
+
+void CPdfFileSplit::WriteCatalog() {
+    auto dict = std::make_shared<CPdfDictionary>(*catalog.dictValue);
+    auto replace = [&](const char* key, const CPdfObject& value) {
+        dict->entries.erase(key);
+        if (value.kind != kindNull) dict->Set(key, value);
+    };
+    replace("Pages",
+            CPdfObjectWriter::OutputReference(pagesOut, copies->GenerationOf(pagesNumber)));
+    replace("Outlines", outlineOut > 0 ? CPdfObjectWriter::OutputReference(
+                                             outlineOut, copies->GenerationOf(outline.rootNumber))
+                                       : CPdfObject(kindNull));
+    if (!keepNumbers) {
+        // Rebuilt parts hold values of other objects: an output that keeps the source's
+        // numbers (and its encryption) keeps them as they are.
+        replace("Names", PrunedNames());
+        replace("Dests", PrunedDests());
+        replace("PageLabels", RebuiltPageLabels());
+        replace("AA", PrunedActions());
+        replace("AcroForm", PrunedForm());
+        if (LeadsToPageLeftOut(catalog.dictValue->Get("OpenAction"))) {
+            dict->entries.erase("OpenAction");
+        }
+    }
+    WriteValueObject(catalogOut, copies->GenerationOf(rootNumber), DictionaryValue(dict));
+}
