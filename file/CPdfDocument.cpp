@@ -28,6 +28,10 @@ void CPdfDocument::Open(const std::string& fileName) {
             RefuseEncryptedObjectStreams();
             catalog = std::make_unique<CPdfCatalog>();
             catalog->Load(xref.get());
+            // A table with entries that point at other objects than they name may also list
+            // objects free that the file holds (a subsection numbered one off): the objects the
+            // pages need are found by scanning the file instead, when that gives a catalog.
+            if (xref->entriesMisplaced) OpenRepaired();
         } catch (const CPdfRefusedException&) {
             throw;
         } catch (const CPdfException&) {
@@ -55,11 +59,12 @@ bool CPdfDocument::OpenRepaired() {
     // A damaged file gets a second chance: its objects are found by scanning it. When that
     // fails too, the strict reader's message is the one reported.
     try {
-        catalog.reset();
-        xref = std::make_unique<CPdfXRef>();
-        xref->LoadRepaired(stream.get());
-        catalog = std::make_unique<CPdfCatalog>();
-        catalog->Load(xref.get());
+        auto rebuilt = std::make_unique<CPdfXRef>();
+        rebuilt->LoadRepaired(stream.get());
+        auto rebuiltCatalog = std::make_unique<CPdfCatalog>();
+        rebuiltCatalog->Load(rebuilt.get());
+        catalog = std::move(rebuiltCatalog);
+        xref = std::move(rebuilt);
         repaired = true;
         return true;
     } catch (const CPdfException&) {

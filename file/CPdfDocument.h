@@ -35,6 +35,8 @@ public:
 
 private:
     void ReadHeader();
+    // Rebuilds the table and the catalog from a scan of the file; when that fails, the ones
+    // held stay and false is returned.
     bool OpenRepaired();
     void RefuseEncryptedObjectStreams() const;
 };

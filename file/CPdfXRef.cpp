@@ -74,6 +74,7 @@ bool CPdfXRef::RepairEntry(int32_t number) {
     e.offset = offset;
     e.generation = generation;
     e.type = 1;
+    entriesMisplaced = true;
     return true;
 }
 

@@ -36,7 +36,7 @@ public:
     // "PDF file was damaged" when no catalog can be found.
     void LoadRepaired(CPdfFileStream* fileStream);
     // Looks for the header of object number elsewhere in the file when its entry does not
-    // point at it; true when the entry was corrected.
+    // point at it; true when the entry was corrected (and entriesMisplaced is then set).
     bool RepairEntry(int32_t number);
     // The "startxref" value from the last 1023 bytes of the file, 0 when there is none.
     int64_t FindStartXRef();
@@ -78,6 +78,8 @@ public:
     // Bytes of object text parsed (and of object streams decoded, a share of them when decoded
     // again) so far: the reading work done, which a caller may bound.
     int64_t bytesParsed = 0;
+    // An entry was found not to point at the object it names: the table is not to be trusted.
+    bool entriesMisplaced = false;
 
     // Most entries a table may have (also bounded by the file's size).
     static constexpr int64_t kMaxEntries = 1 << 23;
