@@ -20,6 +20,8 @@ struct NodeVisit {
     std::vector<CPdfNodeEntries::KidRef> kidRefs;
     size_t next = 0;
     CPdfInherited inherited;
+    int32_t number = 0;   // the node's object number, 0 when it is not an object
+    bool single = false;  // /Kids names one dictionary, not an array
 
     size_t Count() const { return kids ? kids->GetCount() : kidRefs.size(); }
     CPdfObject At(size_t i) const {
@@ -85,6 +87,7 @@ NodeVisit VisitOf(CPdfNodeEntries& node, CPdfInherited inherited) {
             // /Kids names one dictionary instead of an array of them: that is the only kid.
             visit.kids = std::make_shared<CPdfArray>(node.xref);
             visit.kids->Append(node.values[Key::keyKids]);
+            visit.single = true;
         } else if (kids.kind == kindArray) {
             visit.kids = kids.arrayValue;
         } else {
@@ -154,6 +157,7 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
     const int64_t workLimit =
         kWorkPerFileByte * std::max<int64_t>(xref->fileSize, 0) + kWorkAllowance;
     stack.push_back(VisitOf(rootNode, Inherit(CPdfInherited(), rootNode, pagesNumber)));
+    stack.back().number = pagesNumber;
     while (!stack.empty()) {
         NodeVisit& top = stack.back();
         if (top.next >= top.Count()) {
@@ -167,6 +171,10 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         if (!ReadKid(kidRef, kid)) throw CPdfException("Kid CPdfObject is wrong type");
         if (kid.IsLeaf()) {
             LoadLeaf(kidRef, kid, top.inherited);
+            if (kidRef.kind != kindReference) {
+                pages.back().kidOf = top.number;
+                pages.back().kidIndex = top.single ? -1 : static_cast<int32_t>(top.next - 1);
+            }
             continue;
         }
         int32_t number = kidRef.kind == kindReference ? kidRef.refNumber : 0;
@@ -176,6 +184,7 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         if (number > 0) nodeNumbers.push_back(number);
         if (stack.size() >= kMaxTreeDepth) throw CPdfException("Page tree is too deep");
         NodeVisit visit = VisitOf(kid, Inherit(top.inherited, kid, number));
+        visit.number = number;
         stack.push_back(std::move(visit));
     }
 }

@@ -54,6 +54,11 @@ public:
 
     int32_t objectNumber = 0;  // 0 when the page is not an indirect object
     int32_t objectGeneration = 0;
+    // A page written into its parent's /Kids: the parent node's number (0 when the page is an
+    // object or the parent is not one) and the page's place in that /Kids (-1 when /Kids names
+    // the page alone).
+    int32_t kidOf = 0;
+    int32_t kidIndex = -1;
     // The page's own /MediaBox, or the nearest ancestor's; US Letter (0 0 612 792) when
     // there is none, as readers take it.
     double mediaBox[4] = {0, 0, 0, 0};
