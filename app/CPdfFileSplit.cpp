@@ -11,9 +11,7 @@
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 
-CPdfFileSplit::~CPdfFileSplit() {
-    if (source) std::fclose(source);
-}
+CPdfFileSplit::~CPdfFileSplit() = default;
 
 bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
     const CPdfCommandLine line = CPdfCommandLine::Parse(argc, argv);
@@ -30,7 +28,7 @@ bool CPdfFileSplit::Run() {
     CPdfInputSpool spool;
     const std::string sourceName =
         CPdfCommandLine::IsStandardStream(inputName) ? spool.Open() : inputName;
-    source = std::fopen(sourceName.c_str(), "rb");
+    source = CPdfFileCloser::OpenForReading(sourceName);
     if (!source) throw CPdfException("File open error");
     document.Open(sourceName, password);
     xref = document.xref.get();
@@ -38,7 +36,7 @@ bool CPdfFileSplit::Run() {
     rootGeneration = xref->rootGen;
     infoNumber = xref->infoNum;
     infoGeneration = xref->infoGen;
-    index = std::make_unique<CPdfObjectIndex>(*xref, source);
+    index = std::make_unique<CPdfObjectIndex>(*xref, source.get());
 
     CPdfObject encrypt = xref->trailer.dictValue->Get("Encrypt");
     if (encrypt.kind != kindNull) PrepareEncryption(encrypt);
@@ -63,8 +61,7 @@ bool CPdfFileSplit::Run() {
         default:
             throw CPdfException("Wrong program parameteres");
     }
-    std::fclose(source);
-    source = nullptr;
+    source.reset();
     document.Close();
     return true;
 }

@@ -16,6 +16,7 @@
 #include "document/CPdfStructTree.h"
 #include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
+#include "file/CPdfFileCloser.h"
 #include "file/CPdfObjectIndex.h"
 #include "object/CPdfObjectWriter.h"
 
@@ -75,6 +76,9 @@ private:
     void ClaimPages();
     void WritePages();
     void WritePage(const SelectedPage& selected, bool repeated);
+    // The page dictionary of page: its object, or the dictionary written into its parent's
+    // /Kids. Throws "Corrupted PDF file" when that is not a dictionary.
+    CPdfObject PageDictionary(const CPdfPage& page) const;
     // Gives a page chosen again copies of its annotations, each naming that page; returns the
     // copies to write, with their numbers.
     std::vector<std::pair<int32_t, CPdfObject>> CopyAnnotations(CPdfDictionary& page,
@@ -139,7 +143,7 @@ private:
     // output; 0 when the output does not hold it.
     int32_t OutputPageOf(int32_t page) const;
 
-    FILE* source = nullptr;
+    CPdfFilePtr source;
     CPdfDocument document;
     CPdfXRef* xref = nullptr;
     std::unique_ptr<CPdfObjectIndex> index;

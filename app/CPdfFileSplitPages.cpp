@@ -15,9 +15,13 @@ void CPdfFileSplit::ClaimPages() {
     pagesOut = pagesNumber > 0 ? copies->Claim(pagesNumber) : copies->Reserve();
     for (SelectedPage& s : selection) {
         const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        if (page.objectNumber <= 0) throw CPdfException("Page object is not an indirect object");
+        // A page written into /Kids gets a number of its own, and is written as a page chosen
+        // again is; where objects keep their numbers (encryption ties strings to them) it
+        // cannot be given one.
+        if (page.objectNumber <= 0 && (page.kidOf <= 0 || keepNumbers))
+            throw CPdfException("Page object is not an indirect object");
         // A page chosen again is a page object of its own, sharing what the first one uses.
-        bool repeated = copies->NumberOf(page.objectNumber) > 0;
+        bool repeated = page.objectNumber <= 0 || copies->NumberOf(page.objectNumber) > 0;
         s.outputNumber = repeated ? copies->Reserve() : copies->Claim(page.objectNumber);
     }
 }
@@ -58,10 +62,28 @@ bool CPdfFileSplit::Inherit(CPdfDictionary& page, const char* key, int32_t node)
     return HoldsString(value);
 }
 
+CPdfObject CPdfFileSplit::PageDictionary(const CPdfPage& page) const {
+    CPdfObject source;
+    if (page.objectNumber > 0) {
+        source = xref->Fetch(page.objectNumber, page.objectGeneration);
+    } else {
+        CPdfObject parent = FetchObject(page.kidOf);
+        CPdfObject kids =
+            parent.kind == kindDictionary ? parent.dictValue->GetResolved("Kids") : CPdfObject();
+        if (page.kidIndex < 0) {
+            source = kids;
+        } else if (kids.kind == kindArray &&
+                   static_cast<size_t>(page.kidIndex) < kids.arrayValue->GetCount()) {
+            source = kids.arrayValue->GetAt(static_cast<size_t>(page.kidIndex));
+        }
+    }
+    if (source.kind != kindDictionary) throw CPdfException("Corrupted PDF file");
+    return source;
+}
+
 void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
     const CPdfPage& page = document.catalog->pages[selected.pageNumber - 1];
-    CPdfObject source = xref->Fetch(page.objectNumber, page.objectGeneration);
-    if (source.kind != kindDictionary) throw CPdfException("Corrupted PDF file");
+    CPdfObject source = PageDictionary(page);
     auto dict = std::make_shared<CPdfDictionary>(*source.dictValue);
     dict->entries["Parent"] =
         CPdfObjectWriter::OutputReference(pagesOut, copies->GenerationOf(pagesNumber));

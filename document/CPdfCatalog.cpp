@@ -4,10 +4,10 @@
 #include <set>
 
 #include "CPdfException.h"
+#include "document/CPdfNodeEntries.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
-#include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
 
 namespace {
@@ -20,6 +20,8 @@ struct NodeVisit {
     std::vector<CPdfNodeEntries::KidRef> kidRefs;
     size_t next = 0;
     CPdfInherited inherited;
+    int32_t number = 0;   // the node's object number, 0 when it is not an object
+    bool single = false;  // /Kids names one dictionary, not an array
 
     size_t Count() const { return kids ? kids->GetCount() : kidRefs.size(); }
     CPdfObject At(size_t i) const {
@@ -70,7 +72,7 @@ CPdfInherited Inherit(const CPdfInherited& above, const CPdfNodeEntries& node, i
         out.rotateNode = number;
         out.hasRotate = true;
     }
-    MediaBoxOf(node, out.mediaBox);
+    if (MediaBoxOf(node, out.mediaBox)) out.hasMediaBox = true;
     return out;
 }
 
@@ -81,8 +83,16 @@ NodeVisit VisitOf(CPdfNodeEntries& node, CPdfInherited inherited) {
         visit.kidRefs = std::move(node.kidRefs);
     } else {
         CPdfObject kids = node.GetResolved(Key::keyKids);
-        if (kids.kind != kindArray) throw CPdfException("Kids CPdfObject is wrong type");
-        visit.kids = kids.arrayValue;
+        if (kids.kind == kindDictionary) {
+            // /Kids names one dictionary instead of an array of them: that is the only kid.
+            visit.kids = std::make_shared<CPdfArray>(node.xref);
+            visit.kids->Append(node.values[Key::keyKids]);
+            visit.single = true;
+        } else if (kids.kind == kindArray) {
+            visit.kids = kids.arrayValue;
+        } else {
+            throw CPdfException("Kids CPdfObject is wrong type");
+        }
     }
     visit.inherited = std::move(inherited);
     return visit;
@@ -147,6 +157,7 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
     const int64_t workLimit =
         kWorkPerFileByte * std::max<int64_t>(xref->fileSize, 0) + kWorkAllowance;
     stack.push_back(VisitOf(rootNode, Inherit(CPdfInherited(), rootNode, pagesNumber)));
+    stack.back().number = pagesNumber;
     while (!stack.empty()) {
         NodeVisit& top = stack.back();
         if (top.next >= top.Count()) {
@@ -158,8 +169,12 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         CPdfObject kidRef = top.At(top.next++);
         kid.Reset();
         if (!ReadKid(kidRef, kid)) throw CPdfException("Kid CPdfObject is wrong type");
-        if (kid.IsPage()) {
+        if (kid.IsLeaf()) {
             LoadLeaf(kidRef, kid, top.inherited);
+            if (kidRef.kind != kindReference) {
+                pages.back().kidOf = top.number;
+                pages.back().kidIndex = top.single ? -1 : static_cast<int32_t>(top.next - 1);
+            }
             continue;
         }
         int32_t number = kidRef.kind == kindReference ? kidRef.refNumber : 0;
@@ -169,6 +184,7 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         if (number > 0) nodeNumbers.push_back(number);
         if (stack.size() >= kMaxTreeDepth) throw CPdfException("Page tree is too deep");
         NodeVisit visit = VisitOf(kid, Inherit(top.inherited, kid, number));
+        visit.number = number;
         stack.push_back(std::move(visit));
     }
 }
@@ -204,6 +220,8 @@ void CPdfCatalog::LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
         page.objectNumber = kidRef.refNumber;
         page.objectGeneration = kidRef.refGeneration;
     }
-    std::copy(inherited.mediaBox, inherited.mediaBox + 4, page.mediaBox);
+    static const double kLetter[4] = {0, 0, 612, 792};
+    const double* box = inherited.hasMediaBox ? inherited.mediaBox : kLetter;
+    std::copy(box, box + 4, page.mediaBox);
     MediaBoxOf(kid, page.mediaBox);
 }

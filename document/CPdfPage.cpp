@@ -1,8 +1,8 @@
 #include "document/CPdfPage.h"
 
 #include "CPdfException.h"
+#include "document/CPdfNodeEntries.h"
 #include "file/CPdfXRef.h"
-#include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
 
 void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page,
@@ -23,11 +23,12 @@ void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page
     }
     // Only the kind of the resources is looked at; many pages share one resource dictionary,
     // which is read once.
+    resourcesMissing = !page.Has(Key::keyResources) && !inherited.hasResources;
     bool isDictionary = resources.kind == kindDictionary;
     if (resources.kind == kindReference && xref) {
         isDictionary = xref->KindOf(resources.refNumber, resources.refGeneration) == kindDictionary;
     }
-    if (!isDictionary) throw CPdfException("Resources are not found");
+    if (!isDictionary && !resourcesMissing) throw CPdfException("Resources are not found");
 
     annots = CPdfPageValue(page.Get(Key::keyAnnots));
     if (annots.kind != kindReference && annots.kind != kindArray && annots.kind != kindNull) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CPdfException.h"
+#include "CPdfRefusedException.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
@@ -18,10 +19,10 @@ CPdfDocument::~CPdfDocument() {
 
 void CPdfDocument::Open(const std::string& fileName, const std::string& password) {
     if (open) Close();
-    file = std::fopen(fileName.c_str(), "rb");
+    file = CPdfFileCloser::OpenForReading(fileName);
     if (!file) throw CPdfException("Can't open file");
     try {
-        stream = std::make_shared<CPdfFileStream>(file, 0, 0, CPdfObject(kindNull));
+        stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull));
         ReadHeader();
         try {
             xref = std::make_unique<CPdfXRef>();
@@ -30,8 +31,13 @@ void CPdfDocument::Open(const std::string& fileName, const std::string& password
             RefuseEncryptedObjectStreams();
             catalog = std::make_unique<CPdfCatalog>();
             catalog->Load(xref.get());
-        } catch (const CPdfException& strictFailure) {
-            if (IsEncryptionFailure(strictFailure)) throw;
+            // A table with entries that point at other objects than they name may also list
+            // objects free that the file holds (a subsection numbered one off): the objects the
+            // pages need are found by scanning the file instead, when that gives a catalog.
+            if (xref->entriesMisplaced) OpenRepaired(password);
+        } catch (const CPdfRefusedException&) {
+            throw;
+        } catch (const CPdfException&) {
             if (!OpenRepaired(password)) throw;
         }
     } catch (...) {
@@ -39,13 +45,6 @@ void CPdfDocument::Open(const std::string& fileName, const std::string& password
         throw;
     }
     open = true;
-}
-
-bool CPdfDocument::IsEncryptionFailure(const CPdfException& failure) {
-    // A repair scan cannot help with a wrong password or unreadable encryption.
-    const std::string message = failure.GetMessage();
-    return message.rfind("Encrypt", 0) == 0 || message == "Wrong password" ||
-           message == "Password required";
 }
 
 void CPdfDocument::SetUpSecurity(const std::string& password) {
@@ -74,7 +73,7 @@ void CPdfDocument::SetUpSecurity(const std::string& password) {
     } catch (const CPdfException& failure) {
         // Without a password the document is read as stored; the caller decides whether it
         // needs the key.
-        if (!password.empty()) throw;
+        if (!password.empty()) throw CPdfRefusedException(failure.GetMessage());
         keyProblem = failure.GetMessage();
         return;
     }
@@ -86,7 +85,7 @@ bool CPdfDocument::CanDecrypt() const {
 }
 
 void CPdfDocument::RequireKey() const {
-    if (encrypted && !CanDecrypt()) throw CPdfException(keyProblem);
+    if (encrypted && !CanDecrypt()) throw CPdfRefusedException(keyProblem);
 }
 
 void CPdfDocument::RefuseEncryptedObjectStreams() const {
@@ -100,9 +99,12 @@ void CPdfDocument::RefuseEncryptedObjectStreams() const {
 
 bool CPdfDocument::OpenRepaired(const std::string& password) {
     // A damaged file gets a second chance: its objects are found by scanning it. When that
-    // fails too, the strict reader's message is the one reported.
+    // fails too, the table and catalog held stay, and the strict reader's message is the one
+    // reported.
+    std::unique_ptr<CPdfXRef> heldXref = std::move(xref);
+    std::unique_ptr<CPdfCatalog> heldCatalog = std::move(catalog);
+    auto heldSecurity = std::move(security);
     try {
-        catalog.reset();
         xref = std::make_unique<CPdfXRef>();
         xref->LoadRepaired(stream.get());
         SetUpSecurity(password);
@@ -111,8 +113,12 @@ bool CPdfDocument::OpenRepaired(const std::string& password) {
         catalog->Load(xref.get());
         repaired = true;
         return true;
-    } catch (const CPdfException& failure) {
-        if (IsEncryptionFailure(failure)) throw;
+    } catch (const CPdfRefusedException&) {
+        throw;
+    } catch (const CPdfException&) {
+        xref = std::move(heldXref);
+        catalog = std::move(heldCatalog);
+        security = std::move(heldSecurity);
         return false;
     }
 }
@@ -124,8 +130,7 @@ void CPdfDocument::Close() {
     encrypted = false;
     keyProblem.clear();
     stream.reset();
-    if (file) std::fclose(file);
-    file = nullptr;
+    file.reset();
     open = false;
 }
 

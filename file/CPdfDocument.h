@@ -1,8 +1,9 @@
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
+
+#include "file/CPdfFileCloser.h"
 
 class CPdfCatalog;
 class CPdfException;
@@ -19,13 +20,15 @@ public:
     CPdfDocument(const CPdfDocument&) = delete;
     CPdfDocument& operator=(const CPdfDocument&) = delete;
 
-    // Opens the file, finds the header, loads the cross-reference data and the catalog.
+    // Opens the file, finds the header, loads the cross-reference data and the catalog; damaged
+    // cross-reference data is rebuilt by scanning the file (see OpenRepaired).
     // An encrypted document's file key is found from password (the user or the owner
     // password), or from the empty user password when password is empty; with the key,
     // objects are read decrypted. Without it (no password given and the empty one is not the
     // user password, or encryption that cannot be read) objects are read as stored.
-    // Throws "Can't open file", "Wrong password" (a password given that is neither), the
-    // encryption's messages when a password is given (see CPdfSecurity), why the key is unknown
+    // Throws "Can't open file" (also for a folder), "Wrong password" (a password given that is
+    // neither), the encryption's messages when a password is given (see CPdfSecurity), why the key
+    // is unknown
     // ("Password required", see RequireKey) when objects lie in object streams, or what the readers
     // throw; a failed open leaves it closed.
     void Open(const std::string& fileName, const std::string& password = std::string());
@@ -33,7 +36,7 @@ public:
     void Close();
 
     bool open = false;
-    FILE* file = nullptr;
+    CPdfFilePtr file;
     std::shared_ptr<CPdfFileStream> stream;
     std::unique_ptr<CPdfXRef> xref;
     std::unique_ptr<CPdfCatalog> catalog;
@@ -54,9 +57,10 @@ public:
 
 private:
     void ReadHeader();
+    // Rebuilds the table and the catalog from a scan of the file; when that fails, the ones
+    // held stay and false is returned.
     bool OpenRepaired(const std::string& password);
     void SetUpSecurity(const std::string& password);
-    static bool IsEncryptionFailure(const CPdfException& failure);
     void RefuseEncryptedObjectStreams() const;
 
     bool encrypted = false;

@@ -32,21 +32,6 @@ int64_t FindPatternInFile(FILE* file, int64_t from, const char* pattern, size_t 
     }
 }
 
-int64_t ReadNumberAfterKey(const std::string& text, const char* key, bool& isReference) {
-    isReference = false;
-    size_t keyLength = std::strlen(key);
-    size_t at = FindPattern(text.data(), 0, text.size(), key, keyLength);
-    if (at == 0) return 0;
-    size_t i = at + 1;
-    while (i < text.size() && (text[i] < '0' || text[i] > '9')) ++i;
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value < INT64_MAX / 10 - 9) value = value * 10 + (text[i] - '0');
-    }
-    isReference = text.compare(i, 4, " 0 R") == 0;
-    return value;
-}
-
 std::string ReadAt(FILE* file, int64_t position, size_t count) {
     std::string out(count, '\0');
     size_t done = 0;

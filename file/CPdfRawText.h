@@ -16,10 +16,6 @@ size_t FindPattern(const char* text, size_t from, size_t length, const char* pat
 // from, or 0 when there is none.
 int64_t FindPatternInFile(FILE* file, int64_t from, const char* pattern, size_t patternLength);
 
-// The number after the first occurrence of key (its first run of digits after the key);
-// 0 when the key is absent. isReference tells whether " 0 R" follows the digits.
-int64_t ReadNumberAfterKey(const std::string& text, const char* key, bool& isReference);
-
 // Reads count bytes at position; fewer at the end of the file.
 std::string ReadAt(FILE* file, int64_t position, size_t count);
 

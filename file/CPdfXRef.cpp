@@ -6,15 +6,16 @@
 #include <cstring>
 
 #include "CPdfException.h"
+#include "document/CPdfNodeEntries.h"
+#include "document/CPdfShallowReader.h"
 #include "file/CPdfReadAhead.h"
 #include "file/CPdfXRefRepair.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfInteger.h"
 #include "object/CPdfLexer.h"
-#include "object/CPdfNodeEntries.h"
 #include "object/CPdfParser.h"
 #include "object/CPdfScan.h"
-#include "object/CPdfShallowReader.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
@@ -38,8 +39,12 @@ bool IsWhite(int c) {
 // Decoded object streams are kept while they add up to no more than this: a document's
 // objects are reached in no particular order, and decoding a stream again for every object
 // taken from it makes a run many times slower.
-constexpr size_t kObjStmCacheBytes = 8u << 20;
+constexpr size_t kObjStmCacheBytes = 32u << 20;
 constexpr size_t kObjStmCacheEntries = 1u << 16;
+// A stream decoded again after it was let go counts this fraction of its decoded bytes as
+// reading work: the file made us decode it once, the cache's size made us decode it again, yet
+// a file must not keep the reader decoding the same large streams in turn without bound.
+constexpr int64_t kRedecodeShare = 16;
 }  // namespace
 
 CPdfXRef::CPdfXRef() = default;
@@ -69,6 +74,7 @@ bool CPdfXRef::RepairEntry(int32_t number) {
     e.offset = offset;
     e.generation = generation;
     e.type = 1;
+    entriesMisplaced = true;
     return true;
 }
 
@@ -114,14 +120,10 @@ int64_t CPdfXRef::FindStartXRef() {
         if (std::memcmp(window + i, "startxref", 9) != 0) continue;
         int k = i + 9;
         while (k < n && IsWhite(static_cast<unsigned char>(window[k]))) ++k;
-        bool negative = k < n && window[k] == '-';
-        if (k < n && (window[k] == '-' || window[k] == '+')) ++k;
+        // A number too large for an offset is no offset: the file is read as damaged.
         int64_t value = 0;
-        for (; k < n && window[k] >= '0' && window[k] <= '9'; ++k) {
-            if (value > (INT64_MAX / 10) - 9) break;
-            value = value * 10 + (window[k] - '0');
-        }
-        startXRef = negative ? -value : value;
+        if (!CPdfInteger::Read(window + k, window + n, value)) value = 0;
+        startXRef = value;
         return startXRef;
     }
     return 0;
@@ -226,27 +228,12 @@ private:
             if (c < 0 || CPdfLexer::ClassOf(c) != CPdfLexer::whitespace) return c;
         }
     }
+    // Exactly count digits at p, without a sign.
     static bool Digits(const uint8_t* p, int count, int64_t& value) {
-        value = 0;
-        for (int i = 0; i < count; ++i) {
-            if (p[i] < '0' || p[i] > '9') return false;
-            value = value * 10 + (p[i] - '0');
-        }
-        return true;
+        return p[0] >= '0' && p[0] <= '9' && CPdfInteger::Read(p, p + count, value) == p + count;
     }
     bool ParseInteger(int64_t& value) const {
-        size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
-        if (i == text.size() || text.size() > 19) return false;
-        value = 0;
-        for (; i < text.size(); ++i) {
-            if (text[i] < '0' || text[i] > '9') return false;
-            int digit = text[i] - '0';
-            // Nineteen digits can go past the largest integer: such a number is not one.
-            if (value > (INT64_MAX - digit) / 10) return false;
-            value = value * 10 + digit;
-        }
-        if (text[0] == '-') value = -value;
-        return true;
+        return CPdfInteger::Parse(text.data(), text.data() + text.size(), value);
     }
 
     std::shared_ptr<CPdfStream> stream;
@@ -538,7 +525,9 @@ std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, 
         loadingStreams.insert(streamNumber);
         try {
             found = std::make_shared<CPdfObjStmBytes>(*this, streamNumber);
-            bytesParsed += static_cast<int64_t>(found->data->size());
+            const int64_t decoded = static_cast<int64_t>(found->data->size());
+            bytesParsed +=
+                decodedStreams.insert(streamNumber).second ? decoded : decoded / kRedecodeShare;
         } catch (...) {
             loadingStreams.erase(streamNumber);
             throw;

@@ -37,7 +37,7 @@ public:
     // "PDF file was damaged" when no catalog can be found.
     void LoadRepaired(CPdfFileStream* fileStream);
     // Looks for the header of object number elsewhere in the file when its entry does not
-    // point at it; true when the entry was corrected.
+    // point at it; true when the entry was corrected (and entriesMisplaced is then set).
     bool RepairEntry(int32_t number);
     // The "startxref" value from the last 1023 bytes of the file, 0 when there is none.
     int64_t FindStartXRef();
@@ -81,9 +81,11 @@ public:
     CPdfObject trailer;
     int64_t startXRef = 0;
     int64_t fileSize = 0;
-    // Bytes of object text parsed (and of object streams decoded) so far: the reading work
-    // done, which a caller may bound.
+    // Bytes of object text parsed (and of object streams decoded, a share of them when decoded
+    // again) so far: the reading work done, which a caller may bound.
     int64_t bytesParsed = 0;
+    // An entry was found not to point at the object it names: the table is not to be trusted.
+    bool entriesMisplaced = false;
 
     // Most entries a table may have (also bounded by the file's size).
     static constexpr int64_t kMaxEntries = 1 << 23;
@@ -117,6 +119,7 @@ private:
     const CPdfSecurity* security = nullptr;
     int fetchDepth = 0;
     std::set<int32_t> loadingStreams;
+    std::set<int32_t> decodedStreams;              // object streams decoded at least once
     std::unordered_map<uint64_t, CPdfKind> kinds;  // KindOf's answers, by number and generation
     std::list<std::shared_ptr<const CPdfObjStmBytes>> objStmCache;  // most recent first
     std::unordered_map<int32_t, std::list<std::shared_ptr<const CPdfObjStmBytes>>::iterator>

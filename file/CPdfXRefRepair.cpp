@@ -5,6 +5,7 @@
 #include "CPdfException.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfInteger.h"
 #include "object/CPdfLexer.h"
 #include "object/CPdfParser.h"
 #include "stream/CPdfFileStream.h"
@@ -36,9 +37,7 @@ size_t HeaderStart(const std::string& text, size_t at, int64_t& number, int64_t&
     auto readDigits = [&](int64_t& value) {
         size_t end = i;
         while (i > 0 && IsDigit(text[i - 1]) && end - i < 10) --i;
-        if (i == end) return false;
-        value = std::stoll(text.substr(i, end - i));
-        return true;
+        return CPdfInteger::Parse(text.data() + i, text.data() + end, value);
     };
     if (skipWhite() == 0 || !readDigits(generation)) return std::string::npos;
     if (skipWhite() == 0 || !readDigits(number)) return std::string::npos;

@@ -1,38 +1,27 @@
 #include "object/CPdfLexer.h"
 
-#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
+#include "object/CPdfInteger.h"
 #include "stream/CPdfStream.h"
 
 namespace {
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
-bool IsOctal(int c) { return c >= '0' && c <= '7'; }
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+bool IsOctal(int c) {
+    return c >= '0' && c <= '7';
+}
 int HexDigit(int c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
-
-// The C library's atoi, but saturating instead of overflowing.
-int64_t ParseInteger(const std::string& text) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && text[i] == '-') {
-        negative = true;
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        int digit = text[i] - '0';
-        if (value > (INT64_MAX - digit) / 10) return negative ? INT64_MIN : INT64_MAX;
-        value = value * 10 + digit;
-    }
-    return negative ? -value : value;
-}
 }  // namespace
 
+// clang-format off
 const CPdfLexer::ByteClass CPdfLexer::kClasses[256] = {
     whitespace, regular, regular, regular, regular, regular, regular, regular,
     regular, whitespace, whitespace, regular, whitespace, whitespace, regular, regular,
@@ -67,6 +56,7 @@ const CPdfLexer::ByteClass CPdfLexer::kClasses[256] = {
     regular, regular, regular, regular, regular, regular, regular, regular,
     regular, regular, regular, regular, regular, regular, regular, regular,
 };
+// clang-format on
 
 CPdfLexer::CPdfLexer(std::shared_ptr<CPdfStream> stream) {
     current = stream.get();
@@ -141,7 +131,9 @@ void CPdfLexer::NextToken(CPdfObject& out) {
                 out.kind = kindError;
             }
             break;
-        case ')': case '{': case '}':
+        case ')':
+        case '{':
+        case '}':
             out.kind = kindError;
             break;
         case '[':
@@ -153,7 +145,7 @@ void CPdfLexer::NextToken(CPdfObject& out) {
             ReadName(out);
             break;
         default:
-            if (c == '-' || c == '.' || IsDigit(c)) {
+            if (c == '-' || c == '+' || c == '.' || IsDigit(c)) {
                 ReadNumber(c, out);
             } else {
                 ReadWord(c, out);
@@ -163,19 +155,26 @@ void CPdfLexer::NextToken(CPdfObject& out) {
 }
 
 void CPdfLexer::ReadNumber(int first, CPdfObject& out) {
-    // Plain integers are read straight from the window; a point, or a window that ends
-    // inside the number, takes the general way through the token text.
+    // Short integers are read straight from the window; a point, a long run of digits, or a
+    // window that ends inside the number takes the general way through the token text. A sign
+    // alone reads as 0, and an integer too large for 64 bits as a real number.
     const uint8_t *begin, *end;
     if (first != '.' && current->Window(begin, end)) {
         const uint8_t* p = begin;
         while (p < end && IsDigit(*p)) ++p;
-        if (p < end && *p != '.' && p - begin < 18) {
-            int64_t value = first == '-' ? 0 : first - '0';
-            for (const uint8_t* q = begin; q < p; ++q) value = value * 10 + (*q - '0');
-            current->Advance(p);
-            out.kind = kindInteger;
-            out.intValue = first == '-' ? -value : value;
-            return;
+        char digits[24];
+        const size_t count = static_cast<size_t>(p - begin);
+        if (p < end && *p != '.' && count < sizeof digits) {
+            digits[0] = static_cast<char>(first);
+            std::memcpy(digits + 1, begin, count);
+            int64_t value = 0;
+            if ((count == 0 && !IsDigit(first)) ||
+                CPdfInteger::Parse(digits, digits + count + 1, value)) {
+                current->Advance(p);
+                out.kind = kindInteger;
+                out.intValue = value;
+                return;
+            }
         }
     }
     text.assign(1, static_cast<char>(first));
@@ -191,12 +190,14 @@ void CPdfLexer::ReadNumber(int first, CPdfObject& out) {
             break;
         }
     }
-    if (real) {
+    int64_t value = 0;
+    if (!real && ((text.size() == 1 && !IsDigit(first)) ||
+                  CPdfInteger::Parse(text.data(), text.data() + text.size(), value))) {
+        out.kind = kindInteger;
+        out.intValue = value;
+    } else {
         out.kind = kindReal;
         out.realValue = std::strtod(text.c_str(), nullptr);
-    } else {
-        out.kind = kindInteger;
-        out.intValue = ParseInteger(text);
     }
 }
 
@@ -214,12 +215,23 @@ void CPdfLexer::ReadLiteralString(CPdfObject& out) {
             c = ReadChar();
             if (c < 0) break;
             switch (c) {
-                case 'n': text.push_back('\n'); continue;
-                case 'r': text.push_back('\r'); continue;
-                case 't': text.push_back('\t'); continue;
-                case 'b': text.push_back('\b'); continue;
-                case 'f': text.push_back('\f'); continue;
-                case '\n': continue;
+                case 'n':
+                    text.push_back('\n');
+                    continue;
+                case 'r':
+                    text.push_back('\r');
+                    continue;
+                case 't':
+                    text.push_back('\t');
+                    continue;
+                case 'b':
+                    text.push_back('\b');
+                    continue;
+                case 'f':
+                    text.push_back('\f');
+                    continue;
+                case '\n':
+                    continue;
                 case '\r':
                     if (LookChar() == '\n') ReadChar();
                     continue;
@@ -228,7 +240,8 @@ void CPdfLexer::ReadLiteralString(CPdfObject& out) {
             }
             if (IsOctal(c)) {
                 int value = c - '0';
-                for (int k = 0; k < 2 && IsOctal(LookChar()); ++k) value = value * 8 + ReadChar() - '0';
+                for (int k = 0; k < 2 && IsOctal(LookChar()); ++k)
+                    value = value * 8 + ReadChar() - '0';
                 c = value & 0xFF;
             }
         }
@@ -264,12 +277,18 @@ void CPdfLexer::ReadName(CPdfObject& out) {
         int c = LookChar();
         if (c < 0 || ClassOf(c) != regular) break;
         ReadChar();
-        if (c == '#') {
-            int high = HexDigit(LookChar());
-            if (high >= 0) {
+        // "#" and two hex digits stand for one byte; a "#" without them is an ordinary byte,
+        // and so is a single digit after it.
+        int high = c == '#' ? HexDigit(LookChar()) : -1;
+        if (high >= 0) {
+            int digit = ReadChar();
+            int low = HexDigit(LookChar());
+            if (low >= 0) {
                 ReadChar();
-                int low = HexDigit(ReadChar());
-                c = high * 16 + (low < 0 ? 0 : low);
+                c = high * 16 + low;
+            } else {
+                text.push_back('#');
+                c = digit;
             }
         }
         text.push_back(static_cast<char>(c));

@@ -104,15 +104,15 @@ CPdfObject CPdfParser::ParseArray(int depth) {
     Shift();
     CPdfObject out;
     if (scan && depth > scan->buildArrays) {
-        while (!Cur().IsKeyword("]") && Cur().kind != kindEnd) ParseObject(depth);
-        if (Cur().kind != kindEnd) Shift();
+        while (!Cur().IsKeyword("]") && !AtObjectEnd()) ParseObject(depth);
+        if (Cur().IsKeyword("]")) Shift();
         return Hollow(kindArray);
     }
     out.NewArray(xref);
-    while (!Cur().IsKeyword("]") && Cur().kind != kindEnd) {
+    while (!Cur().IsKeyword("]") && !AtObjectEnd()) {
         out.arrayValue->Append(ParseObject(depth));
     }
-    if (Cur().kind != kindEnd) Shift();
+    if (Cur().IsKeyword("]")) Shift();
     return out;
 }
 
@@ -123,7 +123,7 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
     bool build = !scan || depth <= scan->buildDictionaries;
     out = build ? CPdfObject() : Hollow(kindDictionary);
     if (build) out.NewDictionary(xref);
-    while (!Cur().IsKeyword(">>") && Cur().kind != kindEnd) {
+    while (!Cur().IsKeyword(">>") && !AtObjectEnd()) {
         if (Cur().kind != kindName) {
             Shift();
             continue;
@@ -131,7 +131,7 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
         std::string key = std::move(Cur().textValue);
         Shift();
         // A key directly followed by the end of the dictionary or of the input has no value.
-        if (Cur().kind == kindError || Cur().kind == kindEnd || Cur().IsKeyword(">>")) {
+        if (Cur().kind == kindError || AtObjectEnd() || Cur().IsKeyword(">>")) {
             continue;
         }
         CPdfObject value;
@@ -148,7 +148,7 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
         if (scan && depth == 1 && key == "Type") NoteType(value);
         if (build) out.dictValue->Set(std::move(key), std::move(value));
     }
-    if (Cur().kind == kindEnd) return out;
+    if (AtObjectEnd()) return out;
     // Only an indirect object can be a stream. A dictionary inside a value that is followed by
     // "stream" is not one: reading it as one would fetch its /Length, which may be another
     // such object, and so on, each level many times over.

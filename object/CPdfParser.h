@@ -19,7 +19,8 @@ public:
     CPdfParser(CPdfXRef* xref, std::shared_ptr<CPdfStream> stream);
     virtual ~CPdfParser() = default;
 
-    // The next complete object. Malformed input yields keyword, kindError or kindEnd values.
+    // The next complete object. Malformed input yields keyword, kindError or kindEnd values;
+    // arrays and dictionaries still open at "endobj" or at the end of the input end there.
     // Throws "Missing 'endstream'" when a stream's data is not followed by "endstream", and
     // "Objects are nested too deeply" beyond kMaxDepth levels of arrays and dictionaries.
     CPdfObject ParseObject();
@@ -64,6 +65,11 @@ private:
     CPdfObject ParseStream(const CPdfObject& dictionary);
 
     void NoteType(const CPdfObject& type);
+    // Whether the current token ends every array and dictionary still open: the end of the
+    // input, or "endobj" (a damaged object whose closing bracket is missing ends there).
+    bool AtObjectEnd() const {
+        return tokens[cur].kind == kindEnd || tokens[cur].IsKeyword("endobj");
+    }
 
     CPdfXRef* xref;
     CPdfScan* scan = nullptr;

@@ -11,7 +11,8 @@ bool CPdfRawDictionary::Scan(const std::string& text) {
     if (!parser.Current().IsKeyword("<<")) return false;
     open = static_cast<size_t>(parser.CurrentEnd());
     parser.Shift();
-    while (!parser.Current().IsKeyword(">>")) {
+    // A dictionary whose closing ">>" is missing ends at "endobj", as the parser reads it.
+    while (!parser.Current().IsKeyword(">>") && !parser.Current().IsKeyword("endobj")) {
         if (parser.Current().kind == kindEnd) return false;
         if (parser.Current().kind != kindName) {
             parser.Shift();
@@ -22,7 +23,10 @@ bool CPdfRawDictionary::Scan(const std::string& text) {
         entry.keyStart = static_cast<size_t>(parser.CurrentStart());
         entry.keyEnd = static_cast<size_t>(parser.CurrentEnd());
         parser.Shift();
-        if (parser.Current().kind == kindError || parser.Current().IsKeyword(">>")) continue;
+        if (parser.Current().kind == kindError || parser.Current().IsKeyword(">>") ||
+            parser.Current().IsKeyword("endobj")) {
+            continue;
+        }
         entry.valueStart = static_cast<size_t>(parser.CurrentStart());
         entry.value = parser.ParseObject();
         entry.valueEnd = static_cast<size_t>(parser.PreviousEnd());

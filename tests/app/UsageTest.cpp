@@ -181,6 +181,7 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
         const char* message;
     } cases[] = {
         {{dir + "/missing.pdf", out, "-s1"}, "File open error"},
+        {{dir, out, "-s1"}, "File open error"},  // a folder opens but has no bytes
         {{input, out, "ODD"}, "Wrong program parameteres"},
         {{input, out, "-s9"}, "Page number 9 greater than 3 pages in file"},
         {{input, out, "-s1,x"}, "Invalid parameter"},

@@ -89,19 +89,13 @@ TEST(CatalogLoad, MalformedCatalogOrTreeFailsWithItsMessage) {
          {{1, kCatalog}, {2, "<< /Type /Pages /Kids [] /Count (0) >>"}},
          "Page count in top-level pages CPdfObject is wrong type"},
         {"root without Kids", {{1, kCatalog}, {2, "<< /Type /Pages /Count 0 >>"}}, kidsMsg},
-        {"Kids a dictionary",
-         {{1, kCatalog}, {2, "<< /Kids 3 0 R /Count 0 >>"}, {3, "<< >>"}},
-         kidsMsg},
-        {"node without Kids",
-         {{1, kCatalog}, {2, root1}, {3, "<< /Type /Pages /Count 1 /Resources << >> >>"}},
-         kidsMsg},
-        {"page /Type given by reference",
-         {{1, kCatalog}, {2, root1}, {3, "<< /Type 4 0 R /Resources << >> >>"}, {4, "/Page"}},
+        {"Kids a number", {{1, kCatalog}, {2, "<< /Kids 3 0 R /Count 0 >>"}, {3, "7"}}, kidsMsg},
+        {"node with Kids null",
+         {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Kids null /Resources << >> >>"}},
          kidsMsg},
         {"kid an integer", {{1, kCatalog}, {2, "<< /Kids [3] /Count 1 >>"}}, kidMsg},
         {"kid a name", {{1, kCatalog}, {2, "<< /Kids [/Page] /Count 1 >>"}}, kidMsg},
         {"kid free", {{1, kCatalog}, {2, root1}, {4, kPage}}, kidMsg},
-        {"no resources", {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page >>"}}, resMsg},
         {"resources an array",
          {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources [] >>"}},
          resMsg},
@@ -123,6 +117,7 @@ TEST(CatalogLoad, MalformedCatalogOrTreeFailsWithItsMessage) {
          {{1, kCatalog}, {2, root1}, {3, "<< /Type /Page /Resources << >> /Annots /A >>"}},
          "Page annotations object (page 1) is wrong type"},
         {"kid is the root", {{1, kCatalog}, {2, root1}, {3, "<< /Kids [2 0 R] >>"}}, cycle},
+        {"Kids names the root itself", {{1, kCatalog}, {2, "<< /Kids 2 0 R /Count 1 >>"}}, cycle},
         {"node is its own kid",
          {{1, kCatalog}, {2, root1}, {3, "<< /Kids [4 0 R 3 0 R] >>"}, {4, kPage}},
          cycle},
@@ -138,6 +133,49 @@ TEST(CatalogLoad, MalformedCatalogOrTreeFailsWithItsMessage) {
     for (const auto& c : cases) {
         Doc doc(c.objects);
         EXPECT_EQ(doc.Load(), c.message) << c.name;
+    }
+}
+
+// Damage that readers read through: a kid is a page when it has no /Kids (whatever its /Type),
+// a /Kids that names one dictionary names the only kid, and a page without resources anywhere
+// uses none.
+TEST(CatalogLoad, TreesWithoutTypesOrResourcesAreReadAsReadersDo) {
+    const std::string root1 = "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+    const struct {
+        const char* name;
+        Objects objects;
+        std::vector<int32_t> pages;
+        bool resourcesMissing;
+    } cases[] = {
+        {"page without /Type", {{2, root1}, {3, "<< /Resources << >> >>"}}, {3}, false},
+        {"page typed /Pages",
+         {{2, root1}, {3, "<< /Type /Pages /Count 1 /Resources << >> >>"}},
+         {3},
+         false},
+        {"page /Type by reference",
+         {{2, root1}, {3, "<< /Type 4 0 R /Resources << >> >>"}, {4, "/Page"}},
+         {3},
+         false},
+        {"node without /Type",
+         {{2, root1}, {3, "<< /Kids [4 0 R 5 0 R] >>"}, {4, kPage}, {5, kPage}},
+         {4, 5},
+         false},
+        {"Kids names one page",
+         {{2, "<< /Type /Pages /Kids 3 0 R /Count 1 >>"}, {3, "<< /Parent 2 0 R >>"}},
+         {3},
+         true},
+        {"no resources", {{2, root1}, {3, "<< /Type /Page >>"}}, {3}, true},
+    };
+    for (const auto& c : cases) {
+        Objects objects = c.objects;
+        objects.push_back({1, kCatalog});
+        Doc doc(objects);
+        ASSERT_EQ(doc.Load(), "") << c.name;
+        ASSERT_EQ(doc.catalog.GetPageCount(), c.pages.size()) << c.name;
+        for (size_t i = 0; i < c.pages.size(); ++i) {
+            EXPECT_EQ(doc.catalog.pages[i].objectNumber, c.pages[i]) << c.name;
+            EXPECT_EQ(doc.catalog.pages[i].resourcesMissing, c.resourcesMissing) << c.name;
+        }
     }
 }
 
@@ -248,7 +286,7 @@ TEST(PageAttributes, InheritedFromTheNearestAncestor) {
          0,
          180,
          {0, 0, 612, 792}},
-        {"resources by reference on the node",
+        {"resources by reference on the node, no box anywhere",
          "",
          "/Resources 10 0 R",
          "",
@@ -256,7 +294,7 @@ TEST(PageAttributes, InheritedFromTheNearestAncestor) {
          0,
          0,
          0,
-         {0, 0, 0, 0}},
+         {0, 0, 612, 792}},
     };
     for (const auto& c : cases) {
         Doc doc(Objects{
@@ -322,6 +360,30 @@ TEST(PageAttributes, SimpleDocumentsWithInheritedAttributes) {
     }
 }
 
+// The quick reader and the parser read integers alike: one too large for 64 bits is not an
+// integer (the quick reader used to overflow on twenty digits).
+TEST(Catalog, IntegersTooLargeFor64BitsAreNotIntegers) {
+    const struct {
+        const char* count;
+        const char* rotate;
+        int expected;
+    } cases[] = {
+        {"99999999999999999999", "99999999999999999999", 0},
+        {"-9999999999999999999", "-9999999999999999999", 0},
+        {"9223372036854775807", "9223372036854775807", 7},
+        {"+1", "-9223372036854775808", 352},
+    };
+    for (const auto& c : cases) {
+        Doc doc(Objects{
+            {1, kCatalog},
+            {2, std::string("<< /Type /Pages /Kids [3 0 R] /Count ") + c.count + " >>"},
+            {3, std::string("<< /Type /Page /Resources << >> /Rotate ") + c.rotate + " >>"},
+        });
+        ASSERT_EQ(doc.Load(), "") << c.count;
+        EXPECT_EQ(doc.catalog.pages.at(0).rotate, c.expected) << c.rotate;
+    }
+}
+
 // Long /Kids arrays run past the first bytes the quick reader looks at; an item that is not a
 // reference, a box item given by reference and boxes of reals all leave it for the ordinary
 // reader or its slower paths, with the same result.
@@ -373,6 +435,33 @@ TEST(Catalog, KidsRepeatingALargePageAreBounded) {
         {1, kCatalog}, {2, "<< /Type /Pages /Kids [5 0 R 5 0 R 5 0 R] /Count 3 >>"}, {5, big}});
     ASSERT_EQ(few.Load(), "");
     EXPECT_EQ(few.catalog.GetPageCount(), 3u);
+}
+
+// A clean file whose pages are spread over many object streams, round-robin, with more decoded
+// bytes than the reader keeps decoded at once: the work bound counts what the file makes the
+// walk parse, not the streams decoded again because they were let go.
+TEST(Catalog, PagesSpreadOverManyObjectStreamsAreRead) {
+    const int pages = 5000, streams = 100, first = 10;
+    testpdf::Builder b;
+    b.Add(1, kCatalog);
+    std::string kids;
+    std::vector<std::vector<int>> members(streams);
+    uint32_t seed = 1;  // hex digits that do not compress away: a file of about 5 MB
+    for (int i = 0; i < pages; ++i) {
+        kids += std::to_string(first + i) + " 0 R ";
+        std::string filler(2000, '0');
+        for (char& c : filler) c = "0123456789ABCDEF"[(seed = seed * 1103515245 + 12345) >> 28];
+        b.Add(first + i,
+              "<< /Type /Page /Parent 2 0 R /Resources << >> /PieceInfo <" + filler + "> >>");
+        members[static_cast<size_t>(i % streams)].push_back(first + i);
+    }
+    b.Add(2, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
+    for (int k = 0; k < streams; ++k) b.PutInObjectStream(first + pages + k, members[k]);
+    testpdf::XrefOptions o;
+    o.style = testpdf::XrefStyle::Stream;
+    Doc doc(b.SetXref(o).SetRoot(1).Build());
+    ASSERT_EQ(doc.Load(), "");
+    EXPECT_EQ(doc.catalog.GetPageCount(), static_cast<size_t>(pages));
 }
 
 }  // namespace

@@ -607,7 +607,7 @@ TEST(DocumentOpen, FailureReportsTheStrictMessageAndLeavesItClosed) {
         {"", "PDF file was damaged"},
         {"%PDF-1.4\nstartxref\n3\n%%EOF\n", "Couldn't parse an xref"},
         {noCatalog.SetRoot(1).Build(), "Catalog CPdfObject is wrong type"},
-        {Replace(OnePage("", ""), "/Resources << >>", std::string(16, ' ')),
+        {Replace(OnePage("", ""), "/Resources << >>", "/Resources [0 0]"),
          "Resources are not found"},
     };
     for (const auto& c : cases) {
@@ -615,16 +615,18 @@ TEST(DocumentOpen, FailureReportsTheStrictMessageAndLeavesItClosed) {
         CPdfDocument doc;
         EXPECT_EQ(OpenError(doc, file), c.message);
         EXPECT_FALSE(doc.open);
-        EXPECT_EQ(doc.file, nullptr);
+        EXPECT_FALSE(doc.file);
         EXPECT_EQ(doc.xref, nullptr);
         EXPECT_EQ(doc.catalog, nullptr);
     }
-    CPdfDocument doc;
-    try {
-        doc.Open("/nonexistent/brantor.pdf");
-        ADD_FAILURE() << "opened a missing file";
-    } catch (const CPdfException& e) {
-        EXPECT_STREQ(e.GetMessage(), "Can't open file");
+    for (const char* name : {"/nonexistent/brantor.pdf", "/"}) {
+        CPdfDocument doc;
+        try {
+            doc.Open(name);
+            ADD_FAILURE() << "opened " << name;
+        } catch (const CPdfException& e) {
+            EXPECT_STREQ(e.GetMessage(), "Can't open file") << name;
+        }
     }
 }
 

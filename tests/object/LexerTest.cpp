@@ -124,10 +124,11 @@ const LexCase kHexStrings[] = {
 INSTANTIATE_TEST_SUITE_P(HexStrings, LexerTokens, ::testing::ValuesIn(kHexStrings));
 
 const LexCase kNames[] = {
-    {"/A#42", "N:AB"},   {"/A#4 x", "N:A@x"},  {"/A#4 /B", "N:A@ N:B"},
-    {"/A#4", "N:A@"},    {"/A#zz", "N:A#zz"},  {"/A#00B", "N:A"},
-    {"/A#2f", "N:A/"},   {"/ x", "N: K:x"},    {"//A", "N: N:A"},
-    {"/A/B", "N:A N:B"}, {"/A(s)", "N:A S:s"}, {"/\x80\xff", "N:\\x80\\xff"},
+    {"/A#42", "N:AB"},       {"/A#4 x", "N:A#4 K:x"}, {"/A#4 /B", "N:A#4 N:B"},
+    {"/A#4", "N:A#4"},       {"/A#zz", "N:A#zz"},     {"/A#00B", "N:A"},
+    {"/A#4/B", "N:A#4 N:B"}, {"/A#4#41", "N:A#4A"},   {"/A##41", "N:A#A"},
+    {"/A#2f", "N:A/"},       {"/ x", "N: K:x"},       {"//A", "N: N:A"},
+    {"/A/B", "N:A N:B"},     {"/A(s)", "N:A S:s"},    {"/\x80\xff", "N:\\x80\\xff"},
 };
 INSTANTIATE_TEST_SUITE_P(Names, LexerTokens, ::testing::ValuesIn(kNames));
 
@@ -136,7 +137,7 @@ const LexCase kNumbers[] = {
     {"-.5", "R:-0.5"},
     {"--5", "I:0 I:-5"},
     {"-", "I:0"},
-    {"+5", "K:+5"},
+    {"+5 +", "I:5 I:0"},
     {"1e5", "I:1 K:e5"},
     {"1.2.3", "R:1.2"},
     {".", "R:0"},
@@ -146,8 +147,12 @@ const LexCase kNumbers[] = {
     {"007", "I:7"},
     {"4294967296", "I:4294967296"},
     {"-9223372036854775808", "I:-9223372036854775808"},
-    {"99999999999999999999", "I:9223372036854775807"},
-    {"-99999999999999999999", "I:-9223372036854775808"},
+    {"9223372036854775807", "I:9223372036854775807"},
+    // Integers too large for 64 bits are real numbers, read from the window or past its end.
+    {"99999999999999999999", "R:1e+20"},
+    {"-99999999999999999999 1", "R:-1e+20 I:1"},
+    {"9223372036854775808", "R:9.22337e+18"},
+    {"000000000000000000000000000000042", "I:42"},
     {"12(x)", "I:12 S:x"},
     {"1 0 R>>", "I:1 I:0 K:R K:>>"},
 };

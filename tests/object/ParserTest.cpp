@@ -149,6 +149,9 @@ const ParseCase kParseCases[] = {
     {"[1 [2", "[I:1 [I:2]]"},
     {"<< /A 1", "<<A=I:1>>"},
     {"<< /A", "<<>>"},
+    // So does "endobj", which stays for the reader of the object to see.
+    {"<< /A [1 endobj 2 0 obj", "<<A=[I:1]>> K:endobj I:2 I:0 K:obj"},
+    {"[<< /A endobj", "[<<>>] K:endobj"},
     // Stray tokens come back as they are.
     {"] >> ) endobj", "K:] K:>> error K:endobj"},
     {"", ""},
@@ -318,6 +321,10 @@ TEST(RawDictionary, EntriesLocateTheirValueBytes) {
     }
     EXPECT_FALSE(raw.Scan("7 0 obj [1 2] endobj"));
     EXPECT_FALSE(raw.Scan("7 0 obj << /A 1"));
+    const std::string unclosed = "7 0 obj << /A [1 /B 2 >>\nendobj";
+    ASSERT_TRUE(raw.Scan(unclosed));
+    EXPECT_EQ(raw.ValueText(unclosed, *raw.Find("A")), "[1 /B 2 >>");
+    EXPECT_EQ(unclosed.substr(raw.close), "endobj");
 }
 
 // Random input, biased towards PDF syntax, must neither crash nor stop making progress.

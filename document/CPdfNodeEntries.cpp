@@ -1,4 +1,4 @@
-#include "object/CPdfNodeEntries.h"
+#include "document/CPdfNodeEntries.h"
 
 #include <cstring>
 
@@ -6,7 +6,7 @@
 
 namespace {
 const char* const kKeyNames[CPdfNodeEntries::kKeyCount] = {
-    "Type", "Kids", "Count", "Resources", "Annots", "Contents", "Rotate", "MediaBox", "CropBox"};
+    "Kids", "Count", "Resources", "Annots", "Contents", "Rotate", "MediaBox", "CropBox"};
 }
 
 CPdfNodeEntries::Key CPdfNodeEntries::KeyOf(const char* text, size_t length) {
@@ -14,7 +14,7 @@ CPdfNodeEntries::Key CPdfNodeEntries::KeyOf(const char* text, size_t length) {
     auto is = [&](Key k) { return std::memcmp(kKeyNames[k], text, length) == 0 ? k : kKeyCount; };
     switch (length) {
         case 4:
-            return text[0] == 'T' ? is(keyType) : is(keyKids);
+            return is(keyKids);
         case 5:
             return is(keyCount);
         case 6:

@@ -1,13 +1,14 @@
-#include "object/CPdfShallowReader.h"
+#include "document/CPdfShallowReader.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "document/CPdfNodeEntries.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfInteger.h"
 #include "object/CPdfLexer.h"
-#include "object/CPdfNodeEntries.h"
 
 namespace {
 // A cursor over the bytes; every reader returns false to give up.
@@ -42,25 +43,20 @@ public:
         length = static_cast<size_t>(p - text);
         return p < end;
     }
+    // An integer that fits in 64 bits, followed by a delimiter or white space.
     bool Integer(int64_t& value) {
-        const char* start = p;
-        if (p < end && (*p == '-' || *p == '+')) ++p;
-        const char* digits = p;
-        int64_t n = 0;
-        // Values are summed as the digits are read; more than 18 digits is given up below,
-        // before the sum could overflow.
-        while (p < end && *p >= '0' && *p <= '9' && p - digits < 19) n = n * 10 + (*p++ - '0');
-        if (p == digits || p - digits > 18 || !AtDelimiterOrSpace() || *start == '+') return false;
-        value = *start == '-' ? -n : n;
-        return true;
+        const char* after = CPdfInteger::Read(p, end, value);
+        if (!after) return false;
+        p = after;
+        return AtDelimiterOrSpace();
     }
     // A number, or "n g R".
     bool Number(CPdfObject& out) {
         const char* start = p;
         bool point = false, innerSign = false;
-        while (p < end && ((*p >= '0' && *p <= '9') || *p == '-' || *p == '.')) {
+        while (p < end && ((*p >= '0' && *p <= '9') || *p == '-' || *p == '+' || *p == '.')) {
             point = point || *p == '.';
-            innerSign = innerSign || (*p == '-' && p != start);
+            innerSign = innerSign || ((*p == '-' || *p == '+') && p != start);
             ++p;
         }
         if (!AtDelimiterOrSpace() || innerSign) return false;
@@ -177,7 +173,7 @@ public:
             return true;
         }
         p = start;
-        if (p < end && *p == '-') ++p;
+        if (p < end && (*p == '-' || *p == '+')) ++p;
         bool point = false, digits = false;
         for (; p < end && ((*p >= '0' && *p <= '9') || *p == '.'); ++p) {
             if (*p == '.' && point) return false;
@@ -223,7 +219,7 @@ bool Cursor::Value(CPdfObject& out, CPdfXRef* xref, bool inArray) {
         out.textValue.assign(name, length);
         return true;
     }
-    if ((c >= '0' && c <= '9') || c == '-' || c == '.') return Number(out);
+    if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.') return Number(out);
     if (c == '[' && !inArray) {
         ++p;
         out = CPdfObject();

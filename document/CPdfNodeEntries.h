@@ -16,7 +16,6 @@ class CPdfXRef;
 class CPdfNodeEntries {
 public:
     enum Key {
-        keyType,
         keyKids,
         keyCount,
         keyResources,
@@ -53,8 +52,9 @@ public:
     CPdfObject Get(Key key) const;
     // The value with a reference resolved; null when absent.
     CPdfObject GetResolved(Key key) const;
-    // Whether /Type, as stored, is the name Page.
-    bool IsPage() const { return values[keyType].IsName("Page"); }
+    // Whether the record is a leaf of the page tree, a page: it has no /Kids. Its /Type is not
+    // looked at, which files leave out or get wrong.
+    bool IsLeaf() const { return !Has(keyKids); }
 
     CPdfXRef* xref;
     CPdfObject values[kKeyCount];  // meaningful for the keys the record has

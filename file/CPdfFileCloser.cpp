@@ -1,0 +1,10 @@
+#include "file/CPdfFileCloser.h"
+
+#include <sys/stat.h>
+
+CPdfFilePtr CPdfFileCloser::OpenForReading(const std::string& name) {
+    CPdfFilePtr file(std::fopen(name.c_str(), "rb"));
+    struct stat st;
+    if (file && fstat(fileno(file.get()), &st) == 0 && S_ISDIR(st.st_mode)) file.reset();
+    return file;
+}
