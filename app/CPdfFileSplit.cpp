@@ -10,6 +10,7 @@
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "stream/CPdfCipher.h"
 
 CPdfFileSplit::~CPdfFileSplit() = default;
 
@@ -290,13 +291,23 @@ int32_t CPdfFileSplit::OutputPageOf(int32_t page) const {
 }
 
 std::string CPdfFileSplit::IdText() const {
+    // The first element stays the source's (an encrypted document's key depends on it); the
+    // second is the output's own: a digest of the source's /ID and the output's page list, so
+    // the same command always writes the same bytes. A source without /ID gets a first element
+    // made the same way from what its table and page tree hold.
+    std::string parts[2];
     CPdfObject id = xref->trailer.dictValue->GetResolved("ID");
-    if (id.kind != kindArray || id.arrayValue->GetCount() != 2) return std::string();
-    std::string text = "[";
-    for (size_t i = 0; i < 2; ++i) {
+    for (size_t i = 0; id.kind == kindArray && i < 2 && i < id.arrayValue->GetCount(); ++i) {
         CPdfObject part = id.arrayValue->GetResolvedAt(i);
-        if (part.kind != kindString) return std::string();
-        text += part.stringValue.Serialize();
+        if (part.kind == kindString) parts[i] = part.stringValue.Bytes();
     }
-    return text + "]";
+    std::string seed = std::to_string(parts[0].size()) + ":" + parts[0] + parts[1] + "\n";
+    if (parts[0].empty()) {
+        seed = "objects " + std::to_string(xref->entries.size()) + " pages " +
+               std::to_string(pageCount) + "\n";
+        parts[0] = CPdfCipher::Hash(CPdfCipher::md5, seed);
+    }
+    for (const SelectedPage& s : selection) seed += std::to_string(s.pageNumber) + " ";
+    std::string second = CPdfCipher::Hash(CPdfCipher::md5, seed);
+    return "[<" + CPdfString::HexEncode(parts[0]) + "><" + CPdfString::HexEncode(second) + ">]";
 }

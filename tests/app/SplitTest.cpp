@@ -183,9 +183,15 @@ TEST(Split, OutputFrameAndObjectOrder) {
     std::transform(trailer.begin(), trailer.end(), trailer.begin(), ::tolower);
     EXPECT_EQ(trailer, "trailer\n<<\n/size " + std::to_string(pdf.size) +
                            "\n/id [<000000055b7a1c3e9d2f4a6b8c0e1d3f>"
-                           "<0f1e2d3c4b5a69788796a5b4c3d2e1f0>]\n/info " +
+                           "<id2>]\n/info " +
                            std::to_string(pdf.size - 1) + " 0 r\n/root 1 0 r\n>>\n");
     ExpectQpdfClean(dir / "out.pdf");
+    // The output's own /ID element follows from the page list: the same command writes the
+    // same bytes, another list another element.
+    ASSERT_EQ(Split(dir / "in.pdf", dir / "again.pdf", "-s4,2"), "");
+    EXPECT_EQ(ReadFile(dir / "again.pdf"), pdf.bytes);
+    ASSERT_EQ(Split(dir / "in.pdf", dir / "other.pdf", "-s2,4"), "");
+    EXPECT_NE(OutputPdf(dir / "other.pdf").secondId, pdf.secondId);
 }
 
 TEST(Split, EverySourceLayoutGivesAPlainTable) {
@@ -199,8 +205,9 @@ TEST(Split, EverySourceLayoutGivesAPlainTable) {
         {SimpleStyle::XrefStream, true, "/ID [<"},
         {SimpleStyle::ObjectStreams, true, "/ID [<"},
         {SimpleStyle::Hybrid, true, "/ID [<"},
-        {SimpleStyle::ObjectStreams, false, "/Root 1 0 R\n>>"},
-        {SimpleStyle::Table, false, "/Root 1 0 R\n>>"},
+        // A source without /ID gets one.
+        {SimpleStyle::ObjectStreams, false, "/ID [<"},
+        {SimpleStyle::Table, false, "/ID [<"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.style) * 2 + c.infoAndId);
@@ -253,7 +260,7 @@ TEST(Split, VersionAndNewestObjectsComeFromTheSource) {
         if (&c != &cases[0]) continue;
         EXPECT_EQ(pdf.Content(0), "(new) Tj");
         EXPECT_EQ(pdf.bytes.find("(old)"), std::string::npos);
-        EXPECT_EQ(pdf.trailer, "trailer\n<<\n/Size 5\n/ID [<AA><BB>]\n/Root 1 0 R\n>>\n");
+        EXPECT_EQ(pdf.trailer, "trailer\n<<\n/Size 5\n/ID [<aa><id2>]\n/Root 1 0 R\n>>\n");
     }
 }
 
@@ -759,7 +766,7 @@ TEST(Split, EncryptedSourceKeepsItsEncryption) {
     for (const auto& o : pdf.objects) numbers.insert(o.first);
     EXPECT_EQ(numbers, (std::set<int>{1, 2, 10, 11, 30}));
     EXPECT_EQ(pdf.trailer,
-              "trailer\n<<\n/Size 31\n/ID [<0123456789ABCDEF><FEDCBA9876543210>]\n"
+              "trailer\n<<\n/Size 31\n/ID [<0123456789abcdef><id2>]\n"
               "/Root 1 0 R\n/Encrypt 30 0 R\n>>\n");
 
     WriteFile(dir / "in.pdf", EncryptedSource(true));

@@ -133,7 +133,8 @@ public:
     }
 
     std::string bytes;
-    std::string trailer;               // from "trailer" through ">>\n"
+    std::string trailer;   // from "trailer" through ">>\n", the /ID's second element as <id2>
+    std::string secondId;  // the /ID's second element, in hexadecimal
     std::map<int, long long> objects;  // in use: offset
     size_t size = 0;                   // the table's /Size
 
@@ -167,6 +168,10 @@ private:
             objects[static_cast<int>(k)] = offset;
         }
         trailer = bytes.substr(lines + 20 * size, sx + 1 - lines - 20 * size);
+        static const std::regex id(R"((/ID \[<[0-9A-Fa-f]*>)<([0-9a-f]{32})>\])");
+        std::smatch match;
+        if (std::regex_search(trailer, match, id)) secondId = match[2];
+        trailer = std::regex_replace(trailer, id, "$1<id2>]");
     }
 
     // The items of the chain that parent's /First starts; parentRef is parent's reference.
