@@ -97,6 +97,8 @@ private:
     // Positions of the named destinations (of the tree, or of the /Dests dictionary) that open
     // one of the output's pages, in name order.
     std::vector<uint32_t> KeptDestinations(bool inTree) const;
+    // A named destination's value, written as the destination array where it is one.
+    CPdfObject DirectDestination(const CPdfObject& value) const;
     // The interactive form (CPdfFileSplitForm.cpp): the fields kept, their numbers.
     void PlanForm();
     void WriteForm();
@@ -136,6 +138,8 @@ private:
     void PlanOutline();
     void WriteOutline();
     int32_t OpeningPageOf(int32_t item);
+    // Writes an item's indirect /Title and /A into it, the title in as few bytes as it takes.
+    void InlineItemValues(CPdfDictionary& item) const;
 
     // The object at source number, with the generation its entry gives.
     CPdfObject FetchObject(int32_t number) const;

@@ -18,6 +18,16 @@ CPdfObject DictionaryValue(std::shared_ptr<CPdfDictionary> dict) {
 }
 }  // namespace
 
+CPdfObject CPdfFileSplit::DirectDestination(const CPdfObject& value) const {
+    // A named destination is the destination array, or a dictionary whose /D holds it: the
+    // array itself is written, in the place of an object of its own.
+    CPdfObject dest = value.Resolve(xref);
+    if (dest.kind == kindDictionary && dest.dictValue->entries.size() == 1) {
+        dest = dest.dictValue->GetResolved("D");
+    }
+    return dest.kind == kindArray ? dest : value;
+}
+
 std::vector<uint32_t> CPdfFileSplit::KeptDestinations(bool inTree) const {
     std::vector<uint32_t> kept;
     const CPdfCatalog& cat = *document.catalog;
@@ -46,7 +56,7 @@ CPdfObject CPdfFileSplit::PrunedNames() const {
             CPdfObject key(kindString);
             key.stringValue = CPdfString(d.name.data(), d.name.size());
             pairs.arrayValue->Append(key);
-            pairs.arrayValue->Append(d.value);
+            pairs.arrayValue->Append(DirectDestination(d.value));
         }
         auto node = std::make_shared<CPdfDictionary>(nullptr);
         node->Set("Names", pairs);
@@ -61,7 +71,8 @@ CPdfObject CPdfFileSplit::PrunedDests() const {
     if (kept.empty()) return CPdfObject(kindNull);
     auto dict = std::make_shared<CPdfDictionary>(nullptr);
     for (uint32_t k : kept) {
-        dict->Set(destinations.dictionary[k].name, destinations.dictionary[k].value);
+        dict->Set(destinations.dictionary[k].name,
+                  DirectDestination(destinations.dictionary[k].value));
     }
     return DictionaryValue(dict);
 }

@@ -10,10 +10,24 @@
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfTextString.h"
 
 namespace {
 const int32_t kKept = -1;  // itemOut of an item kept but not yet numbered
 }  // namespace
+
+void CPdfFileSplit::InlineItemValues(CPdfDictionary& item) const {
+    // An item's title and action are its own: written inside it, they save an object each,
+    // and a title in UTF-16 that is plain ASCII is written in one byte a character.
+    CPdfObject title = item.GetResolved("Title");
+    if (title.kind == kindString) {
+        title.stringValue.data = CPdfTextString::Compact(title.stringValue.Bytes());
+        title.stringValue.decoded = true;
+        item.entries["Title"] = title;
+    }
+    CPdfObject action = item.GetResolved("A");
+    if (action.kind == kindDictionary) item.entries["A"] = action;
+}
 
 int32_t CPdfFileSplit::OpeningPageOf(int32_t item) {
     // The item's own page when the output holds it; else the first page that an item it
@@ -160,6 +174,7 @@ void CPdfFileSplit::WriteOutline() {
                 dest.arrayValue->Append(CPdfObjectWriter::Verbatim("/XYZ null null null"));
                 dict->Set("Dest", dest);
             }
+            if (!keepNumbers) InlineItemValues(*dict);
             CPdfObject value;
             value.SetDictionary(dict);
             int32_t number = itemOut[static_cast<size_t>(i)];

@@ -104,3 +104,16 @@ uint32_t CPdfTextString::NextUtf8(const std::string& text, size_t& at) {
     at += length;
     return cp;
 }
+
+std::string CPdfTextString::Compact(const std::string& bytes) {
+    if (bytes.size() < 2 || bytes.size() % 2 || bytes[0] != '\xFE' || bytes[1] != '\xFF') {
+        return bytes;
+    }
+    std::string ascii;
+    for (size_t i = 2; i < bytes.size(); i += 2) {
+        unsigned char low = static_cast<unsigned char>(bytes[i + 1]);
+        if (bytes[i] != 0 || low < 0x20 || low > 0x7E) return bytes;
+        ascii.push_back(static_cast<char>(low));
+    }
+    return ascii;
+}

@@ -17,4 +17,7 @@ public:
     // Reads the UTF-8 sequence at at, moves at past it and returns its code point; a malformed
     // sequence yields U+FFFD and moves at by one byte. at must be before the end.
     static uint32_t NextUtf8(const std::string& text, size_t& at);
+    // The same text in fewer bytes where PDFDocEncoding can hold it: UTF-16 text whose
+    // characters are all printable ASCII becomes those ASCII bytes; other text stays as it is.
+    static std::string Compact(const std::string& bytes);
 };

@@ -468,7 +468,8 @@ TEST(Split, CopiesWhatTheCatalogAndTheChosenPagesReach) {
           {31, "<< /Names [(a) [10 0 R /Fit] (b) 32 0 R (c) [20 0 R /Fit]] >>"},
           {32, "[10 0 R /XYZ 0 0 0]"},
           {33, "<< /Names [(js) << /S /JavaScript /JS (1) >>] >>"}},
-         {"[R /XYZ 0 0 0]", "<< /Names [(js) << /S /JavaScript /JS (1) >>] >>"},
+         // The destination object is written inside the tree.
+         {"<< /Names [(js) << /S /JavaScript /JS (1) >>] >>"},
          " /Lang (en) /Names << /Dests << /Names [(a) [page1 /Fit] (b) [page1 /XYZ 0 0 0]] >>"
          " /JavaScript << /Names [(js) << /JS (1) /S /JavaScript >>] >> >>"
          " /OpenAction [page1 /Fit]"},
