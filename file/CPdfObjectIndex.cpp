@@ -288,6 +288,7 @@ void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t out
     if (security && info.isStream) data = ReencryptedData(number, info, value, outNumber);
     const int64_t dataLength = security ? static_cast<int64_t>(data.size()) : info.dataLength;
     std::string text = CPdfObjectWriter::ObjectHeader(outNumber, outGeneration);
+    const size_t headerSize = text.size();
     text.reserve(text.size() + value.size() + 16);
     size_t done = 0;
     const bool hasLength = info.isStream && info.lengthEnd > info.lengthAt;
@@ -322,6 +323,7 @@ void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t out
         done = value.size() - 2;
     }
     text.append(value, done, std::string::npos);
+    text.replace(headerSize, std::string::npos, CPdfObjectWriter::Compact(text.substr(headerSize)));
     if (!info.isStream) {
         text += "\nendobj\n";
         out.Write(text);

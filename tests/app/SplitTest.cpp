@@ -27,6 +27,7 @@
 #include "SplitRun.h"
 #include "TestPdf.h"
 #include "app/CPdfFileSplit.h"
+#include "object/CPdfObjectWriter.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ std::vector<int> Range(int first, int last) {
 // Text with every reference written as "R", to compare objects whatever their numbers.
 std::string Normalized(const std::string& text) {
     static const std::regex ref(R"(\d+ \d+ R)");
-    return std::regex_replace(text, ref, "R");
+    return CPdfObjectWriter::Compact(std::regex_replace(text, ref, "R"));
 }
 
 // The values of an output's objects (from "obj" to "endobj"), normalized.

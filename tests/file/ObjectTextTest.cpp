@@ -252,20 +252,22 @@ std::string Written(Loaded& t, int number) {
 
 TEST(ObjectIndex, ObjectIsWrittenWithItsReferencesMappedAndItsStreamLengthTrue) {
     const std::string data = "BT (endobj) Tj ET\nendobj\n";
-    const std::string stream = "<< /Length 25 >>\nstream\n" + data + "\nendstream\nendobj\n";
+    const std::string stream = "<</Length 25>>\nstream\n" + data + "\nendstream\nendobj\n";
     const struct {
         const char* name;
         std::string stored;    // object 6 as it stands in the file, object 7 following it
         std::string expected;  // what is written for it
     } cases[] = {
-        {"LF", "6 0 obj\n<< /M 6 0 R >>\nendobj\n", "<< /M 106 0 R >>\nendobj\n"},
+        {"LF", "6 0 obj\n<< /M 6 0 R >>\nendobj\n", "<</M 106 0 R>>\nendobj\n"},
         {"no white space", "6 0 obj<</M 6 0 R/N[7 0 R]>>endobj ",
          "<</M 106 0 R/N[107 0 R]>>\nendobj\n"},
         {"comment right after", "6 0 obj<</M 6>>endobj%x\n", "<</M 6>>\nendobj\n"},
-        {"no endobj", "6 0 obj\n<< /M 6 >>\n", "<< /M 6 >>\nendobj\n"},
+        {"no endobj", "6 0 obj\n<< /M 6 >>\n", "<</M 6>>\nendobj\n"},
+        {"comment inside", "6 0 obj\n<< /M 6 % note\r /N (a  %b) >>\nendobj\n",
+         "<</M 6% note\r/N(a  %b)>>\nendobj\n"},
         {"dropped reference", "6 0 obj [13 0 R 12 0 R] endobj", "[null 112 0 R]\nendobj\n"},
         {"references in strings stay", "6 0 obj << /T (3 0 R) /U <3 0 R> /V 3 0 R >> endobj",
-         "<< /T (3 0 R) /U <3 0 R> /V 103 0 R >>\nendobj\n"},
+         "<</T(3 0 R)/U<3 0 R>/V 103 0 R>>\nendobj\n"},
         {"stream data holding endobj", "6 0 obj\n" + testpdf::StreamBody("", data) + "\nendobj\n",
          stream},
         {"stream with an indirect length",
@@ -273,7 +275,7 @@ TEST(ObjectIndex, ObjectIsWrittenWithItsReferencesMappedAndItsStreamLengthTrue) 
         {"stream with a wrong length",
          "6 0 obj\n" + testpdf::StreamBody("", data, "5") + "\nendobj\n", stream},
         {"stream without a length", "6 0 obj\n<< /F 7 0 R >>\nstream\nxyz\nendstream\nendobj\n",
-         "<< /F 107 0 R  /Length 3 >>\nstream\nxyz\nendstream\nendobj\n"},
+         "<</F 107 0 R/Length 3>>\nstream\nxyz\nendstream\nendobj\n"},
     };
     for (const auto& c : cases) {
         const std::string seven = "7 0 obj\n<< /M 7 >>\nendobj\n";
@@ -288,12 +290,12 @@ TEST(ObjectIndex, ObjectIsWrittenWithItsReferencesMappedAndItsStreamLengthTrue) 
                                                                      {1, -1, 0},
                                                                      {1, -1, 0}}));
         EXPECT_EQ(Written(t, 6), "9 0 obj\n" + c.expected) << c.name;
-        EXPECT_EQ(Written(t, 7), "9 0 obj\n<< /M 7 >>\nendobj\n") << c.name;
+        EXPECT_EQ(Written(t, 7), "9 0 obj\n<</M 7>>\nendobj\n") << c.name;
         EXPECT_FALSE(t.index.Get(6).compressed) << c.name;
     }
 }
 
-// Runs of white space between tokens shrink to their first byte, those inside strings stay.
+// White space that no token needs goes, other runs shrink to their first byte; strings stay.
 TEST(ObjectIndex, CompressedObjectIsWrittenCompactly) {
     const std::string body =
         "<< /M 6 >><<  /M\n\n 7   >>\n(ei  ght)   \n\n";  // 6, 7, 8 at 0, 10, 26
@@ -303,8 +305,8 @@ TEST(ObjectIndex, CompressedObjectIsWrittenCompactly) {
         int index[3];  // of objects 6, 7 and 8
     } layouts[] = {{"6 0 7 10 8 26 ", {0, 1, 2}}, {"8 26 7 10 6 0 ", {2, 1, 0}}};
     const std::pair<int, const char*> cases[] = {
-        {6, "9 0 obj\n<< /M 6 >>\nendobj\n"},
-        {7, "9 0 obj\n<< /M\n7 >>\nendobj\n"},
+        {6, "9 0 obj\n<</M 6>>\nendobj\n"},
+        {7, "9 0 obj\n<</M\n7>>\nendobj\n"},
         {8, "9 0 obj\n(ei  ght)\nendobj\n"},
     };
     for (const auto& layout : layouts) {
