@@ -236,7 +236,7 @@ void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const C
     }
     MarkWritten(number, generation);
     std::string text = CPdfObjectWriter::ObjectHeader(number, generation);
-    writer->Write(value, text);
+    text += CPdfObjectWriter::Compact(writer->Text(value));
     text += "\nendobj\n";
     output.Write(text);
 }
