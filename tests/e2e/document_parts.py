@@ -8,7 +8,9 @@ shows that:
 - each page shows the label it had in the source;
 - every outline item that opens a chosen page is there and opens the same page; every other
   item opens the page its title opened in the source or holds kept items;
-- the form holds exactly the fields with a widget on a chosen page.
+- the form holds exactly the fields with a widget on a chosen page;
+and, for a file with an outline, that the bookmarks split gives files that qpdf accepts, hold
+every page once, and whose outline items open pages of their own file.
 Exit status: 0 when every file passes, 1 on a failure, 77 when the corpus or qpdf is absent.
 """
 import json
@@ -102,7 +104,33 @@ def check(brantor, corpus, path, work):
     if fields_in != fields_out:
         problems.append("fields %s instead of %s" % (sorted(fields_out - fields_in)[:3],
                                                       sorted(fields_in - fields_out)[:3]))
+    if src.get("outlines"):
+        problems += check_bookmarks(brantor, source, n, work)
     return problems
+
+
+def check_bookmarks(brantor, source, n, work):
+    folder = os.path.join(work, "bookmarks")
+    os.mkdir(folder)
+    run = subprocess.run([brantor, source, os.path.join(folder, "ch"), "bookmarks"],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        # A document whose first-level items open no page has nothing to split at.
+        return [] if run.stdout == "No bookmark opens a page" else ["bookmarks: " + run.stdout]
+    total = 0
+    for name in sorted(os.listdir(folder)):
+        out = os.path.join(folder, name)
+        if subprocess.run(["qpdf", "--check", out], capture_output=True).returncode not in (0, 3):
+            return ["bookmarks: qpdf rejects " + name]
+        try:
+            view = qpdf_json(out)
+        except ValueError:
+            continue
+        total += len(view["pages"])
+        for title, page, _ in items(view.get("outlines") or [], page_numbers(view), []):
+            if page is None:
+                return ["bookmarks: item %r of %s opens no page of its file" % (title, name)]
+    return [] if total == n else ["bookmarks: %d pages in the files, not %d" % (total, n)]
 
 
 def main():
