@@ -3,18 +3,63 @@
 #include <cstddef>
 #include <cstdint>
 
-// Bounds on the work and memory that a document can make the program spend. Each keeps a
-// hostile or broken file from making a run loop, recurse or allocate without end; none is
-// reached by a document that readers display.
+// Every bound on the work and memory that a document can make the program spend, in one place.
+// Each keeps a hostile or broken file from making a run loop, recurse or allocate without end;
+// none is reached by a document that readers display. The classes that apply a bound name it
+// here (their own constants are these values).
 namespace CPdfLimits {
 
+// --- Cross-reference data (file/CPdfXRef) ---
+// Entries of one table: 8 million objects, far beyond real documents (the largest seen hold a
+// few million); the file's size bounds them further.
+constexpr int64_t kMaxXRefEntries = int64_t(1) << 23;
+// Sections of a /Prev chain: incremental updates come in tens, a loop or a crafted chain in
+// thousands.
+constexpr int kMaxXRefSections = 4096;
+// Nested fetches (an object whose /Length is another object, and so on): real nesting is one
+// or two levels.
+constexpr int kMaxFetchDepth = 32;
+// Bytes of an object that the quick page reader looks at before handing it to the parser.
+constexpr size_t kShallowWindow = 1024;
+
+// --- Object streams (file/CPdfObjStmBytes, file/CPdfXRef) ---
+// Compact bytes kept of one decoded object stream: real ones hold a few hundred kilobytes.
+constexpr size_t kMaxObjStmBytes = size_t(64) << 20;
+// Bytes decoded from one object stream, white space padding included: beyond this it is a
+// decompression bomb, not a document.
+constexpr uint64_t kMaxObjStmRawBytes = uint64_t(1) << 30;
+// Objects one object stream may declare (/N).
+constexpr int64_t kMaxObjStmObjects = 1000000;
+// Decoded object streams kept for reuse, by bytes and by count: a 10,000-page document's
+// streams fit, so pages spread over many streams are decoded once.
+constexpr size_t kObjStmCacheBytes = size_t(32) << 20;
+constexpr size_t kObjStmCacheEntries = size_t(1) << 16;
+
+// --- Parsing (object/CPdfParser) ---
+// Nesting of arrays and dictionaries inside one value: real values nest a few levels; the
+// bound keeps the recursive parser's stack small.
+constexpr int kMaxValueDepth = 256;
+
+// --- Page tree (document/CPdfCatalog) ---
+// Levels of /Pages nodes above a page: real trees have a handful.
+constexpr size_t kMaxPageTreeDepth = 1024;
+// Bytes the page tree walk may parse: this many per byte of the file, plus the allowance. A
+// tree whose nodes are reached many times over (shared subtrees) costs more than its file.
+constexpr int64_t kWorkPerFileByte = 8;
+constexpr int64_t kWorkAllowance = int64_t(16) << 20;
+
+// --- Document-level trees (document/) ---
 // Nodes of a name tree or number tree visited (named destinations, page labels, structure
 // parent trees): well above the largest trees written by real producers.
 constexpr size_t kMaxTreeNodes = 100000;
-// Levels of a name tree, number tree, outline or structure tree below its root: real trees
-// have a handful; a deeper one is a loop or an attack on the stack.
+// Levels of a name tree, number tree, outline, form or structure tree below its root: real
+// trees have a handful; a deeper one is a loop or an attack on the stack.
 constexpr size_t kMaxTreeLevels = 256;
-// Outline items, fields and structure elements read from one document.
+// Outline items, form fields and structure elements read from one document.
 constexpr size_t kMaxItems = 4000000;
+
+// --- Stream data (stream/) ---
+// Bytes of one predictor row: images are a few thousand pixels wide.
+constexpr int64_t kMaxPredictorRowBytes = int64_t(1) << 24;
 
 }  // namespace CPdfLimits

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "CPdfLimits.h"
 #include "document/CPdfPage.h"
 #include "object/CPdfObject.h"
 
@@ -33,10 +34,10 @@ public:
     std::vector<int32_t> nodeNumbers;
 
     // Most levels of /Pages nodes above a page.
-    static constexpr size_t kMaxTreeDepth = 1024;
+    static constexpr size_t kMaxTreeDepth = CPdfLimits::kMaxPageTreeDepth;
     // Most bytes the walk may parse: this many per byte of the file, plus the allowance.
-    static constexpr int64_t kWorkPerFileByte = 8;
-    static constexpr int64_t kWorkAllowance = int64_t(16) << 20;
+    static constexpr int64_t kWorkPerFileByte = CPdfLimits::kWorkPerFileByte;
+    static constexpr int64_t kWorkAllowance = CPdfLimits::kWorkAllowance;
 
 private:
     void AddPages(CPdfNodeEntries& root);

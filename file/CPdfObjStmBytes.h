@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "CPdfLimits.h"
+
 class CPdfStream;
 class CPdfXRef;
 
@@ -28,9 +30,9 @@ public:
     std::vector<size_t> ends;
 
     // Limits that keep a hostile file from making the reader allocate without bound.
-    static constexpr size_t kMaxDecodedBytes = 64u << 20;  // bytes stored
-    static constexpr uint64_t kMaxRawBytes = 1u << 30;     // bytes decoded
-    static constexpr int64_t kMaxObjects = 1000000;
+    static constexpr size_t kMaxDecodedBytes = CPdfLimits::kMaxObjStmBytes;
+    static constexpr uint64_t kMaxRawBytes = CPdfLimits::kMaxObjStmRawBytes;
+    static constexpr int64_t kMaxObjects = CPdfLimits::kMaxObjStmObjects;
 
 private:
     void Load(CPdfXRef& xref);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "CPdfException.h"
+#include "CPdfLimits.h"
 #include "document/CPdfNodeEntries.h"
 #include "document/CPdfShallowReader.h"
 #include "file/CPdfReadAhead.h"
@@ -39,8 +40,8 @@ bool IsWhite(int c) {
 // Decoded object streams are kept while they add up to no more than this: a document's
 // objects are reached in no particular order, and decoding a stream again for every object
 // taken from it makes a run many times slower.
-constexpr size_t kObjStmCacheBytes = 32u << 20;
-constexpr size_t kObjStmCacheEntries = 1u << 16;
+constexpr size_t kObjStmCacheBytes = CPdfLimits::kObjStmCacheBytes;
+constexpr size_t kObjStmCacheEntries = CPdfLimits::kObjStmCacheEntries;
 // A stream decoded again after it was let go counts this fraction of its decoded bytes as
 // reading work: the file made us decode it once, the cache's size made us decode it again, yet
 // a file must not keep the reader decoding the same large streams in turn without bound.

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "CPdfLimits.h"
 #include "file/CPdfObjStmBytes.h"
 #include "file/XRefEntry.h"
 #include "object/CPdfObject.h"
@@ -88,13 +89,13 @@ public:
     bool entriesMisplaced = false;
 
     // Most entries a table may have (also bounded by the file's size).
-    static constexpr int64_t kMaxEntries = 1 << 23;
+    static constexpr int64_t kMaxEntries = CPdfLimits::kMaxXRefEntries;
     // Most sections a /Prev chain may have.
-    static constexpr int kMaxSections = 4096;
+    static constexpr int kMaxSections = CPdfLimits::kMaxXRefSections;
     // Deepest nesting of fetches (an object whose /Length is another object, and so on).
-    static constexpr int kMaxFetchDepth = 32;
+    static constexpr int kMaxFetchDepth = CPdfLimits::kMaxFetchDepth;
     // Bytes of an object that the quick reader looks at.
-    static constexpr size_t kShallowWindow = 1024;
+    static constexpr size_t kShallowWindow = CPdfLimits::kShallowWindow;
 
 private:
     // Reads the section at offset; returns whether it names a previous section, in prev.

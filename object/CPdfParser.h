@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "CPdfLimits.h"
 #include "object/CPdfLexer.h"
 #include "object/CPdfObject.h"
 
@@ -52,7 +53,7 @@ public:
     // The dictionary of the last stream object met, also when its data could not be read.
     const CPdfObject& StreamDictionary() const { return streamDictionary; }
 
-    static constexpr int kMaxDepth = 256;
+    static constexpr int kMaxDepth = CPdfLimits::kMaxValueDepth;
 
 private:
     CPdfObject ParseObject(int depth);
