@@ -9,7 +9,7 @@
 // between them instead of one each.
 class CPdfReadAhead {
 public:
-    explicit CPdfReadAhead(int fd) : fd(fd) {}
+    explicit CPdfReadAhead(int descriptor) : fd(descriptor) {}
 
     // Points at the file's bytes from position on: at least want bytes of them (at most
     // kLargestWindow), or as many as the file has. Sets got to the count available (0 at or

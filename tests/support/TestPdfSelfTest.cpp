@@ -220,7 +220,7 @@ TEST_P(LayoutTest, QpdfReadsTheFileCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TestPdf, LayoutTest, ::testing::ValuesIn(LayoutCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(TestPdfBuilder, OffsetsCountFromTheHeader) {
     Builder b = BaseDocument(Xref(XrefStyle::Table));
@@ -365,7 +365,7 @@ TEST_P(SimpleDocumentTest, QpdfSeesPagesOutlineAndTrailer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TestPdf, SimpleDocumentTest, ::testing::ValuesIn(SimpleCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(TestPdfSimpleDocument, PagesDrawDifferentContent) {
     const std::string pdf = testpdf::MakeSimpleDocument(13);
