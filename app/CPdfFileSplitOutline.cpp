@@ -60,6 +60,7 @@ void CPdfFileSplit::PlanOutline() {
     std::sort(byOrder.begin(), byOrder.end(),
               [&](size_t a, size_t b) { return order[a] < order[b]; });
     std::vector<int32_t> sorted;
+    sorted.reserve(byOrder.size());
     for (size_t k : byOrder) sorted.push_back(keptItems[k]);
     keptItems = std::move(sorted);
     // Numbers: the root, then the items in the order they are written (each before its own).

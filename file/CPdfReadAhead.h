@@ -16,8 +16,8 @@ public:
     // past the end, or on a read error). The bytes stay valid until the next call.
     const char* Window(int64_t position, size_t want, size_t& got);
 
-    static constexpr size_t kBlockSize = 16 * 1024;
-    static constexpr size_t kLargestWindow = 4 << 20;
+    static constexpr size_t kBlockSize = size_t{16} * 1024;
+    static constexpr size_t kLargestWindow = size_t{4} << 20;
 
 private:
     int fd;
