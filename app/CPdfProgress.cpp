@@ -15,7 +15,9 @@ constexpr std::chrono::milliseconds kRedraw(100);
 }  // namespace
 
 CPdfProgress::CPdfProgress(int descriptor)
-    : fd(descriptor), terminal(isatty(descriptor) == 1), started(std::chrono::steady_clock::now()) {}
+    : fd(descriptor),
+      terminal(isatty(descriptor) == 1),
+      started(std::chrono::steady_clock::now()) {}
 
 CPdfProgress::~CPdfProgress() {
     Clear();

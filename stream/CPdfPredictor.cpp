@@ -24,10 +24,15 @@ bool CPdfPredictor::ParametersAreSound(int64_t columns, int64_t colors, int64_t 
 
 CPdfPredictor::CPdfPredictor(CPdfFlateStream* o, int64_t c, int64_t columns, int64_t cols,
                              int64_t bits)
-    : owner(o), code(c), colors(static_cast<int>(cols)), bitsPerComponent(static_cast<int>(bits)),
-      valuesPerRow(columns * cols), bytesPerPixel(static_cast<int>((cols * bits + 7) / 8)),
+    : owner(o),
+      code(c),
+      colors(static_cast<int>(cols)),
+      bitsPerComponent(static_cast<int>(bits)),
+      valuesPerRow(columns * cols),
+      bytesPerPixel(static_cast<int>((cols * bits + 7) / 8)),
       rowBytes((columns * cols * bits + 7) / 8 + bytesPerPixel),
-      line(static_cast<size_t>(rowBytes), 0), previous(static_cast<size_t>(rowBytes), 0) {}
+      line(static_cast<size_t>(rowBytes), 0),
+      previous(static_cast<size_t>(rowBytes), 0) {}
 
 bool CPdfPredictor::ReadRow() {
     int method = static_cast<int>(code < 10 ? code : 10);
@@ -45,11 +50,21 @@ bool CPdfPredictor::ReadRow() {
         int upLeft = previous[i - bytesPerPixel];
         int value;
         switch (method) {
-            case 11: value = left + c; break;
-            case 12: value = up + c; break;
-            case 13: value = (left + up) / 2 + c; break;
-            case 14: value = Paeth(left, up, upLeft) + c; break;
-            default: value = c; break;
+            case 11:
+                value = left + c;
+                break;
+            case 12:
+                value = up + c;
+                break;
+            case 13:
+                value = (left + up) / 2 + c;
+                break;
+            case 14:
+                value = Paeth(left, up, upLeft) + c;
+                break;
+            default:
+                value = c;
+                break;
         }
         line[i] = static_cast<uint8_t>(value);
     }
