@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +96,10 @@ struct LayoutCase {
     std::function<Builder()> make;
     std::vector<std::pair<int, std::string>> objects;  // number, qpdf's text of the object
 };
+
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::vector<std::pair<int, std::string>> kBaseObjects = {{7, "(seven)"}, {8, "[ 1 2 3 ]"}};
 
@@ -301,6 +306,10 @@ struct SimpleCase {
     int pages;
     testpdf::SimpleOptions options;
 };
+
+void PrintTo(const SimpleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::vector<SimpleCase> SimpleCases() {
     using testpdf::SimpleStyle;
