@@ -80,9 +80,9 @@ void CPdfFileSplit::WriteForm() {
     for (int32_t i : formTouched) {
         const CPdfFormNode& node = form.nodes[static_cast<size_t>(i)];
         if (node.kids.empty()) continue;
-        CPdfObject source = xref->Fetch(node.number, node.generation);
-        if (source.kind != kindDictionary) continue;
-        auto dict = std::make_shared<CPdfDictionary>(*source.dictValue);
+        CPdfObject original = xref->Fetch(node.number, node.generation);
+        if (original.kind != kindDictionary) continue;
+        auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
         CPdfObject kids = KeptFormNodes(node.kids);
         // A widget copied for a page chosen again is one more widget of the same field.
         for (const auto& [annotation, copy] : annotationCopies) {

@@ -74,6 +74,7 @@ void CPdfFileSplit::PlanOutline() {
     std::sort(byOrder.begin(), byOrder.end(),
               [&](size_t a, size_t b) { return order[a] < order[b]; });
     std::vector<int32_t> sorted;
+    sorted.reserve(byOrder.size());
     for (size_t k : byOrder) sorted.push_back(keptItems[k]);
     keptItems = std::move(sorted);
     // Numbers: the root, then the items in the order they are written (each before its own).
@@ -103,7 +104,7 @@ std::vector<int32_t> Kept(const std::vector<int32_t>& list, const std::vector<in
 
 void CPdfFileSplit::WriteOutline() {
     if (outlineOut == 0) return;
-    const int32_t rootGeneration = copies->GenerationOf(outline.rootNumber);
+    const int32_t outlineGeneration = copies->GenerationOf(outline.rootNumber);
     auto reference = [&](int32_t item) {
         const CPdfOutlineItem& it = outline.items[static_cast<size_t>(item)];
         return CPdfObjectWriter::OutputReference(itemOut[static_cast<size_t>(item)],
@@ -131,23 +132,23 @@ void CPdfFileSplit::WriteOutline() {
     root->Set("Count", CPdfObject::Integer(shown));
     CPdfObject rootValue;
     rootValue.SetDictionary(root);
-    WriteValueObject(outlineOut, rootGeneration, rootValue);
+    WriteValueObject(outlineOut, outlineGeneration, rootValue);
 
     struct Level {
         std::vector<int32_t> items;
         int32_t parentOut;
         int32_t parentGeneration;
     };
-    std::vector<Level> work{{keptItems, outlineOut, rootGeneration}};
+    std::vector<Level> work{{keptItems, outlineOut, outlineGeneration}};
     while (!work.empty()) {
         Level level = std::move(work.back());
         work.pop_back();
         for (size_t k = 0; k < level.items.size(); ++k) {
             int32_t i = level.items[k];
             const CPdfOutlineItem& it = outline.items[static_cast<size_t>(i)];
-            CPdfObject source = xref->Fetch(it.number, it.generation);
-            auto dict = source.kind == kindDictionary
-                            ? std::make_shared<CPdfDictionary>(*source.dictValue)
+            CPdfObject original = xref->Fetch(it.number, it.generation);
+            auto dict = original.kind == kindDictionary
+                            ? std::make_shared<CPdfDictionary>(*original.dictValue)
                             : std::make_shared<CPdfDictionary>(nullptr);
             for (const char* key : {"Parent", "Prev", "Next", "First", "Last", "Count"}) {
                 dict->entries.erase(key);

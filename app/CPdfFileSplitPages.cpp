@@ -63,28 +63,28 @@ bool CPdfFileSplit::Inherit(CPdfDictionary& page, const char* key, int32_t node)
 }
 
 CPdfObject CPdfFileSplit::PageDictionary(const CPdfPage& page) const {
-    CPdfObject source;
+    CPdfObject original;
     if (page.objectNumber > 0) {
-        source = xref->Fetch(page.objectNumber, page.objectGeneration);
+        original = xref->Fetch(page.objectNumber, page.objectGeneration);
     } else {
         CPdfObject parent = FetchObject(page.kidOf);
         CPdfObject kids =
             parent.kind == kindDictionary ? parent.dictValue->GetResolved("Kids") : CPdfObject();
         if (page.kidIndex < 0) {
-            source = kids;
+            original = kids;
         } else if (kids.kind == kindArray &&
                    static_cast<size_t>(page.kidIndex) < kids.arrayValue->GetCount()) {
-            source = kids.arrayValue->GetAt(static_cast<size_t>(page.kidIndex));
+            original = kids.arrayValue->GetAt(static_cast<size_t>(page.kidIndex));
         }
     }
-    if (source.kind != kindDictionary) throw CPdfException("Corrupted PDF file");
-    return source;
+    if (original.kind != kindDictionary) throw CPdfException("Corrupted PDF file");
+    return original;
 }
 
 void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
     const CPdfPage& page = document.catalog->pages[selected.pageNumber - 1];
-    CPdfObject source = PageDictionary(page);
-    auto dict = std::make_shared<CPdfDictionary>(*source.dictValue);
+    CPdfObject original = PageDictionary(page);
+    auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
     dict->entries["Parent"] =
         CPdfObjectWriter::OutputReference(pagesOut, copies->GenerationOf(pagesNumber));
     // What the page inherits from the page tree is written into it.

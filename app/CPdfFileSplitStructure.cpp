@@ -99,9 +99,9 @@ CPdfObject CPdfFileSplit::KeptStructureContent(const CPdfObject& k, int32_t page
 void CPdfFileSplit::WriteStructure() {
     for (int32_t i : elementsTouched) {
         const CPdfStructElement& element = structure.elements[static_cast<size_t>(i)];
-        CPdfObject source = xref->Fetch(element.number, element.generation);
-        if (source.kind != kindDictionary) continue;
-        auto dict = std::make_shared<CPdfDictionary>(*source.dictValue);
+        CPdfObject original = xref->Fetch(element.number, element.generation);
+        if (original.kind != kindDictionary) continue;
+        auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
         if (dict->Get("K").kind != kindNull) {
             dict->entries["K"] = KeptStructureContent(dict->Get("K"), element.page);
         }

@@ -14,8 +14,10 @@ constexpr std::chrono::milliseconds kSlowRun(1000);
 constexpr std::chrono::milliseconds kRedraw(100);
 }  // namespace
 
-CPdfProgress::CPdfProgress(int fd)
-    : fd(fd), terminal(isatty(fd) == 1), started(std::chrono::steady_clock::now()) {}
+CPdfProgress::CPdfProgress(int descriptor)
+    : fd(descriptor),
+      terminal(isatty(descriptor) == 1),
+      started(std::chrono::steady_clock::now()) {}
 
 CPdfProgress::~CPdfProgress() {
     Clear();

@@ -58,11 +58,31 @@ install(FILES "${BRANTOR_ROOT_DIR}/completion/brantor.bash"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME brantor)
 
+# --- Licence and change log -------------------------------------------------
+# Where Debian keeps them: the licence as the package's copyright file, the change log
+# compressed the same way in every build.
+set(BRANTOR_DOC_DIR "${CMAKE_INSTALL_DATADIR}/doc/brantor")
+install(FILES "${BRANTOR_ROOT_DIR}/packaging/copyright" DESTINATION ${BRANTOR_DOC_DIR})
+if(BRANTOR_GZIP)
+  set(BRANTOR_CHANGELOG_GZ "${CMAKE_CURRENT_BINARY_DIR}/doc/changelog.gz")
+  add_custom_command(
+    OUTPUT "${BRANTOR_CHANGELOG_GZ}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_CURRENT_BINARY_DIR}/doc"
+    COMMAND ${CMAKE_COMMAND} -E copy "${BRANTOR_ROOT_DIR}/packaging/changelog"
+            "${CMAKE_CURRENT_BINARY_DIR}/doc/changelog"
+    COMMAND "${BRANTOR_GZIP}" -9 -n -f "${CMAKE_CURRENT_BINARY_DIR}/doc/changelog"
+    DEPENDS "${BRANTOR_ROOT_DIR}/packaging/changelog"
+    COMMENT "Compressing the change log"
+    VERBATIM)
+  add_custom_target(brantor_changelog ALL DEPENDS "${BRANTOR_CHANGELOG_GZ}")
+  install(FILES "${BRANTOR_CHANGELOG_GZ}" DESTINATION ${BRANTOR_DOC_DIR})
+endif()
+
 # --- Debian package ----------------------------------------------------------
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "brantor")
-set(CPACK_PACKAGE_VENDOR "Brantor developers")
-set(CPACK_PACKAGE_CONTACT "Brantor developers")
+set(CPACK_PACKAGE_VENDOR "The Brantor developers")
+set(CPACK_PACKAGE_CONTACT "The Brantor developers <developers@brantor.invalid>")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cut pages out of PDF files into new PDF files")
 # One paragraph, wrapped for the package control file.
@@ -74,11 +94,14 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "exactly as in the source; the outline entries that point at the chosen\n"
   "pages and the document information are kept.")
 set(CPACK_STRIP_FILES ON)
+# MIT licence (LICENSE); Debian's copyright file is packaging/copyright.
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 
 set(CPACK_DEBIAN_PACKAGE_NAME "brantor")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Brantor developers")
+set(CPACK_RESOURCE_FILE_LICENSE "${BRANTOR_ROOT_DIR}/LICENSE")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 

@@ -1,5 +1,6 @@
 #include "file/CPdfFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "CPdfException.h"
@@ -53,7 +54,7 @@ void CPdfFile::WriteXRefTable() {
         PutDigits(line, static_cast<uint64_t>(e.offset), 10);
         line[10] = ' ';
         PutDigits(line + 11, static_cast<uint64_t>(e.generation & 0xFFFF), 5);
-        std::memcpy(line + 16, " n \r", 4);
+        std::copy_n(" n \r", 4, line + 16);
         text.append(line, 20);
     }
     output.Write(text);

@@ -23,7 +23,7 @@ bool IsWhiteSpace(char c) {
 // space before and after each object goes. Literal strings and comments are copied whole.
 class CompactObjects {
 public:
-    explicit CompactObjects(std::string& out) : out(out) {}
+    explicit CompactObjects(std::string& target) : out(target) {}
 
     // Ends the object being copied (its trailing white space is dropped) and starts one.
     void StartObject() {

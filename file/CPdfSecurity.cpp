@@ -215,7 +215,9 @@ std::string CPdfSecurity::HashV5(const std::string& password, const std::string&
     if (revision == 5) return k;
     // Revision 6 hardens the hash with rounds of AES-128 and SHA-2 that the data itself picks.
     for (int round = 0;; ++round) {
-        std::string block = password + k + extra;
+        std::string block = password;
+        block += k;
+        block += extra;
         std::string k1;
         k1.reserve(block.size() * 64);
         for (int i = 0; i < 64; ++i) k1 += block;

@@ -263,14 +263,14 @@ void CPdfLexer::ReadHexString(CPdfObject& out) {
 }
 
 void CPdfLexer::ReadName(CPdfObject& out) {
-    std::string& text = out.textValue;
-    text.clear();
+    std::string& word = out.textValue;
+    word.clear();
     // Runs of plain name bytes are taken from the window in one piece.
     const uint8_t *begin, *end;
     if (current->Window(begin, end)) {
         const uint8_t* p = begin;
         while (p < end && kClasses[*p] == regular && *p != '#') ++p;
-        text.assign(reinterpret_cast<const char*>(begin), static_cast<size_t>(p - begin));
+        word.assign(reinterpret_cast<const char*>(begin), static_cast<size_t>(p - begin));
         current->Advance(p);
     }
     for (;;) {
@@ -287,45 +287,45 @@ void CPdfLexer::ReadName(CPdfObject& out) {
                 ReadChar();
                 c = high * 16 + low;
             } else {
-                text.push_back('#');
+                word.push_back('#');
                 c = digit;
             }
         }
-        text.push_back(static_cast<char>(c));
+        word.push_back(static_cast<char>(c));
     }
     out.kind = kindName;
-    size_t zero = text.find('\0');  // a name ends at a zero byte
-    if (zero != std::string::npos) text.resize(zero);
+    size_t zero = word.find('\0');  // a name ends at a zero byte
+    if (zero != std::string::npos) word.resize(zero);
 }
 
 void CPdfLexer::ReadWord(int first, CPdfObject& out) {
-    std::string& text = out.textValue;
-    text.assign(1, static_cast<char>(first));
+    std::string& word = out.textValue;
+    word.assign(1, static_cast<char>(first));
     const uint8_t *begin, *end;
     if (current->Window(begin, end)) {
         const uint8_t* p = begin;
         while (p < end && kClasses[*p] == regular) ++p;
-        text.append(reinterpret_cast<const char*>(begin), static_cast<size_t>(p - begin));
+        word.append(reinterpret_cast<const char*>(begin), static_cast<size_t>(p - begin));
         current->Advance(p);
     }
     for (;;) {
         int c = LookChar();
         if (c < 0 || ClassOf(c) != regular) break;
-        text.push_back(static_cast<char>(ReadChar()));
+        word.push_back(static_cast<char>(ReadChar()));
     }
     out.kind = kindKeyword;
-    if (text.size() == 4 && text == "true") {
+    if (word.size() == 4 && word == "true") {
         out.kind = kindBoolean;
         out.boolValue = true;
-    } else if (text.size() == 5 && text == "false") {
+    } else if (word.size() == 5 && word == "false") {
         out.kind = kindBoolean;
         out.boolValue = false;
-    } else if (text.size() == 4 && text == "null") {
+    } else if (word.size() == 4 && word == "null") {
         out.kind = kindNull;
     } else {
-        size_t zero = text.find('\0');  // a keyword ends at a zero byte
-        if (zero != std::string::npos) text.resize(zero);
+        size_t zero = word.find('\0');  // a keyword ends at a zero byte
+        if (zero != std::string::npos) word.resize(zero);
         return;
     }
-    text.clear();
+    word.clear();
 }

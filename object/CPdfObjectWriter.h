@@ -16,7 +16,7 @@ class CPdfReferenceMap;
 // value that is written exactly as given, such as a reference that is already an output's.
 class CPdfObjectWriter {
 public:
-    explicit CPdfObjectWriter(CPdfReferenceMap& map) : map(map) {}
+    explicit CPdfObjectWriter(CPdfReferenceMap& references) : map(references) {}
 
     // Appends the text of value to out. Streams, and tokens that are not values, are written
     // as null.

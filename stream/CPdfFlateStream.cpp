@@ -9,8 +9,8 @@ CPdfFlateStream::CPdfFlateStream(std::shared_ptr<CPdfStream> src, int64_t predic
                                  int64_t columns, int64_t colors, int64_t bitsPerComponent)
     : CPdfStream(src->GetDictObject()), source(std::move(src)) {
     if (predictorCode != 1) {
-        predictor = std::make_unique<CPdfPredictor>(this, predictorCode, columns, colors,
-                                                    bitsPerComponent);
+        predictor =
+            std::make_unique<CPdfPredictor>(this, predictorCode, columns, colors, bitsPerComponent);
     }
 }
 

@@ -4,7 +4,9 @@
 
 CPdfMemoryStream::CPdfMemoryStream(std::shared_ptr<const std::string> data, size_t b, size_t e,
                                    const CPdfObject& dictionary)
-    : CPdfStream(dictionary), bytes(std::move(data)), begin(std::min(b, bytes->size())),
+    : CPdfStream(dictionary),
+      bytes(std::move(data)),
+      begin(std::min(b, bytes->size())),
       end(std::max(begin, std::min(e, bytes->size()))) {
     Reset();
 }

@@ -8,7 +8,7 @@
 namespace {
 constexpr int64_t kMaxRowBytes = CPdfLimits::kMaxPredictorRowBytes;
 
-unsigned Paeth(int left, int up, int upLeft) {
+int Paeth(int left, int up, int upLeft) {
     int p = left + up - upLeft;
     int pa = std::abs(p - left), pb = std::abs(p - up), pc = std::abs(p - upLeft);
     if (pa <= pb && pa <= pc) return left;
@@ -46,10 +46,10 @@ bool CPdfPredictor::ReadRow() {
     for (int64_t i = bytesPerPixel; i < rowBytes; ++i) {
         int c = owner->GetRawChar();
         if (c < 0) return false;
-        unsigned up = previous[i];
-        unsigned left = line[i - bytesPerPixel];
-        unsigned upLeft = previous[i - bytesPerPixel];
-        unsigned value;
+        int up = previous[i];
+        int left = line[i - bytesPerPixel];
+        int upLeft = previous[i - bytesPerPixel];
+        int value;
         switch (method) {
             case 11:
                 value = left + c;

@@ -19,13 +19,14 @@
 #include <thread>
 #include <vector>
 
+#include "CorpusDir.h"
 #include "E2eTools.h"
 
 namespace {
 
 using e2e::Outcome;
 
-const std::string kCorpus = BRANTOR_CORPUS;
+const std::string kCorpus = CorpusDir();
 
 // One manifest row, by column name.
 using Row = std::map<std::string, std::string>;
@@ -113,8 +114,7 @@ protected:
     void SetUp() override {
         start = std::chrono::steady_clock::now();
         if (!e2e::Exists(kCorpus + "/manifest.tsv")) {
-            GTEST_SKIP() << "corpus not found at " << kCorpus
-                         << " (the shared/ folder beside the repository)";
+            GTEST_SKIP() << CorpusMissing(kCorpus);
         }
         if (!e2e::HaveQpdf() || !e2e::HaveMutool()) {
             GTEST_SKIP() << "qpdf and mutool are needed (apt-get install qpdf mupdf-tools)";

@@ -30,12 +30,10 @@ bool WriteSparsePdf(const std::string& path) {
     bool ok = pwrite(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size());
     const std::string content = "BT /F1 48 Tf 100 400 Td (Far away) Tj ET";
     std::vector<std::string> bodies = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
         "/Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-            "\nendstream",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
     std::string tail;
     std::vector<long long> offsets;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "ParamName.h"
 #include "app/CPdfPageList.h"
 
 namespace {
@@ -37,6 +38,10 @@ struct ListCase {
 
 void PrintTo(const ListCase& c, std::ostream* os) {
     *os << c.text << " of " << c.pageCount;
+}
+
+std::string CaseName(const ::testing::TestParamInfo<ListCase>& info) {
+    return ParamName(info.index, info.param.text);
 }
 
 // The selection, or the message of the exception.
@@ -78,7 +83,7 @@ const ListCase kSelections[] = {
     {"-s2,07-,1-", 8, {2, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8}, ""},
     {"-s4294967295-", UINT32_MAX, {4294967295u}, ""},
 };
-INSTANTIATE_TEST_SUITE_P(Selections, PageListText, ::testing::ValuesIn(kSelections));
+INSTANTIATE_TEST_SUITE_P(Selections, PageListText, ::testing::ValuesIn(kSelections), CaseName);
 
 const ListCase kSyntaxErrors[] = {
     {"-s1,,2", 8, {}, "Invalid parameter"}, {"-s1,", 8, {}, "Invalid parameter"},
@@ -91,7 +96,7 @@ const ListCase kSyntaxErrors[] = {
     {"-s1--", 8, {}, "Invalid parameter"},  {"-s1-3-", 8, {}, "Invalid parameter"},
     {"-s-", 8, {}, "Invalid parameter"},    {"-s1-,,", 8, {}, "Invalid parameter"},
 };
-INSTANTIATE_TEST_SUITE_P(SyntaxErrors, PageListText, ::testing::ValuesIn(kSyntaxErrors));
+INSTANTIATE_TEST_SUITE_P(SyntaxErrors, PageListText, ::testing::ValuesIn(kSyntaxErrors), CaseName);
 
 const ListCase kNumberErrors[] = {
     {"-s0", 8, {}, "Invalid page number 0"},
@@ -132,7 +137,7 @@ const ListCase kNumberErrors[] = {
      {},
      "Wrong page ranges, start page 99999999999999999999 > end page 5"},
 };
-INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors));
+INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors), CaseName);
 
 TEST(PageList, ChunkSizeIsADecimalNumberUpToTheFinalS) {
     const struct {

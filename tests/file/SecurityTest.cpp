@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "CorpusDir.h"
 #include "E2eTools.h"
 #include "TestPdf.h"
 #include "document/CPdfCatalog.h"
@@ -397,9 +398,9 @@ TEST(SecurityHandler, HostileEncryptDictionariesEndWithOneMessage) {
 // The corpus's encrypted files that open with an empty user password (shared/corpus beside the
 // repository; skipped where it is absent).
 TEST(EncryptedCorpus, FilesWithAnEmptyUserPasswordOpenDecrypted) {
-    const std::string corpus = BRANTOR_CORPUS;
+    const std::string corpus = CorpusDir();
     std::ifstream manifest(corpus + "/manifest.tsv");
-    if (!manifest) GTEST_SKIP() << "corpus not found at " << corpus;
+    if (!manifest) GTEST_SKIP() << CorpusMissing(corpus);
     int opened = 0;
     for (std::string line; std::getline(manifest, line);) {
         std::vector<std::string> fields;

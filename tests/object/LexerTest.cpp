@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ParamName.h"
 #include "object/CPdfLexer.h"
 #include "stream/CPdfMemoryStream.h"
 
@@ -87,6 +88,10 @@ void PrintTo(const LexCase& c, std::ostream* os) {
     *os << Printable(c.input);
 }
 
+std::string CaseName(const ::testing::TestParamInfo<LexCase>& info) {
+    return ParamName(info.index, info.param.input);
+}
+
 class LexerTokens : public ::testing::TestWithParam<LexCase> {};
 
 TEST_P(LexerTokens, ProduceExpectedTokens) {
@@ -114,14 +119,15 @@ const LexCase kLiteralStrings[] = {
     {"(ab\\", "S:ab"},
     {"(a(b", "S:a(b"},
 };
-INSTANTIATE_TEST_SUITE_P(LiteralStrings, LexerTokens, ::testing::ValuesIn(kLiteralStrings));
+INSTANTIATE_TEST_SUITE_P(LiteralStrings, LexerTokens, ::testing::ValuesIn(kLiteralStrings),
+                         CaseName);
 
 const LexCase kHexStrings[] = {
     {"<41 42>", "H:41 42"},     {"<4a4B>", "H:4a4B"}, {"<>", "H:"},
     {"<abc", "H:abc"},          {"<zz(>", "H:zz("},   {"<<", "K:<<"},
     {"<<<>>>", "K:<< H: K:>>"},
 };
-INSTANTIATE_TEST_SUITE_P(HexStrings, LexerTokens, ::testing::ValuesIn(kHexStrings));
+INSTANTIATE_TEST_SUITE_P(HexStrings, LexerTokens, ::testing::ValuesIn(kHexStrings), CaseName);
 
 const LexCase kNames[] = {
     {"/A#42", "N:AB"},       {"/A#4 x", "N:A#4 K:x"}, {"/A#4 /B", "N:A#4 N:B"},
@@ -130,7 +136,7 @@ const LexCase kNames[] = {
     {"/A#2f", "N:A/"},       {"/ x", "N: K:x"},       {"//A", "N: N:A"},
     {"/A/B", "N:A N:B"},     {"/A(s)", "N:A S:s"},    {"/\x80\xff", "N:\\x80\\xff"},
 };
-INSTANTIATE_TEST_SUITE_P(Names, LexerTokens, ::testing::ValuesIn(kNames));
+INSTANTIATE_TEST_SUITE_P(Names, LexerTokens, ::testing::ValuesIn(kNames), CaseName);
 
 const LexCase kNumbers[] = {
     {"0 17 -3", "I:0 I:17 I:-3"},
@@ -156,7 +162,7 @@ const LexCase kNumbers[] = {
     {"12(x)", "I:12 S:x"},
     {"1 0 R>>", "I:1 I:0 K:R K:>>"},
 };
-INSTANTIATE_TEST_SUITE_P(Numbers, LexerTokens, ::testing::ValuesIn(kNumbers));
+INSTANTIATE_TEST_SUITE_P(Numbers, LexerTokens, ::testing::ValuesIn(kNumbers), CaseName);
 
 const LexCase kWordsAndDelimiters[] = {
     {"true false null", "B:1 B:0 null"},
@@ -173,6 +179,7 @@ const LexCase kWordsAndDelimiters[] = {
     {"1\0\t\f\r\n 2"s, "I:1 I:2"},
     {"", ""},
 };
-INSTANTIATE_TEST_SUITE_P(WordsAndDelimiters, LexerTokens, ::testing::ValuesIn(kWordsAndDelimiters));
+INSTANTIATE_TEST_SUITE_P(WordsAndDelimiters, LexerTokens, ::testing::ValuesIn(kWordsAndDelimiters),
+                         CaseName);
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "ParamName.h"
 #include "TestPdf.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
@@ -116,6 +117,10 @@ void PrintTo(const ParseCase& c, std::ostream* os) {
     *os << c.input;
 }
 
+std::string CaseName(const ::testing::TestParamInfo<ParseCase>& info) {
+    return ParamName(info.index, info.param.input);
+}
+
 class ParserObjects : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParserObjects, ParseToExpectedValues) {
@@ -156,7 +161,7 @@ const ParseCase kParseCases[] = {
     {"] >> ) endobj", "K:] K:>> error K:endobj"},
     {"", ""},
 };
-INSTANTIATE_TEST_SUITE_P(Parser, ParserObjects, ::testing::ValuesIn(kParseCases));
+INSTANTIATE_TEST_SUITE_P(Parser, ParserObjects, ::testing::ValuesIn(kParseCases), CaseName);
 
 TEST(Parser, DictionaryKeysComeInByteOrder) {
     CPdfParser parser(nullptr, MemoryStream("<< /Root 1 0 R /Info 2 0 R /ID [<00><01>] >>"));

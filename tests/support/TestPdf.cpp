@@ -165,7 +165,7 @@ std::string StreamBody(const std::string& dict, const std::string& data,
 // ---------------------------------------------------------------------------------------
 // Builder
 
-Builder::Builder(std::string version) : version(std::move(version)), sections(1) {}
+Builder::Builder(std::string header) : version(std::move(header)), sections(1) {}
 
 Builder& Builder::SetJunkBeforeHeader(std::string bytes) {
     junk = std::move(bytes);

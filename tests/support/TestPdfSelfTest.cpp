@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +96,10 @@ struct LayoutCase {
     std::function<Builder()> make;
     std::vector<std::pair<int, std::string>> objects;  // number, qpdf's text of the object
 };
+
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::vector<std::pair<int, std::string>> kBaseObjects = {{7, "(seven)"}, {8, "[ 1 2 3 ]"}};
 
@@ -220,7 +225,7 @@ TEST_P(LayoutTest, QpdfReadsTheFileCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TestPdf, LayoutTest, ::testing::ValuesIn(LayoutCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(TestPdfBuilder, OffsetsCountFromTheHeader) {
     Builder b = BaseDocument(Xref(XrefStyle::Table));
@@ -302,6 +307,10 @@ struct SimpleCase {
     testpdf::SimpleOptions options;
 };
 
+void PrintTo(const SimpleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 std::vector<SimpleCase> SimpleCases() {
     using testpdf::SimpleStyle;
     std::vector<SimpleCase> cases;
@@ -365,7 +374,7 @@ TEST_P(SimpleDocumentTest, QpdfSeesPagesOutlineAndTrailer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TestPdf, SimpleDocumentTest, ::testing::ValuesIn(SimpleCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(TestPdfSimpleDocument, PagesDrawDifferentContent) {
     const std::string pdf = testpdf::MakeSimpleDocument(13);
