@@ -2,7 +2,8 @@
 # brantor benchmark: brantor, qpdf and mutool cutting pages out of large PDFs.
 #
 #   bench/run.sh [DATA_DIR]        full run (inputs in DATA_DIR, default bench/data; missing
-#                                  ones are made by bench/gen-inputs first)
+#                                  ones are made by bench/gen-inputs first; plus the real
+#                                  documents of the shared corpus, skipped when it is absent)
 #   bench/run.sh --quick           50-page inputs in a temporary folder, every job once, only
 #                                  brantor's outputs get the qpdf-based checks
 #                                  (CI smoke test of the harness; exit 1 only if brantor fails a check)
@@ -20,8 +21,10 @@
 #
 # Environment:
 #   BRANTOR=cmd      brantor to run (default build/brantor; may hold words, e.g. "valgrind x")
-#   INPUTS="a- d-"   inputs: file names or prefixes in DATA_DIR / the generated set, or paths
-#                    (default a-2k b-10k c-2k-objstm d-2k-deep e-2k-outline)
+#   INPUTS="a- d-"   inputs: file names or prefixes in DATA_DIR / the generated set / the real
+#                    documents, "real" for all real documents, or paths (default a-2k b-10k
+#                    c-2k-objstm d-2k-deep e-2k-outline and the real documents)
+#   CORPUS=dir       where the real documents are (default ../shared/corpus/files beside the repository)
 #   JOBS="odd single"         only these jobs
 #   TOOLS="brantor qpdf"      only these tools (brantor qpdf qpdf-empty mutool mutool-clean;
 #                             default: all that are installed)
@@ -29,7 +32,7 @@
 #   WARMUP=1         untimed runs first (--quick: 0); a warm-up slower than SLOW=2 s counts as timed
 #   CELL_BUDGET=60   stop repeating a tool in a cell once its timed runs add up to this many seconds
 #   TIMEOUT=600      seconds before a run is killed (counts as failed, exit status 124)
-#   CHECK=0          skip the qpdf-based output checks (exit status, stdout and files are still checked)
+#   CHECK=0          skip the qpdf- and gs-based output checks (exit status, stdout and files are still checked)
 #   RESULTS=dir      where results.json and table.md go (default bench/results/DATE, --quick: bench/results/quick)
 #   MEASURE=wrapper  measure with lib/rusage-wrap.py even where /usr/bin/time exists
 #   TMPDIR           where the temporary run folders go (single-page split of b-10k: ~0.4 GB)

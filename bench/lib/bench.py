@@ -7,9 +7,11 @@ folder that is removed afterwards.  A run records wall time, user+sys CPU time, 
 the bytes written.  The first run of every tool is also checked (untimed): exit status 0,
 brantor's stdout empty, the number (and for brantor the names) of the output files, and for
 the first, middle and last file `qpdf --check`, the page count, and for their first, middle
-and last page the "(Page N)" marker of the generated inputs plus every font and image the
-page's content uses being reachable from its (possibly inherited) /Resources.
+and last page a Ghostscript rendering that must be pixel-identical to the source page's, and
+on the generated inputs the "(Page N)" marker plus every font and image the page's content
+uses being reachable from its (possibly inherited) /Resources.
 """
+import hashlib
 import base64
 import json
 import os
@@ -39,6 +41,11 @@ TOOLS = ["brantor"] + PEERS
 BRANTOR_MODE = {"list-small": "-s1,3,7-9", "list-large": "-s100-1100", "odd": "odd", "even": "even",
                 "chunk10": "-s10s", "single": "-s1s"}
 MARKER = re.compile(rb"\(Page (\d+)\) Tj")
+RENDER_DPI = 24
+# Real documents from the shared corpus (CORPUS, default ../shared/corpus/files beside the
+# repository): two long manuals, one with page labels, and the longest document with a form.
+REAL = ["debian/avr-libc-user-manual.pdf", "debian/gnuplot.pdf", "debian/siscone-refman.pdf",
+        "pdfjs/issue6127.pdf"]
 
 
 def log(*a):
@@ -179,7 +186,8 @@ class Runner:
                 timer.cancel()
             wall = time.perf_counter() - t0
         p.returncode = rc = os.waitstatus_to_exitcode(status)
-        res = {"wall": wall, "user": ru.ru_utime, "sys": ru.ru_stime, "rss_kb": None, "rc": rc}
+        res = {"wall": wall, "user": ru.ru_utime, "sys": ru.ru_stime, "rss_kb": None, "rc": rc,
+               "bytes": output_files(cwd)[1]}
         try:
             text = open(meas).read()
         except OSError:
@@ -297,6 +305,42 @@ class PdfView:
         return items, good
 
 
+def render(path, pages, scratch):
+    """{page number: md5 of its RENDER_DPI rendering} for the given 1-based pages of path."""
+    pages = sorted(set(pages))
+    d = tempfile.mkdtemp(prefix="render-", dir=scratch)
+    try:
+        r = sh("gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=ppmraw", "-r%d" % RENDER_DPI,
+               "-sPageList=" + ",".join(map(str, pages)), "-o", os.path.join(d, "p%d.ppm"), path)
+        got = {}
+        for i, page in enumerate(pages):
+            f = os.path.join(d, "p%d.ppm" % (i + 1))
+            if r.returncode == 0 and os.path.exists(f):
+                with open(f, "rb") as fh:
+                    got[page] = hashlib.md5(fh.read()).hexdigest()
+        return got
+    finally:
+        shutil.rmtree(d, ignore_errors=True)
+
+
+class Source:
+    """An input file: its page count, what it holds and renderings of its pages (cached)."""
+
+    def __init__(self, path, pages, generated, outline, scratch):
+        self.path, self.pages, self.generated, self.outline = path, pages, generated, outline
+        self.scratch = scratch
+        self.renders = {}
+
+    def rendered(self, pages):
+        """{page: md5 of its rendering}; pages that did not render are left out."""
+        todo = [p for p in pages if p not in self.renders]
+        if todo:
+            got = render(self.path, todo, self.scratch)
+            for p in todo:
+                self.renders[p] = got.get(p)
+        return {p: self.renders[p] for p in pages if self.renders[p]}
+
+
 def check_page(view, page_ref, content, want):
     notes = []
     m = MARKER.search(content)
@@ -317,9 +361,10 @@ def check_page(view, page_ref, content, want):
     return notes
 
 
-def check_outputs(tool, job, n, wdir, run, use_qpdf, outline_input):
+def check_outputs(tool, job, source, wdir, run, use_qpdf):
     """Notes on everything wrong with one run's outputs ([] = passed), plus extra facts."""
     notes, extra = [], {}
+    n = source.pages
     expected = expected_pages(job, n)
     if run["rc"] != 0:
         notes.append("exit status %d: %s" % (run["rc"], run["stderr"].decode("latin-1").strip()[-160:]))
@@ -354,11 +399,22 @@ def check_outputs(tool, job, n, wdir, run, use_qpdf, outline_input):
             notes.append("%s: %d pages, expected %d" % (name, len(view.pages), len(want)))
             continue
         positions = sorted({0, len(want) // 2, len(want) - 1})
-        data = view.contents([view.pages[p] for p in positions])
-        for p in positions:
-            for note in check_page(view, view.pages[p], data[view.pages[p]], want[p]):
-                notes.append("%s page %d: %s" % (name, p + 1, note))
-        if outline_input and len(files) == 1:
+        if source.generated:
+            data = view.contents([view.pages[p] for p in positions])
+            for p in positions:
+                for note in check_page(view, view.pages[p], data[view.pages[p]], want[p]):
+                    notes.append("%s page %d: %s" % (name, p + 1, note))
+        if shutil.which("gs"):
+            mine = render(f, [p + 1 for p in positions], source.scratch)
+            theirs = source.rendered([want[p] for p in positions])
+            for p in positions:
+                if want[p] not in theirs:
+                    continue  # the source page itself does not render: nothing to compare
+                if p + 1 not in mine:
+                    notes.append("%s page %d: does not render" % (name, p + 1))
+                elif mine[p + 1] != theirs[want[p]]:
+                    notes.append("%s page %d: renders unlike source page %d" % (name, p + 1, want[p]))
+        if source.outline and len(files) == 1:
             extra["outline_items"], extra["outline_resolvable"] = view.outline_items()
     return notes, extra
 
@@ -369,9 +425,9 @@ def median(xs):
     return statistics.median(xs) if xs else None
 
 
-def measure_cell(runner, tools, job, inp, n, cfg, workroot, outline_input):
+def measure_cell(runner, tools, job, source, cfg, workroot):
     """Round-robin runs of every tool on one input and job."""
-    cmds = {t: command(t, job, inp, n, cfg["brantor"]) for t in tools}
+    cmds = {t: command(t, job, source.path, source.pages, cfg["brantor"]) for t in tools}
     order = [t for t in tools if cmds[t] is not None]
     state = {t: {"runs": [], "check": None, "failed": False, "done": False} for t in order}
     logdir = os.path.join(workroot, "log")
@@ -390,7 +446,7 @@ def measure_cell(runner, tools, job, inp, n, cfg, workroot, outline_input):
                 files, total = output_files(wdir)
                 if first:
                     deep = cfg["use_qpdf"] and cfg["check"] and (tool == "brantor" or not cfg["quick"])
-                    notes, extra = check_outputs(tool, job, n, wdir, run, deep, outline_input)
+                    notes, extra = check_outputs(tool, job, source, wdir, run, deep)
                     st["check"] = {"ok": not notes, "notes": notes}
                     st["check"].update(extra)
                     st["out_files"], st["out_bytes"] = len(files), total
@@ -405,7 +461,7 @@ def measure_cell(runner, tools, job, inp, n, cfg, workroot, outline_input):
                 shutil.rmtree(wdir, ignore_errors=True)
             timed = rnd >= cfg["warmup"] or run["wall"] > cfg["slow"]
             if timed or st["failed"]:
-                st["runs"].append({k2: run[k2] for k2 in ("wall", "user", "sys", "rss_kb", "rc")})
+                st["runs"].append({k2: run[k2] for k2 in ("wall", "user", "sys", "rss_kb", "rc", "bytes")})
             if st["failed"] or len(st["runs"]) >= cfg["reps"] or \
                     sum(r["wall"] for r in st["runs"]) > cfg["budget"]:
                 st["done"] = True
@@ -420,7 +476,8 @@ def measure_cell(runner, tools, job, inp, n, cfg, workroot, outline_input):
             "wall_min_s": min(r["wall"] for r in runs) if runs else None,
             "cpu_s": median([r["user"] + r["sys"] for r in runs]),
             "rss_mb": rss / 1024.0 if rss is not None else None,
-            "out_files": st.get("out_files", 0), "out_bytes": st.get("out_bytes", 0),
+            "out_files": st.get("out_files", 0),
+            "out_bytes": median([r["bytes"] for r in runs]) or st.get("out_bytes", 0),
             "check": st["check"] or {"ok": False, "notes": ["not run"]},
             "samples": [{k2: (round(v, 5) if isinstance(v, float) else v) for k2, v in r.items()} for r in runs],
         })
@@ -440,7 +497,7 @@ def fm(x):
 
 
 def fbytes(b):
-    return "%.2f" % (b / 1e6) if b < 1e7 else "%.1f" % (b / 1e6)
+    return "%.3f" % (b / 1e6) if b < 1e6 else "%.2f" % (b / 1e6) if b < 1e7 else "%.1f" % (b / 1e6)
 
 
 def ratio(a, b):
@@ -457,13 +514,15 @@ def report(data):
     w("Medians of %s timed runs per cell after %d warm-up run(s); tools take turns. "
       "Wall and CPU (user+sys) in seconds, peak RSS in MB, output in MB. Measured with %s."
       % (meta["reps"], meta["warmup"], meta["method"]))
-    w("`x` = brantor / peer (below 1: brantor is faster or leaner). Best peer = fastest (or leanest) "
-      "peer whose output passed the checks.")
+    w("`x` = brantor / best peer (below 1: brantor is faster, leaner or smaller). Best peer = the "
+      "fastest, leanest (peak RSS) or smallest (bytes written) peer whose output passed the checks; "
+      "`*` marks the cells brantor does not win.")
     w("")
     w("## Summary")
     w("")
-    w("| input | job | brantor s | best peer | peer s | time x | brantor MB | leanest peer | peer MB | mem x |")
-    w("|---|---|---:|---|---:|---:|---:|---|---:|---:|")
+    w("| input | job | brantor s | best peer s | time x | brantor RSS MB | best peer MB | mem x "
+      "| brantor out MB | best peer out MB | bytes x |")
+    w("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     inputs = [i["name"] for i in meta["inputs"]]
     bars = []
     for name in inputs:
@@ -472,22 +531,20 @@ def report(data):
             if not cell:
                 continue
             ok = [r for r in cell if r["tool"] in PEERS and r["check"]["ok"] and r["wall_s"] is not None]
-            fast = min(ok, key=lambda r: r["wall_s"]) if ok else None
-            lean_ok = [r for r in ok if r["rss_mb"] is not None]
-            lean = min(lean_ok, key=lambda r: r["rss_mb"]) if lean_ok else None
             br = next((r for r in cell if r["tool"] == "brantor"), None)
-            if br and not br["check"]["ok"]:
-                bt = bm = "FAIL"
-            else:
-                bt, bm = (ft(br["wall_s"]), fm(br["rss_mb"])) if br else ("-", "-")
-            good = br and br["check"]["ok"]
-            w("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |" % (
-                name, job, bt, fast["tool"] if fast else "-", ft(fast["wall_s"]) if fast else "-",
-                ratio(br["wall_s"], fast["wall_s"]) if good and fast else "-", bm,
-                lean["tool"] if lean else "-", fm(lean["rss_mb"]) if lean else "-",
-                ratio(br["rss_mb"], lean["rss_mb"]) if good and lean else "-"))
-            if good and fast and br["wall_s"] is not None:
-                bars.append((name, job, br["wall_s"] / fast["wall_s"]))
+            good = br is not None and br["check"]["ok"]
+            row = [name, job]
+            for key, fmt in (("wall_s", ft), ("rss_mb", fm), ("out_bytes", fbytes)):
+                have = [r for r in ok if r[key] is not None]
+                best = min(have, key=lambda r: r[key]) if have else None
+                mine = br[key] if good else None
+                row.append("FAIL" if br and not good else fmt(mine) if mine is not None else "-")
+                row.append("%s %s" % (best["tool"], fmt(best[key])) if best else "-")
+                x = ratio(mine, best[key]) if mine is not None and best else "-"
+                row.append(x + (" *" if x != "-" and mine > best[key] else ""))
+                if key == "wall_s" and mine is not None and best and best[key]:
+                    bars.append((name, job, mine / best[key]))
+            w("| " + " | ".join(row) + " |")
     if bars:
         w("")
         w("## Chart")
@@ -534,6 +591,8 @@ def tool_versions(tools, brantor):
         v.append(sh("qpdf", "--version").stdout.decode().splitlines()[0])
     if any(t.startswith("mutool") for t in tools):
         v.append("mutool " + sh("mutool", "-v").stderr.decode().strip().split()[-1])
+    if shutil.which("gs"):
+        v.append("gs %s (renders for the checks)" % sh("gs", "--version").stdout.decode().strip())
     if "brantor" in tools:
         v.append("brantor = " + " ".join(brantor))
     return v
@@ -541,6 +600,23 @@ def tool_versions(tools, brantor):
 
 def load_gen():
     return SourceFileLoader("gen_inputs", GEN).load_module()
+
+
+def real_documents(say):
+    """Paths of the real documents that exist; with say, tell on stderr about missing ones."""
+    corpus = os.path.abspath(os.environ.get("CORPUS") or os.path.join(REPO, "..", "shared", "corpus", "files"))
+    if not os.path.isdir(corpus):
+        if say:
+            log("run.sh: no document corpus at %s (set CORPUS): the real documents are skipped" % corpus)
+        return []
+    found = []
+    for r in REAL:
+        p = os.path.join(corpus, r)
+        if os.path.isfile(p):
+            found.append(p)
+        elif say:
+            log("run.sh: %s is not in the corpus at %s: skipped" % (r, corpus))
+    return found
 
 
 def page_count(path, known):
@@ -623,9 +699,13 @@ def main(argv):
             table = gen.STANDARD
         data_dir = os.path.abspath(data_dir)
         sel = os.environ.get("INPUTS", "").split()
+        real = real_documents(not sel or "real" in sel) if not quick or "real" in sel else []
         paths = []
         if sel:
             for s in sel:
+                if s == "real":
+                    paths += real
+                    continue
                 if os.path.isfile(s):
                     paths.append(os.path.abspath(s))
                     continue
@@ -633,11 +713,15 @@ def main(argv):
                 if os.path.isdir(data_dir):
                     hits += [nm for nm in sorted(os.listdir(data_dir))
                              if nm.endswith(".pdf") and nm.startswith(s) and nm not in hits]
-                if not hits:
-                    sys.exit("run.sh: no input matches %r (in %s or the generated set)" % (s, data_dir))
-                paths += [os.path.join(data_dir, h) for h in hits]
+                found = [os.path.join(data_dir, h) for h in hits]
+                if not found:
+                    found = [p for p in real_documents(False) if os.path.basename(p).startswith(s)]
+                if not found:
+                    sys.exit("run.sh: no input matches %r (in %s, the generated set or the real documents)"
+                             % (s, data_dir))
+                paths += found
         else:
-            paths = [os.path.join(data_dir, nm) for nm in table]
+            paths = [os.path.join(data_dir, nm) for nm in table] + real
         paths = list(dict.fromkeys(paths))
         missing = [os.path.basename(p) for p in paths if not os.path.exists(p)]
         if missing:
@@ -660,7 +744,7 @@ def main(argv):
                 "reps": cfg["reps"], "warmup": cfg["warmup"], "quick": quick,
                 "tools": tools, "jobs": jobs, "inputs": [],
                 "env": {k: os.environ.get(k) for k in ("BRANTOR", "INPUTS", "JOBS", "TOOLS", "REPS", "WARMUP",
-                                                       "CELL_BUDGET", "TIMEOUT", "CHECK", "MEASURE")}}
+                                                       "CELL_BUDGET", "TIMEOUT", "CHECK", "MEASURE", "CORPUS")}}
         data = {"meta": meta, "results": []}
         t_start = time.time()
         for path in paths:
@@ -668,12 +752,13 @@ def main(argv):
             name = os.path.basename(path)
             outline_input = known.get(name, (0, 0, 0, False))[3] or (
                 name not in known and cfg["use_qpdf"] and PdfView(path).outline_items()[0] > 0)
+            source = Source(path, n, name in known, outline_input, workroot)
             meta["inputs"].append({"name": name, "path": path, "pages": n, "bytes": os.path.getsize(path)})
             with open(path, "rb") as f:  # warm the page cache
                 while f.read(1 << 20):
                     pass
             for job in jobs:
-                cell = measure_cell(runner, tools, job, path, n, cfg, workroot, outline_input)
+                cell = measure_cell(runner, tools, job, source, cfg, workroot)
                 for r in cell:
                     r["input"] = name
                     log("%-18s %-10s %-12s wall %7s s  cpu %7s s  rss %6s MB  out %7s MB  runs %d  %s" % (
