@@ -58,7 +58,10 @@ constexpr size_t kMaxTreeLevels = 256;
 // Outline items, form fields and structure elements read from one document.
 constexpr size_t kMaxItems = 4000000;
 
-// --- Stream data (stream/) ---
+// --- Stream data (stream/, app/) ---
+// Decoded bytes of a page's content read to find the resources it names: beyond this the page
+// keeps every resource it inherits.
+constexpr size_t kMaxScannedContentBytes = size_t(16) << 20;
 // Bytes of one predictor row: images are a few thousand pixels wide.
 constexpr int64_t kMaxPredictorRowBytes = int64_t(1) << 24;
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/CPdfCopySet.h"
@@ -86,6 +87,13 @@ private:
     // Sets key in page to what the page inherits from node, unless the page has key. True when
     // the value set holds a string.
     bool Inherit(CPdfDictionary& page, const char* key, int32_t node) const;
+    // Cuts resources a page inherits down to those its content names (see the .cpp).
+    void KeepUsedResources(CPdfDictionary& page) const;
+    // Adds the names the page's content streams hold; false when one cannot be read whole.
+    bool ContentNames(const CPdfDictionary& page, std::unordered_set<std::string>& names) const;
+    // Whether a form, Type 3 font or appearance the page draws has no resources of its own.
+    bool DrawsWithPageResources(const CPdfDictionary& page, const CPdfObject& resources,
+                                const std::unordered_set<std::string>& names) const;
     void WritePageTree();
     void WriteCatalog();
     // The catalog's parts rebuilt for the output (CPdfFileSplitCatalog.cpp); null for a part

@@ -1,13 +1,18 @@
 // The pages of an output: the rewritten page objects and the new one-level page tree root.
 #include <algorithm>
+#include <cctype>
 #include <map>
+#include <string>
+#include <unordered_set>
 
 #include "CPdfException.h"
+#include "CPdfLimits.h"
 #include "app/CPdfFileSplit.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfLexer.h"
 
 void CPdfFileSplit::ClaimPages() {
     const CPdfCatalog& cat = *document.catalog;
@@ -90,7 +95,9 @@ void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
     // What the page inherits from the page tree is written into it.
     // Strings read from a node are the node's (encrypted for it when the key is unknown).
     bool foreignStrings = repeated;
+    const bool inherited = page.resourcesFrom > 0 && !dict->Has("Resources");
     foreignStrings |= Inherit(*dict, "Resources", page.resourcesFrom);
+    if (inherited && !keepNumbers) KeepUsedResources(*dict);
     foreignStrings |= Inherit(*dict, "CropBox", page.cropBoxFrom);
     foreignStrings |= Inherit(*dict, "Rotate", page.rotateFrom);
     if (!dict->Has("Resources")) {
@@ -184,4 +191,141 @@ void CPdfFileSplit::WritePageTree() {
     root += " ]\n/Count " + std::to_string(selection.size()) + "\n>>\nendobj\n";
     MarkWritten(pagesOut, generation);
     output.Write(root);
+}
+
+namespace {
+const char* const kNamedResources[] = {"XObject", "Font",    "ExtGState", "ColorSpace",
+                                       "Pattern", "Shading", "Properties"};
+
+// The name tokens of content stream bytes ("#" escapes decoded), strings skipped.
+void CollectNames(const std::string& data, std::unordered_set<std::string>& names) {
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '(') {
+            for (int depth = 0; i < data.size(); ++i) {
+                if (data[i] == '\\') {
+                    ++i;
+                } else if (data[i] == '(') {
+                    ++depth;
+                } else if (data[i] == ')' && --depth == 0) {
+                    break;
+                }
+            }
+            continue;
+        }
+        if (data[i] != '/') continue;
+        std::string name;
+        for (++i; i < data.size() &&
+                  CPdfLexer::ClassOf(static_cast<unsigned char>(data[i])) == CPdfLexer::regular;
+             ++i) {
+            if (data[i] == '#' && i + 2 < data.size() &&
+                std::isxdigit(static_cast<unsigned char>(data[i + 1])) &&
+                std::isxdigit(static_cast<unsigned char>(data[i + 2]))) {
+                name.push_back(static_cast<char>(std::stoi(data.substr(i + 1, 2), nullptr, 16)));
+                i += 2;
+            } else {
+                name.push_back(data[i]);
+            }
+        }
+        names.insert(name);
+        --i;
+    }
+}
+
+// Whether a form XObject, Type 3 font or appearance stream has no resources of its own, and
+// so draws with the page's.
+bool BorrowsResources(const CPdfObject& value) {
+    const CPdfDictionary* dict = value.kind == kindStream       ? value.streamValue->GetDict()
+                                 : value.kind == kindDictionary ? value.dictValue.get()
+                                                                : nullptr;
+    return dict && !dict->Has("Resources");
+}
+}  // namespace
+
+bool CPdfFileSplit::ContentNames(const CPdfDictionary& page,
+                                 std::unordered_set<std::string>& names) const {
+    CPdfObject contents = page.GetResolved("Contents");
+    std::vector<CPdfObject> list;
+    if (contents.kind == kindArray) {
+        list = contents.arrayValue->items;
+    } else if (contents.kind != kindNull) {
+        list.push_back(page.Get("Contents"));
+    }
+    size_t total = 0;
+    uint8_t chunk[16384];
+    for (const CPdfObject& item : list) {
+        CPdfObject stream = item.Resolve(xref);
+        if (stream.kind != kindStream) return false;
+        std::string data;
+        for (size_t got; (got = stream.streamValue->Read(chunk, sizeof chunk)) > 0;) {
+            total += got;
+            if (total > CPdfLimits::kMaxScannedContentBytes) return false;
+            data.append(reinterpret_cast<const char*>(chunk), got);
+        }
+        if (!stream.streamValue->Complete()) return false;
+        CollectNames(data, names);
+    }
+    return true;
+}
+
+bool CPdfFileSplit::DrawsWithPageResources(const CPdfDictionary& page, const CPdfObject& resources,
+                                           const std::unordered_set<std::string>& names) const {
+    for (const char* key : {"XObject", "Font"}) {
+        CPdfObject sub = resources.dictValue->GetResolved(key);
+        if (sub.kind != kindDictionary) continue;
+        for (const auto& [name, ref] : sub.dictValue->entries) {
+            if (!names.count(name)) continue;
+            CPdfObject value = ref.Resolve(xref);
+            const CPdfDictionary* dict = value.kind == kindStream ? value.streamValue->GetDict()
+                                         : value.kind == kindDictionary ? value.dictValue.get()
+                                                                        : nullptr;
+            bool drawn = dict && (dict->Get("Subtype").IsName("Form") ||
+                                  dict->Get("Subtype").IsName("Type3"));
+            if (drawn && BorrowsResources(value)) return true;
+        }
+    }
+    CPdfObject annots = page.GetResolved("Annots");
+    for (size_t i = 0; annots.kind == kindArray && i < annots.arrayValue->GetCount(); ++i) {
+        CPdfObject annotation = annots.arrayValue->GetResolvedAt(i);
+        if (annotation.kind != kindDictionary) continue;
+        CPdfObject appearances = annotation.dictValue->GetResolved("AP");
+        if (appearances.kind != kindDictionary) continue;
+        for (const auto& entry : appearances.dictValue->entries) {
+            CPdfObject state = entry.second.Resolve(xref);
+            if (state.kind == kindStream && BorrowsResources(state)) return true;
+            if (state.kind != kindDictionary) continue;
+            for (const auto& one : state.dictValue->entries) {
+                CPdfObject stream = one.second.Resolve(xref);
+                if (stream.kind == kindStream && BorrowsResources(stream)) return true;
+            }
+        }
+    }
+    return false;
+}
+
+void CPdfFileSplit::KeepUsedResources(CPdfDictionary& page) const {
+    // Resources shared through the page tree are often those of many pages together: the
+    // page keeps the ones its content names, unless something it draws may use the others.
+    CPdfObject resources = page.GetResolved("Resources");
+    if (resources.kind != kindDictionary) return;
+    std::unordered_set<std::string> names;
+    if (!ContentNames(page, names) || DrawsWithPageResources(page, resources, names)) return;
+    auto kept = std::make_shared<CPdfDictionary>(*resources.dictValue);
+    for (const char* key : kNamedResources) {
+        CPdfObject sub = kept->GetResolved(key);
+        if (sub.kind != kindDictionary) continue;
+        auto used = std::make_shared<CPdfDictionary>(nullptr);
+        for (const auto& [name, value] : sub.dictValue->entries) {
+            if (names.count(name)) used->Set(name, value);
+        }
+        if (used->entries.empty()) {
+            kept->entries.erase(key);
+            continue;
+        }
+        CPdfObject usedValue;
+        usedValue.SetDictionary(used);
+        kept->entries[key] = usedValue;
+    }
+    CPdfObject value;
+    value.SetDictionary(kept);
+    page.entries["Resources"] = value;
 }

@@ -45,6 +45,7 @@ bool CPdfFlateStream::FillBuffer() {
         int rc = inflate(&zstream, Z_NO_FLUSH);
         outEnd = outBuf.size() - zstream.avail_out;
         if (rc == Z_STREAM_END || (rc != Z_OK && rc != Z_BUF_ERROR)) finished = true;
+        whole = rc == Z_STREAM_END;
     }
     return outEnd > 0;
 }

@@ -21,6 +21,7 @@ public:
     int64_t GetPos() const override { return source->GetPos(); }
     int64_t GetStart() const override { return source->GetStart(); }
     int64_t GetLength() const override { return source->GetLength(); }
+    bool Complete() const override { return whole && source->Complete(); }
 
 protected:
     bool Fill() override;
@@ -35,6 +36,7 @@ private:
     z_stream zstream{};
     bool started = false;
     bool finished = false;
+    bool whole = false;  // the zlib data ended where it says it ends
     std::vector<uint8_t> inBuf;
     std::vector<uint8_t> outBuf;
     size_t outPos = 0;

@@ -41,6 +41,9 @@ public:
 
     // Returns to the beginning of the data where the class can.
     virtual void Reset() {}
+    // After the data has been read to its end: whether it was whole (a decoder met neither
+    // corrupt nor truncated data).
+    virtual bool Complete() const { return true; }
     // The next undecoded byte of a decoding stream. Throws on any other stream.
     virtual int GetRawChar();
     // The stream's dictionary value (null when it has none).
