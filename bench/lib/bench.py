@@ -330,6 +330,16 @@ class Source:
         self.path, self.pages, self.generated, self.outline = path, pages, generated, outline
         self.scratch = scratch
         self.renders = {}
+        self._view = None
+
+    def view(self):
+        """The source read by qpdf (once); None where qpdf cannot read it."""
+        if self._view is None:
+            try:
+                self._view = PdfView(self.path)
+            except ValueError:
+                self._view = False
+        return self._view or None
 
     def rendered(self, pages):
         """{page: md5 of its rendering}; pages that did not render are left out."""
@@ -339,6 +349,12 @@ class Source:
             for p in todo:
                 self.renders[p] = got.get(p)
         return {p: self.renders[p] for p in pages if self.renders[p]}
+
+
+def annotation_count(view, page_ref):
+    page = view.resolve(page_ref)
+    annots = view.resolve(page.get("/Annots")) if isinstance(page, dict) else None
+    return len(annots) if isinstance(annots, list) else 0
 
 
 def check_page(view, page_ref, content, want):
@@ -414,6 +430,14 @@ def check_outputs(tool, job, source, wdir, run, use_qpdf):
                     notes.append("%s page %d: does not render" % (name, p + 1))
                 elif mine[p + 1] != theirs[want[p]]:
                     notes.append("%s page %d: renders unlike source page %d" % (name, p + 1, want[p]))
+        # Links and other annotations are part of a page: an output that drops them has lost
+        # data, however it renders.
+        src = source.view()
+        for p in positions if src else []:
+            mine, theirs = annotation_count(view, view.pages[p]), annotation_count(src, src.pages[want[p] - 1])
+            if mine != theirs:
+                notes.append("%s page %d: %d annotations, source page %d has %d" % (
+                    name, p + 1, mine, want[p], theirs))
         if source.outline and len(files) == 1:
             extra["outline_items"], extra["outline_resolvable"] = view.outline_items()
     return notes, extra
