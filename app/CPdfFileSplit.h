@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -181,6 +182,8 @@ private:
     CPdfPageLabels labels;
     CPdfAcroForm form;
     CPdfStructTree structure;
+    // By object number: whether a font or form draws with the resources of the page using it.
+    mutable std::unordered_map<int32_t, bool> borrowers;
 
     // The current output.
     int32_t catalogOut = 0;

@@ -274,13 +274,22 @@ bool CPdfFileSplit::DrawsWithPageResources(const CPdfDictionary& page, const CPd
         if (sub.kind != kindDictionary) continue;
         for (const auto& [name, ref] : sub.dictValue->entries) {
             if (!names.count(name)) continue;
+            // Fonts and forms are shared by many pages: each is looked at once a run.
+            auto known =
+                ref.kind == kindReference ? borrowers.find(ref.refNumber) : borrowers.end();
+            if (known != borrowers.end()) {
+                if (known->second) return true;
+                continue;
+            }
             CPdfObject value = ref.Resolve(xref);
             const CPdfDictionary* dict = value.kind == kindStream ? value.streamValue->GetDict()
                                          : value.kind == kindDictionary ? value.dictValue.get()
                                                                         : nullptr;
             bool drawn = dict && (dict->Get("Subtype").IsName("Form") ||
                                   dict->Get("Subtype").IsName("Type3"));
-            if (drawn && BorrowsResources(value)) return true;
+            bool borrows = drawn && BorrowsResources(value);
+            if (ref.kind == kindReference) borrowers[ref.refNumber] = borrows;
+            if (borrows) return true;
         }
     }
     CPdfObject annots = page.GetResolved("Annots");
