@@ -194,8 +194,10 @@ void CPdfFileSplit::WritePageTree() {
 }
 
 namespace {
-const char* const kNamedResources[] = {"XObject", "Font",    "ExtGState", "ColorSpace",
-                                       "Pattern", "Shading", "Properties"};
+// The resources cut to what the content names: images, forms and fonts, which hold nearly all
+// the bytes. Colour spaces, patterns, shadings and graphics states stay whole: small, and some
+// renderers look at them beyond the names a content uses.
+const char* const kNamedResources[] = {"XObject", "Font"};
 
 // The name tokens of content stream bytes ("#" escapes decoded), strings skipped.
 void CollectNames(const std::string& data, std::unordered_set<std::string>& names) {
