@@ -145,7 +145,7 @@ TEST(Split, ModesNameFilesAndChoosePages) {
         std::vector<std::string> names;
         for (const auto& f : c.files) names.push_back(f.first);
         std::sort(names.begin(), names.end());
-        ASSERT_EQ(dir.Outputs(), names);
+        ASSERT_EQ(Outputs(dir), names);
         for (const auto& [name, pages] : c.files) {
             OutputPdf pdf(dir / name);
             EXPECT_EQ(pdf.ShownPages(), pages) << name;
@@ -727,7 +727,7 @@ TEST(Split, FailedDocumentLeavesNoFileButEarlierChunksStay) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(message, "Output file write error");
-    ASSERT_EQ(dir.Outputs(),
+    ASSERT_EQ(Outputs(dir),
               (std::vector<std::string>{"split000001-000002.pdf", "split000003-000004.pdf"}));
     EXPECT_EQ(OutputPdf(dir / "split000003-000004.pdf").PageCount(), 2u);
 }
@@ -737,7 +737,7 @@ TEST(Split, OutputThatCannotBeCreatedStopsTheRun) {
     WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(25));
     fs::create_directory(dir / "split000011-000020.pdf");
     EXPECT_EQ(Split(dir / "in.pdf", dir / "split", "-s10s"), "Output file create error");
-    EXPECT_EQ(dir.Outputs(),
+    EXPECT_EQ(Outputs(dir),
               (std::vector<std::string>{"split000001-000010.pdf", "split000011-000020.pdf"}));
     EXPECT_EQ(OutputPdf(dir / "split000001-000010.pdf").ShownPages(), Range(1, 10));
     EXPECT_EQ(Split(dir / "in.pdf", dir / "no/such/folder/out.pdf", "-s1"),
@@ -748,7 +748,7 @@ TEST(Split, OutputOverTheSourceReplacesItWhole) {
     TempDir dir;
     WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(3));
     ASSERT_EQ(Split(dir / "in.pdf", dir / "in.pdf", "-s2"), "");
-    EXPECT_TRUE(dir.Outputs().empty());
+    EXPECT_TRUE(Outputs(dir).empty());
     EXPECT_EQ(OutputPdf(dir / "in.pdf").ShownPages(), std::vector<int>{2});
     ExpectQpdfClean(dir / "in.pdf");
 }
@@ -768,7 +768,7 @@ TEST(Split, DevicesAndPipesAreWrittenDirectly) {
     std::thread reader([&] { received = ReadFile(fifo); });
     EXPECT_EQ(Split(dir / "in.pdf", fifo, "-s1,3"), "");
     reader.join();
-    EXPECT_EQ(dir.Outputs(), std::vector<std::string>{"pipe"});
+    EXPECT_EQ(Outputs(dir), std::vector<std::string>{"pipe"});
     WriteFile(dir / "copy.pdf", received);
     EXPECT_EQ(OutputPdf(dir / "copy.pdf").ShownPages(), (std::vector<int>{1, 3}));
 }
