@@ -434,8 +434,7 @@ std::string CheckDamagedFile(const std::string& path, const std::string& encrypt
             const std::string pdf = dir / name;
             if (!LooksComplete(pdf)) problems.push_back(mode + ": incomplete " + name);
             if (encrypted) {
-                const Outcome shown =
-                    e2e::RunCommand({"qpdf", "--show-encryption", pdf}, e2e::kToolTimeout);
+                const Outcome shown = e2e::Qpdf({"--show-encryption", pdf});
                 if (e2e::ReadFile(pdf).find("/Encrypt") == std::string::npos ||
                     (shown.out + shown.err).find("File is not encrypted") != std::string::npos) {
                     problems.push_back(mode + ": " + name + " lost its encryption");
