@@ -162,14 +162,14 @@ std::map<std::string, std::string> LoadExpectedFailures() {
 
 // "" when the file passes, else the message of the failing run or what went wrong.
 std::string CheckReadableFile(const std::string& path, int pages) {
-    e2e::TempDir dir("valid");
+    TempDir dir("valid");
     if (!dir.ok()) return "cannot make a temporary folder";
     const std::string in = kCorpus + "/" + path;
     const std::string out = dir / "out.pdf";
 
     const Outcome first = Brantor(in, out, "-s1");
     if (std::string bad = Misbehaviour("-s1", first); !bad.empty()) return bad;
-    if (first.Exited(1) && !e2e::ListDir(dir.path()).empty()) {
+    if (first.Exited(1) && !dir.Names().empty()) {
         return "-s1 failed but left a file behind";
     }
     // Where qpdf finds no pages, either outcome will do.
@@ -192,7 +192,7 @@ std::string CheckReadableFile(const std::string& path, int pages) {
     if (const auto drawn = e2e::CompareRendering(in, {pages}, out, work); !drawn.empty()) {
         return all + ": " + drawn.front();
     }
-    e2e::ClearDir(dir.path());
+    dir.Clear();
 
     const std::string beyond = "-s" + std::to_string(pages + 1);
     const Outcome past = Brantor(in, out, beyond);
@@ -201,7 +201,7 @@ std::string CheckReadableFile(const std::string& path, int pages) {
     const std::string expected = "Page number " + std::to_string(pages + 1) + " greater than " +
                                  std::to_string(pages) + " pages in file";
     if (past.out != expected) return beyond + ": " + past.out;
-    if (!e2e::ListDir(dir.path()).empty()) return beyond + " failed but left a file behind";
+    if (!dir.Names().empty()) return beyond + " failed but left a file behind";
     return "";
 }
 
@@ -282,7 +282,7 @@ void RenderCheck(const std::string& what, const std::string& source,
 
 StrictReport CheckStrictFile(const std::string& path, int pages) {
     StrictReport report;
-    e2e::TempDir dir("strict");
+    TempDir dir("strict");
     if (!dir.ok()) {
         report.problems.push_back("cannot make a temporary folder");
         return report;
@@ -315,7 +315,7 @@ StrictReport CheckStrictFile(const std::string& path, int pages) {
         std::filesystem::create_directory(chunks);
         if (RunMode(in, chunks + "/part", mode, report)) {
             const std::vector<std::string> names = e2e::ChunkNames("part", pages, size);
-            const std::vector<std::string> found = e2e::ListDir(chunks);
+            const std::vector<std::string> found = ListDir(chunks);
             if (found != names) {
                 std::string listing;
                 for (const std::string& name : found) listing += " " + name;
@@ -399,13 +399,13 @@ bool LooksComplete(const std::string& pdf) {
 
 std::string CheckDamagedFile(const std::string& path, const std::string& encryption,
                              std::atomic<int>& successes) {
-    e2e::TempDir dir("broken");
+    TempDir dir("broken");
     if (!dir.ok()) return "cannot make a temporary folder";
     const std::string in = kCorpus + "/" + path;
     const bool encrypted = encryption.rfind("y", 0) == 0;
     std::vector<std::string> problems;
     for (const std::string mode : {"-s1", "odd", "even", "-s2s"}) {
-        e2e::ClearDir(dir.path());
+        dir.Clear();
         const bool chunks = mode == "-s2s";
         const std::string out = dir / (chunks ? "part" : "out.pdf");
         const Outcome run = Brantor(in, out, mode);
@@ -413,7 +413,7 @@ std::string CheckDamagedFile(const std::string& path, const std::string& encrypt
             problems.push_back(bad);
             continue;
         }
-        const std::vector<std::string> left = e2e::ListDir(dir.path());
+        const std::vector<std::string> left = dir.Names();
         if (run.Exited(0)) ++successes;
         if (run.Exited(1)) {
             // A chunk run keeps the chunks finished before the failure, and nothing else.
@@ -434,8 +434,7 @@ std::string CheckDamagedFile(const std::string& path, const std::string& encrypt
             const std::string pdf = dir / name;
             if (!LooksComplete(pdf)) problems.push_back(mode + ": incomplete " + name);
             if (encrypted) {
-                const Outcome shown =
-                    e2e::RunCommand({"qpdf", "--show-encryption", pdf}, e2e::kToolTimeout);
+                const Outcome shown = e2e::Qpdf({"--show-encryption", pdf});
                 if (e2e::ReadFile(pdf).find("/Encrypt") == std::string::npos ||
                     (shown.out + shown.err).find("File is not encrypted") != std::string::npos) {
                     problems.push_back(mode + ": " + name + " lost its encryption");

@@ -119,7 +119,7 @@ protected:
         }
     }
 
-    e2e::TempDir dir{"e2e"};
+    TempDir dir{"e2e"};
     int documents = 0;
 };
 
@@ -185,14 +185,14 @@ TEST_F(EndToEnd, ModesNameFilesAndKeepPageOrder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.pages) + " pages, " + c.mode);
         const std::string source = MakeDocument(c.pages, c.options);
-        e2e::ClearDir(dir / "out");
+        ClearDir(dir / "out");
         const Outcome run = Brantor(source, dir / "out/" + c.output, c.mode);
         ASSERT_TRUE(run.Exited(0)) << run.Status() << ": " << run.out << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "");
         std::vector<std::string> names;
         for (const auto& file : c.files) names.push_back(file.first);
-        EXPECT_EQ(e2e::ListDir(dir / "out"), names);
+        EXPECT_EQ(ListDir(dir / "out"), names);
         for (const auto& file : c.files) {
             if (e2e::Exists(dir / "out/" + file.first)) {
                 ExpectPages(dir / "out/" + file.first, source, file.second);
@@ -238,12 +238,12 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode + " on " + c.source);
         for (const char* output : {"out.pdf", "chunk"}) {
-            e2e::ClearDir(dir / "out");
+            ClearDir(dir / "out");
             const Outcome run = Brantor(c.source, dir / (std::string("out/") + output), c.mode);
             EXPECT_TRUE(run.Exited(1)) << run.Status();
             EXPECT_EQ(run.out, c.message);
             EXPECT_EQ(run.err, "");
-            EXPECT_EQ(e2e::ListDir(dir / "out"), std::vector<std::string>());
+            EXPECT_EQ(ListDir(dir / "out"), std::vector<std::string>());
         }
     }
 }
@@ -282,7 +282,7 @@ TEST_F(EndToEnd, StandardInputAndOutput) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
-        e2e::ClearDir(dir / "out");
+        ClearDir(dir / "out");
         const std::string command = "B='" + std::string(BRANTOR_BINARY) + "' SRC='" + source +
                                     "' OUT='" + out + "' DIR='" + (dir / "out") + "' TMPDIR='" +
                                     tmp + "'; export TMPDIR; " + c.command;
@@ -303,8 +303,8 @@ TEST_F(EndToEnd, StandardInputAndOutput) {
         }
         if (!c.files.empty() && c.files[0].first == "-") names.push_back("stdout.pdf");
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(e2e::ListDir(dir / "out"), names);
-        EXPECT_EQ(e2e::ListDir(tmp), std::vector<std::string>()) << "temporary files stay";
+        EXPECT_EQ(ListDir(dir / "out"), names);
+        EXPECT_EQ(ListDir(tmp), std::vector<std::string>()) << "temporary files stay";
     }
 }
 
@@ -435,7 +435,7 @@ TEST_F(EndToEnd, DeviceOutputsAreWrittenInPlace) {
         EXPECT_TRUE(run.Exited(c.status)) << run.Status();
         EXPECT_EQ(run.out, c.message);
         EXPECT_TRUE(std::filesystem::is_symlink(link));
-        EXPECT_EQ(e2e::ListDir(dir / "out"), std::vector<std::string>{"device.pdf"});
+        EXPECT_EQ(ListDir(dir / "out"), std::vector<std::string>{"device.pdf"});
     }
 }
 
@@ -454,8 +454,7 @@ TEST_F(EndToEnd, OutputMayReplaceItsSource) {
     const Outcome run = Brantor(source, source, "-s6,1-3,5");
     ASSERT_TRUE(run.Exited(0)) << run.Status() << ": " << run.out;
     ExpectPages(source, original, {6, 1, 2, 3, 5});
-    EXPECT_EQ(e2e::ListDir(dir.path()),
-              (std::vector<std::string>{"in-1.pdf", "original.pdf", "out", "render"}));
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"in-1.pdf", "original.pdf", "out", "render"}));
 }
 
 // A document of simple pages given an outline by an incremental update: objects is a list of
@@ -536,7 +535,7 @@ TEST_F(EndToEnd, BookmarksModeWritesOneFilePerFirstLevelItem) {
         ExpectPages(path, source, file.pages);
         EXPECT_EQ(OutlineItems(path), file.items) << file.name;
     }
-    EXPECT_EQ(e2e::ListDir(dir / "out"), names);
+    EXPECT_EQ(ListDir(dir / "out"), names);
     const Outcome nested = e2e::RunCommand(
         {"mutool", "show", dir / ("out/" + files[2].name), "outline"}, e2e::kToolTimeout);
     EXPECT_NE(nested.out.find("\"A.1 Tables\"\t#page=2"), std::string::npos) << nested.out;
@@ -556,12 +555,12 @@ TEST_F(EndToEnd, BookmarksModeWritesOneFilePerFirstLevelItem) {
         WithOutline(plain, {"<< /First 101 0 R /Last 101 0 R >>", item("(None)", 0, "")})));
     for (const auto& c : failures) {
         SCOPED_TRACE(c.source + " to " + c.output);
-        e2e::ClearDir(dir / "out");
+        ClearDir(dir / "out");
         const Outcome failed =
             Brantor(c.source, c.output == "-" ? "-" : dir / "out/ch", "bookmarks");
         EXPECT_TRUE(failed.Exited(c.status)) << failed.Status();
         EXPECT_NE(failed.out.find(c.message), std::string::npos) << failed.out;
-        EXPECT_EQ(e2e::ListDir(dir / "out"), std::vector<std::string>());
+        EXPECT_EQ(ListDir(dir / "out"), std::vector<std::string>());
     }
 }
 

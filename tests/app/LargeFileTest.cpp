@@ -12,15 +12,11 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "TempDir.h"
 #include "app/CPdfFileSplit.h"
 
 namespace {
 constexpr long long kHole = 4600LL * 1024 * 1024;  // objects start past 4 GiB
-
-std::string TempFolder() {
-    char pattern[] = "/tmp/brantor-large-XXXXXX";
-    return mkdtemp(pattern) ? pattern : "";
-}
 
 // Writes the sparse file; false when the file system cannot hold it.
 bool WriteSparsePdf(const std::string& path) {
@@ -55,12 +51,10 @@ bool WriteSparsePdf(const std::string& path) {
 }  // namespace
 
 TEST(LargeFile, SourceBeyondFourGigabytesSplitsWithoutReadingTheHole) {
-    std::string folder = TempFolder();
-    ASSERT_FALSE(folder.empty());
-    std::string in = folder + "/big.pdf", out = folder + "/out.pdf";
+    TempDir folder("large");
+    ASSERT_TRUE(folder.ok());
+    std::string in = folder / "big.pdf", out = folder / "out.pdf";
     if (!WriteSparsePdf(in)) {
-        unlink(in.c_str());
-        rmdir(folder.c_str());
         GTEST_SKIP() << "the file system cannot hold a sparse file of 4.6 GiB";
     }
     auto started = std::chrono::steady_clock::now();
@@ -84,7 +78,4 @@ TEST(LargeFile, SourceBeyondFourGigabytesSplitsWithoutReadingTheHole) {
     std::fclose(f);
     EXPECT_NE(bytes.find("(Far away) Tj"), std::string::npos);
     EXPECT_NE(bytes.find("/Kids [ 3 0 R ]"), std::string::npos);
-    unlink(out.c_str());
-    unlink(in.c_str());
-    rmdir(folder.c_str());
 }

@@ -145,7 +145,7 @@ TEST(Split, ModesNameFilesAndChoosePages) {
         std::vector<std::string> names;
         for (const auto& f : c.files) names.push_back(f.first);
         std::sort(names.begin(), names.end());
-        ASSERT_EQ(dir.Outputs(), names);
+        ASSERT_EQ(Outputs(dir), names);
         for (const auto& [name, pages] : c.files) {
             OutputPdf pdf(dir / name);
             EXPECT_EQ(pdf.ShownPages(), pages) << name;
@@ -727,7 +727,7 @@ TEST(Split, FailedDocumentLeavesNoFileButEarlierChunksStay) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(message, "Output file write error");
-    ASSERT_EQ(dir.Outputs(),
+    ASSERT_EQ(Outputs(dir),
               (std::vector<std::string>{"split000001-000002.pdf", "split000003-000004.pdf"}));
     EXPECT_EQ(OutputPdf(dir / "split000003-000004.pdf").PageCount(), 2u);
 }
@@ -737,7 +737,7 @@ TEST(Split, OutputThatCannotBeCreatedStopsTheRun) {
     WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(25));
     fs::create_directory(dir / "split000011-000020.pdf");
     EXPECT_EQ(Split(dir / "in.pdf", dir / "split", "-s10s"), "Output file create error");
-    EXPECT_EQ(dir.Outputs(),
+    EXPECT_EQ(Outputs(dir),
               (std::vector<std::string>{"split000001-000010.pdf", "split000011-000020.pdf"}));
     EXPECT_EQ(OutputPdf(dir / "split000001-000010.pdf").ShownPages(), Range(1, 10));
     EXPECT_EQ(Split(dir / "in.pdf", dir / "no/such/folder/out.pdf", "-s1"),
@@ -748,7 +748,7 @@ TEST(Split, OutputOverTheSourceReplacesItWhole) {
     TempDir dir;
     WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(3));
     ASSERT_EQ(Split(dir / "in.pdf", dir / "in.pdf", "-s2"), "");
-    EXPECT_TRUE(dir.Outputs().empty());
+    EXPECT_TRUE(Outputs(dir).empty());
     EXPECT_EQ(OutputPdf(dir / "in.pdf").ShownPages(), std::vector<int>{2});
     ExpectQpdfClean(dir / "in.pdf");
 }
@@ -768,7 +768,7 @@ TEST(Split, DevicesAndPipesAreWrittenDirectly) {
     std::thread reader([&] { received = ReadFile(fifo); });
     EXPECT_EQ(Split(dir / "in.pdf", fifo, "-s1,3"), "");
     reader.join();
-    EXPECT_EQ(dir.Outputs(), std::vector<std::string>{"pipe"});
+    EXPECT_EQ(Outputs(dir), std::vector<std::string>{"pipe"});
     WriteFile(dir / "copy.pdf", received);
     EXPECT_EQ(OutputPdf(dir / "copy.pdf").ShownPages(), (std::vector<int>{1, 3}));
 }
@@ -811,31 +811,34 @@ TEST(Split, EncryptedSourceKeepsItsEncryption) {
 }
 
 TEST(Split, EncryptedFilesMadeByQpdfStayReadable) {
-    if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf is not installed";
+    if (!e2e::HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
     TempDir dir;
     WriteFile(dir / "plain.pdf", testpdf::MakeSimpleDocument(3));
     const struct {
-        const char* options;
+        std::vector<std::string> options;
         const char* message;
     } cases[] = {
-        {"--encrypt user owner 256 --", ""},
-        {"--allow-weak-crypto --encrypt user owner 128 --use-aes=n --", ""},
-        {"--object-streams=generate --encrypt user owner 256 --", "Password required"},
+        {{"--encrypt", "user", "owner", "256", "--"}, ""},
+        {{"--allow-weak-crypto", "--encrypt", "user", "owner", "128", "--use-aes=n", "--"}, ""},
+        {{"--object-streams=generate", "--encrypt", "user", "owner", "256", "--"},
+         "Password required"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.options);
-        auto made = Shell(std::string("qpdf ") + c.options + " " + dir / "plain.pdf" + " " +
-                          dir / "in.pdf");
-        ASSERT_EQ(made.first, 0) << made.second;
+        SCOPED_TRACE(c.options.front() + " " + c.options.back());
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {dir / "plain.pdf", dir / "in.pdf"});
+        const e2e::Outcome made = e2e::Qpdf(args);
+        ASSERT_TRUE(made.Exited(0)) << made.out << made.err;
         fs::remove(dir / "out.pdf");
         ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s2"), c.message);
         if (*c.message) continue;
         EXPECT_NE(ReadFile(dir / "out.pdf").find("/Encrypt "), std::string::npos);
         ExpectQpdfClean(dir / "out.pdf", "--password=user");
-        auto plain = Shell("qpdf --password=user --decrypt --stream-data=uncompress " +
-                           dir / "out.pdf" + " -");
-        EXPECT_NE(plain.second.find("(Page 2) Tj"), std::string::npos);
-        EXPECT_EQ(plain.second.find("(Page 1) Tj"), std::string::npos);
+        const std::string plain = e2e::Qpdf({"--password=user", "--decrypt",
+                                             "--stream-data=uncompress", dir / "out.pdf", "-"})
+                                      .out;
+        EXPECT_NE(plain.find("(Page 2) Tj"), std::string::npos);
+        EXPECT_EQ(plain.find("(Page 1) Tj"), std::string::npos);
     }
 }
 
@@ -844,7 +847,7 @@ TEST(Split, EncryptedFilesMadeByQpdfStayReadable) {
 // and re-encrypted, render like the source, open with the same passwords and keep the method
 // and permissions; without the password such a source is refused, never written wrong.
 TEST(Split, EncryptedSourcesAreReencryptedUnderOutputNumbers) {
-    if (!HaveTool("qpdf") || !HaveTool("mutool")) GTEST_SKIP() << "qpdf or mutool missing";
+    if (!e2e::HaveQpdf() || !HaveTool("mutool")) GTEST_SKIP() << "qpdf or mutool missing";
     TempDir dir;
     Builder b;
     b.Add(1, "<< /Type /Catalog /Pages 2 0 R >>");
@@ -864,18 +867,29 @@ TEST(Split, EncryptedSourcesAreReencryptedUnderOutputNumbers) {
     };
     const std::string expected = render(dir / "plain.pdf", "", "2,1,2").second;
     ASSERT_FALSE(expected.empty());
-    const char* methods[] = {"--allow-weak-crypto --encrypt U owner 40 --",
-                             "--allow-weak-crypto --encrypt U owner 128 --use-aes=n --",
-                             "--encrypt U owner 128 --use-aes=y --", "--encrypt U owner 256 --"};
-    for (const char* method : methods) {
+    const std::vector<std::vector<std::string>> methods = {
+        // U: the user password
+        {"--allow-weak-crypto", "--encrypt", "U", "owner", "40", "--"},
+        {"--allow-weak-crypto", "--encrypt", "U", "owner", "128", "--use-aes=n", "--"},
+        {"--encrypt", "U", "owner", "128", "--use-aes=y", "--"},
+        {"--encrypt", "U", "owner", "256", "--"}};
+    auto shownEncryption = [](const std::string& file, const std::string& password) {
+        const e2e::Outcome run = e2e::Qpdf({"--show-encryption", "--password=" + password, file});
+        return run.out + run.err;
+    };
+    for (const auto& method : methods) {
         for (const char* streams : {"preserve", "generate"}) {
             for (const std::string user : {"", "user"}) {
-                std::string options = method;
-                options.replace(options.find(" U "), 3, " '" + user + "' ");
-                SCOPED_TRACE(options + " objects " + streams);
-                auto made = Shell("qpdf --object-streams=" + std::string(streams) + " " + options +
-                                  " " + dir / "plain.pdf" + " " + dir / "in.pdf");
-                ASSERT_EQ(made.first, 0) << made.second;
+                std::vector<std::string> args = {std::string("--object-streams=") + streams};
+                std::string trace;
+                for (const std::string& a : method) {
+                    args.push_back(a == "U" ? user : a);
+                    trace += " " + args.back();
+                }
+                SCOPED_TRACE(trace + " objects " + streams);
+                args.insert(args.end(), {dir / "plain.pdf", dir / "in.pdf"});
+                const e2e::Outcome made = e2e::Qpdf(args);
+                ASSERT_TRUE(made.Exited(0)) << made.out << made.err;
                 fs::remove(dir / "out.pdf");
                 if (!user.empty()) {
                     EXPECT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s2,1,2"),
@@ -884,10 +898,9 @@ TEST(Split, EncryptedSourcesAreReencryptedUnderOutputNumbers) {
                 }
                 ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s2,1,2", user), "");
                 EXPECT_EQ(render(dir / "out.pdf", user, "1-3").second, expected);
-                const std::string pw = " --password='" + user + "' ";
-                EXPECT_EQ(Shell("qpdf --show-encryption" + pw + dir / "out.pdf").second,
-                          Shell("qpdf --show-encryption" + pw + dir / "in.pdf").second);
-                EXPECT_EQ(Shell("qpdf --requires-password " + dir / "out.pdf").first,
+                EXPECT_EQ(shownEncryption(dir / "out.pdf", user),
+                          shownEncryption(dir / "in.pdf", user));
+                EXPECT_EQ(e2e::Qpdf({"--requires-password", dir / "out.pdf"}).exitCode,
                           user.empty() ? 3 : 0);
                 ExpectQpdfClean(dir / "out.pdf", "--password=owner");
                 // Objects are numbered densely: three pages, two contents, the tree, the

@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,11 +71,6 @@ Result RunBrantor(const std::vector<std::string>& args) {
     return r;
 }
 
-bool Exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 // What the program writes on standard error when that is a terminal (the far side of a
 // pseudo-terminal), with standard output thrown away.
 std::string RunWithTerminalErrors(const std::vector<std::string>& args) {
@@ -140,18 +134,11 @@ std::vector<std::string> TerminalLines(const std::string& text) {
 class Usage : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/brantor-usage-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        input = dir + "/in file.pdf";
+        ASSERT_TRUE(folder.ok());
         std::ofstream(input, std::ios::binary) << testpdf::MakeSimpleDocument(3);
     }
-    void TearDown() override {
-        if (!dir.empty() && std::system(("rm -rf " + Quote(dir)).c_str()) != 0) {
-            ADD_FAILURE() << "could not remove " << dir;
-        }
-    }
-    std::string dir, input;
+    TempDir folder{"usage"};
+    const std::string dir = folder.path(), input = folder / "in file.pdf";
 };
 
 TEST_F(Usage, ShortCommandLinesPrintUsage) {
@@ -191,7 +178,7 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
         Result r = RunBrantor(c.args);
         EXPECT_EQ(r.out, c.message);
         EXPECT_EQ(r.status, 1) << c.message;
-        EXPECT_FALSE(Exists(out)) << c.message;
+        EXPECT_FALSE(e2e::Exists(out)) << c.message;
     }
 }
 
@@ -200,7 +187,7 @@ TEST_F(Usage, SuccessfulRunIsSilent) {
     Result r = RunBrantor({input, out, "odd"});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(Exists(out));
+    EXPECT_TRUE(e2e::Exists(out));
 }
 
 // A long run shows a progress line on a terminal, rewritten in place and cleared at the end;
@@ -284,7 +271,7 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
         std::vector<std::string> files = c.files;
         files.push_back("in file.pdf");
         std::sort(files.begin(), files.end());
-        EXPECT_EQ(e2e::ListDir(dir), files);
+        EXPECT_EQ(folder.Names(), files);
         for (const std::string& f : c.files) std::remove((dir + "/" + f).c_str());
     }
 }

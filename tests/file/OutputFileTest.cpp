@@ -5,9 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "TempDir.h"
 #include "file/CPdfFile.h"
 #include "file/CPdfOutputFile.h"
 #include "object/CPdfParser.h"
@@ -25,26 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/brantor-output-XXXXXX";
-        if (mkdtemp(pattern)) path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path)) names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string path;
-};
 
 std::string ReadFile(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
@@ -222,7 +201,7 @@ TEST(OutputFile, ReadOnlyFileIsNotReplaced) {
     const std::string target = dir / "readonly.pdf";
     std::ofstream(target) << "old contents";
     ASSERT_EQ(chmod(target.c_str(), 0444), 0);
-    ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
     EXPECT_EXIT(
         {
             if (geteuid() == 0 && setuid(65534) != 0) std::_Exit(2);

@@ -165,18 +165,15 @@ struct Way {
     bool objectStreams;
 };
 
-std::string Encrypt(const e2e::TempDir& dir, const std::string& plain, const Way& way,
+std::string Encrypt(const TempDir& dir, const std::string& plain, const Way& way,
                     const std::string& user, const std::string& name) {
-    std::vector<std::string> argv = {
-        "qpdf",
+    std::vector<std::string> args = {
         "--allow-weak-crypto",
         std::string("--object-streams=") + (way.objectStreams ? "generate" : "disable"),
-        "--encrypt",
-        user,
-        "owner-pw"};
-    argv.insert(argv.end(), way.keyArguments.begin(), way.keyArguments.end());
-    argv.insert(argv.end(), {"--", plain, dir / name});
-    const e2e::Outcome run = e2e::RunCommand(argv, e2e::kToolTimeout);
+        "--encrypt", user, "owner-pw"};
+    args.insert(args.end(), way.keyArguments.begin(), way.keyArguments.end());
+    args.insert(args.end(), {"--", plain, dir / name});
+    const e2e::Outcome run = e2e::Qpdf(args);
     EXPECT_TRUE(run.Exited(0) || run.Exited(3)) << name << ": " << run.err;
     return dir / name;
 }
@@ -269,7 +266,7 @@ TEST_F(EncryptedDocument, ReadsLikeTheOriginalWithEveryMethodAndPassword) {
         {"aes-256-objstm-clear-metadata", {"256", "--cleartext-metadata"}, true},
         {"aes-256-r5", {"256", "--force-R5"}, false},
     };
-    e2e::TempDir dir("security");
+    TempDir dir("security");
     ASSERT_TRUE(dir.ok());
     Builder source;
     AddSourceObjects(source);
@@ -322,8 +319,7 @@ TEST_F(EncryptedDocument, ReadsLikeTheOriginalWithEveryMethodAndPassword) {
         ASSERT_TRUE(e2e::WriteFile(output, written));
         EXPECT_EQ(OpenAndDump(output, "user-pw").dump, expectedRenumbered);
         const std::string decrypted = dir / (std::string(way.name) + "-decrypted.pdf");
-        const e2e::Outcome run = e2e::RunCommand(
-            {"qpdf", "--password=user-pw", "--decrypt", output, decrypted}, e2e::kToolTimeout);
+        const e2e::Outcome run = e2e::Qpdf({"--password=user-pw", "--decrypt", output, decrypted});
         EXPECT_TRUE(run.Exited(0)) << run.err;
         EXPECT_EQ(OpenAndDump(decrypted, "").dump, expectedRenumbered);
     }

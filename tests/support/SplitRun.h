@@ -3,13 +3,9 @@
 // Helpers for tests that run the split job: a temporary folder, files, the job itself, and
 // the external checkers (qpdf, mutool) when they are installed.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,35 +13,19 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "Command.h"
+#include "Qpdf.h"
+#include "TempDir.h"
 #include "app/CPdfFileSplit.h"
 
 namespace splitrun {
 
-// A folder removed with everything in it when the object goes.
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/brantor-split-XXXXXX";
-        if (mkdtemp(pattern)) path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    // Names in the folder, sorted, the source "in.pdf" left out.
-    std::vector<std::string> Outputs() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(path)) {
-            if (e.path().filename() != "in.pdf") names.push_back(e.path().filename());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string path;
-};
+// Names in the folder, sorted, the source "in.pdf" left out.
+inline std::vector<std::string> Outputs(const TempDir& dir) {
+    std::vector<std::string> names = dir.Names();
+    names.erase(std::remove(names.begin(), names.end(), "in.pdf"), names.end());
+    return names;
+}
 
 inline std::string ReadFile(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
@@ -77,22 +57,20 @@ inline bool HaveTool(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Exit status and output of a shell command.
+// Exit status (-1 when it did not exit) and output, standard error included, of a shell
+// command.
 inline std::pair<int, std::string> Shell(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return {-1, out};
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    const e2e::Outcome run = e2e::RunCommand({"sh", "-c", command + " 2>&1"}, e2e::kToolTimeout);
+    return {run.Exited(run.exitCode) ? run.exitCode : -1, run.out};
 }
 
-inline void ExpectQpdfClean(const std::string& name, const std::string& options = "") {
-    if (!HaveTool("qpdf")) return;
-    auto [status, text] = Shell("qpdf --check " + options + " '" + name + "'");
-    EXPECT_EQ(status, 0) << name << "\n" << text;
+// Expects "qpdf --check [OPTION] FILE" to pass without warnings (nothing when qpdf is missing).
+inline void ExpectQpdfClean(const std::string& name, const std::string& option = "") {
+    if (!e2e::HaveQpdf()) return;
+    std::vector<std::string> args = {"--check", name};
+    if (!option.empty()) args.insert(args.begin(), option);
+    const e2e::Outcome run = e2e::Qpdf(args);
+    EXPECT_TRUE(run.Exited(0)) << name << "\n" << run.out << run.err;
 }
 
 }  // namespace splitrun

@@ -3,17 +3,14 @@
 // and decoded stream data that the builder was asked for. Skipped when qpdf is not installed.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Qpdf.h"
 #include "TempFile.h"
 #include "TestPdf.h"
 
@@ -23,36 +20,21 @@ using testpdf::Builder;
 using testpdf::XrefOptions;
 using testpdf::XrefStyle;
 
-bool HaveQpdf() {
-    static const bool have = std::system("qpdf --version >/dev/null 2>&1") == 0;
-    return have;
-}
-
-// A PDF written to a temporary file for the life of the object.
-using TempPdf = TempFile;
-
 struct RunResult {
-    int status;
+    int status;  // -1 when qpdf did not exit
     std::string output;
 };
 
-// Runs "qpdf ARGS FILE" on `pdf`; stderr is merged into the output unless `quiet`.
-RunResult Qpdf(const std::string& pdf, const std::string& args, bool quiet = false) {
-    TempPdf file(pdf);
-    const std::string command =
-        "qpdf " + args + " " + file.path + (quiet ? " 2>/dev/null" : " 2>&1");
-    RunResult result{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) result.output.append(buf, n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+// Runs "qpdf ARGS FILE" on `pdf`; stderr follows stdout in the output unless `quiet`.
+RunResult Qpdf(const std::string& pdf, std::vector<std::string> args, bool quiet = false) {
+    TempFile file(pdf);
+    args.push_back(file.path);
+    const e2e::Outcome run = e2e::Qpdf(args);
+    return {run.Exited(run.exitCode) ? run.exitCode : -1, quiet ? run.out : run.out + run.err};
 }
 
 void ExpectCleanCheck(const std::string& pdf) {
-    const RunResult check = Qpdf(pdf, "--check");
+    const RunResult check = Qpdf(pdf, {"--check"});
     EXPECT_EQ(check.status, 0) << check.output;
     EXPECT_NE(check.output.find("No syntax or stream encoding errors found"), std::string::npos)
         << check.output;
@@ -60,7 +42,7 @@ void ExpectCleanCheck(const std::string& pdf) {
 }
 
 std::string ShowObject(const std::string& pdf, int number) {
-    std::string text = Qpdf(pdf, "--show-object=" + std::to_string(number)).output;
+    std::string text = Qpdf(pdf, {"--show-object=" + std::to_string(number)}).output;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     return text;
 }
@@ -215,7 +197,7 @@ std::vector<LayoutCase> LayoutCases() {
 class LayoutTest : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(LayoutTest, QpdfReadsTheFileCleanly) {
-    if (!HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
+    if (!e2e::HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
     Builder builder = GetParam().make();
     const std::string pdf = builder.Build();
     ExpectCleanCheck(pdf);
@@ -264,7 +246,7 @@ TEST(TestPdfEncoders, TiffKnownAnswer) {
 }
 
 TEST(TestPdfEncoders, QpdfDecodesPredictedData) {
-    if (!HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
+    if (!e2e::HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
     using F = testpdf::PngFilter;
     std::string raw;  // 64 rows of 12 pseudo-random bytes, enough for ties in Paeth's choice
     for (unsigned i = 0, x = 1; i < 768; ++i) {
@@ -294,7 +276,8 @@ TEST(TestPdfEncoders, QpdfDecodesPredictedData) {
         b.AddStream(9, "/Filter /FlateDecode /DecodeParms << " + c.parms + " >>",
                     testpdf::Deflate(c.encode(raw)));
         const std::string pdf = b.Build();
-        EXPECT_EQ(Qpdf(pdf, "--show-object=9 --filtered-stream-data", true).output, raw) << c.name;
+        EXPECT_EQ(Qpdf(pdf, {"--show-object=9", "--filtered-stream-data"}, true).output, raw)
+            << c.name;
     }
 }
 
@@ -347,14 +330,14 @@ std::vector<SimpleCase> SimpleCases() {
 class SimpleDocumentTest : public ::testing::TestWithParam<SimpleCase> {};
 
 TEST_P(SimpleDocumentTest, QpdfSeesPagesOutlineAndTrailer) {
-    if (!HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
+    if (!e2e::HaveQpdf()) GTEST_SKIP() << "qpdf is not installed";
     const SimpleCase& c = GetParam();
     const std::string pdf = testpdf::MakeSimpleDocument(c.pages, c.options);
     ExpectCleanCheck(pdf);
-    EXPECT_EQ(Qpdf(pdf, "--show-npages").output, std::to_string(c.pages) + "\n");
+    EXPECT_EQ(Qpdf(pdf, {"--show-npages"}).output, std::to_string(c.pages) + "\n");
 
     // Every item leads to its own page, in page order, whatever the destination kind.
-    const std::string outline = Qpdf(pdf, "--json --json-key=outlines").output;
+    const std::string outline = Qpdf(pdf, {"--json", "--json-key=outlines"}).output;
     size_t pos = 0;
     int items = 0;
     while ((pos = outline.find("\"destpageposfrom1\": ", pos)) != std::string::npos) {
@@ -368,7 +351,7 @@ TEST_P(SimpleDocumentTest, QpdfSeesPagesOutlineAndTrailer) {
     EXPECT_EQ(page.find("/MediaBox") == std::string::npos, inherit) << page;
     EXPECT_EQ(page.find("/Resources") == std::string::npos, inherit && !c.options.ownResources)
         << page;
-    const std::string trailer = Qpdf(pdf, "--show-object=trailer").output;
+    const std::string trailer = Qpdf(pdf, {"--show-object=trailer"}).output;
     EXPECT_EQ(trailer.find("/Info 3 0 R") != std::string::npos, c.options.info) << trailer;
     EXPECT_EQ(trailer.find("/ID [") != std::string::npos, c.options.id) << trailer;
 }
