@@ -3,7 +3,7 @@
 #
 #   fuzz/run.sh TARGET SECONDS [extra libFuzzer options...]
 #
-# TARGET is fuzz_parser, fuzz_document, fuzz_split or fuzz_decrypt. The scratch corpus lives in
+# TARGET is fuzz_parser, fuzz_document, fuzz_split, fuzz_decrypt or fuzz_quick_reader. The scratch corpus lives in
 # $BRANTOR_FUZZ_BUILD/fuzz-work/TARGET (default build folder: build-fuzz at the top of the tree)
 # and is seeded from fuzz/corpus-regression/TARGET, synthetic documents and, when the folder
 # ../shared/corpus exists beside the tree, a few hundred small real files from it.
@@ -19,7 +19,7 @@ target=$1
 seconds=$2
 shift 2
 case $target in
-    fuzz_parser | fuzz_document | fuzz_split | fuzz_decrypt) ;;
+    fuzz_parser | fuzz_document | fuzz_split | fuzz_decrypt | fuzz_quick_reader) ;;
     *) echo "unknown target: $target" >&2; exit 2 ;;
 esac
 
