@@ -130,31 +130,15 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
         return;
     }
     CPdfScan scan;
-    scan.stopAtStream = true;
-    scan.wantStrings = security != nullptr;
-    parser.SetScan(&scan);
-    const int64_t start = parser.CurrentStart();
     CPdfObject value;
-    try {
-        value = parser.ParseObject();
-    } catch (const CPdfException&) {
-        return;  // nested too deeply to be written again
-    }
-    if (!IsValue(value)) return;
-    int64_t end = scan.streamFollows ? scan.dictionaryEnd : parser.PreviousEnd();
-    if (end - start <= 0 || end - start > std::numeric_limits<uint32_t>::max()) return;
+    int64_t end = 0;
+    if (!ScanValue(parser, scan, value, end, info)) return;
     info.generation = e.generation;
-    info.valueStart = start;
-    info.valueLength = end - start;
-    info.refs = Relative(scan.refs, start);
-    info.strings = Relative(scan.strings, start);
-    info.hasPage = scan.hasPage;
-    info.hasPages = scan.hasPages;
     if (scan.streamFollows) {
         info.isStream = true;
         if (scan.length.end > scan.length.start) {
-            info.lengthAt = static_cast<uint32_t>(scan.length.start - start);
-            info.lengthEnd = static_cast<uint32_t>(scan.length.end - start);
+            info.lengthAt = static_cast<uint32_t>(scan.length.start - info.valueStart);
+            info.lengthEnd = static_cast<uint32_t>(scan.length.end - info.valueStart);
         }
         CPdfObject length =
             value.kind == kindDictionary ? value.dictValue->Get("Length") : CPdfObject(kindNull);
@@ -208,28 +192,36 @@ void CPdfObjectIndex::LocateCompressed(int32_t number, CPdfObjectInfo& info) {
     if (!objStm || end <= begin) return;
     CPdfParser parser(&xref, std::make_shared<CPdfMemoryStream>(objStm->data, begin, end));
     CPdfScan scan;
+    CPdfObject value;
+    int64_t stop = 0;
+    if (!ScanValue(parser, scan, value, stop, info)) return;
+    info.compressed = true;
+    info.present = true;
+}
+
+bool CPdfObjectIndex::ScanValue(CPdfParser& parser, CPdfScan& scan, CPdfObject& value, int64_t& end,
+                                CPdfObjectInfo& info) const {
     scan.stopAtStream = true;
     scan.wantStrings = security != nullptr;
     parser.SetScan(&scan);
     const int64_t start = parser.CurrentStart();
-    CPdfObject value;
     try {
         value = parser.ParseObject();
     } catch (const CPdfException&) {
-        return;
+        return false;  // nested too deeply to be written again
     }
-    if (!IsValue(value)) return;
-    // The value ends with its last token: the white space after it in the stream is not kept.
-    int64_t stop = scan.streamFollows ? scan.dictionaryEnd : parser.PreviousEnd();
-    if (stop <= start) return;
-    info.compressed = true;
-    info.present = true;
+    if (!IsValue(value)) return false;
+    // The value ends with its last token (a stream's with its dictionary): the white space
+    // after it is not kept.
+    end = scan.streamFollows ? scan.dictionaryEnd : parser.PreviousEnd();
+    if (end - start <= 0 || end - start > std::numeric_limits<uint32_t>::max()) return false;
     info.valueStart = start;
-    info.valueLength = stop - start;
+    info.valueLength = end - start;
     info.refs = Relative(scan.refs, start);
     info.strings = Relative(scan.strings, start);
     info.hasPage = scan.hasPage;
     info.hasPages = scan.hasPages;
+    return true;
 }
 
 std::string CPdfObjectIndex::ReadValue(int32_t number) {

@@ -10,6 +10,8 @@ class CPdfObject;
 class CPdfOutputFile;
 class CPdfReferenceMap;
 class CPdfSecurity;
+struct CPdfScan;
+class CPdfParser;
 class CPdfXRef;
 
 // A reference inside an object's value text: where it stands (from the value's first byte)
@@ -83,6 +85,10 @@ private:
     void Locate(int32_t number, CPdfObjectInfo& info);
     void LocateInBody(int32_t number, CPdfObjectInfo& info, bool retried = false);
     void LocateCompressed(int32_t number, CPdfObjectInfo& info);
+    // Parses the value at the parser, recording its place, references, strings and page keys
+    // into info; end is where it ends. False for a value that cannot be written again.
+    bool ScanValue(CPdfParser& parser, CPdfScan& scan, CPdfObject& value, int64_t& end,
+                   CPdfObjectInfo& info) const;
     // Finds a stream's data after its dictionary: where /Length says when "endstream" follows
     // it there, else up to the first "endstream". False when there is no data to be found.
     bool LocateStreamData(int64_t dictionaryEnd, const CPdfObject& length, CPdfObjectInfo& info);
