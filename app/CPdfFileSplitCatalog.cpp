@@ -30,11 +30,8 @@ CPdfObject CPdfFileSplit::DirectDestination(const CPdfObject& value) const {
 
 std::vector<uint32_t> CPdfFileSplit::KeptDestinations(bool inTree) const {
     std::vector<uint32_t> kept;
-    const CPdfCatalog& cat = *document.catalog;
-    for (const SelectedPage& s : selection) {
-        const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        if (copies->NumberOf(page.objectNumber) != s.outputNumber) continue;  // again
-        const std::vector<uint32_t>& on = destinations.OnPage(inTree, page.objectNumber);
+    for (int32_t page : ChosenPageObjects()) {
+        const std::vector<uint32_t>& on = destinations.OnPage(inTree, page);
         kept.insert(kept.end(), on.begin(), on.end());
     }
     std::sort(kept.begin(), kept.end());

@@ -8,11 +8,8 @@
 
 std::vector<int32_t> CPdfFileSplit::ChosenAnnotations() const {
     std::vector<int32_t> numbers;
-    const CPdfCatalog& cat = *document.catalog;
-    for (const SelectedPage& s : selection) {
-        const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        if (copies->NumberOf(page.objectNumber) != s.outputNumber) continue;  // again
-        CPdfObject dict = xref->Fetch(page.objectNumber, page.objectGeneration);
+    for (int32_t page : ChosenPageObjects()) {
+        CPdfObject dict = FetchObject(page);
         CPdfObject annots =
             dict.kind == kindDictionary ? dict.dictValue->GetResolved("Annots") : CPdfObject();
         if (annots.kind != kindArray) continue;
