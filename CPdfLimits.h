@@ -34,6 +34,11 @@ constexpr int64_t kMaxObjStmObjects = 1000000;
 // streams fit, so pages spread over many streams are decoded once.
 constexpr size_t kObjStmCacheBytes = size_t(32) << 20;
 constexpr size_t kObjStmCacheEntries = size_t(1) << 16;
+// An object stream that an output writes is closed at this many objects or value bytes: the
+// objects gathered are held in memory until then, and a reader decodes a whole stream to
+// reach one of its objects. Past this, grouping more objects barely shrinks the file.
+constexpr size_t kOutputObjStmObjects = 200;
+constexpr size_t kOutputObjStmBytes = size_t(64) << 10;
 
 // --- Parsing (object/CPdfParser) ---
 // Nesting of arrays and dictionaries inside one value: real values nest a few levels; the

@@ -1,5 +1,7 @@
 #include "app/CPdfCommandLine.h"
 
+#include <utility>
+
 #include "app/CPdfPageList.h"
 
 namespace {
@@ -8,6 +10,22 @@ bool IsHelp(const std::string& arg) {
 }
 
 const char kPasswordOption[] = "--password=";
+const char kObjectStreamsOption[] = "--object-streams=";
+
+// The value of --object-streams=; false for an unknown one.
+bool ReadObjectStreams(const std::string& value, CPdfCommandLine::ObjectStreams& out) {
+    static const std::pair<const char*, CPdfCommandLine::ObjectStreams> kValues[] = {
+        {"preserve", CPdfCommandLine::objectStreamsPreserve},
+        {"generate", CPdfCommandLine::objectStreamsGenerate},
+        {"disable", CPdfCommandLine::objectStreamsDisable}};
+    for (const auto& [name, choice] : kValues) {
+        if (value == name) {
+            out = choice;
+            return true;
+        }
+    }
+    return false;
+}
 }  // namespace
 
 CPdfCommandLine CPdfCommandLine::Parse(int argc, char** argv) {
@@ -28,6 +46,11 @@ CPdfCommandLine CPdfCommandLine::Parse(int argc, char** argv) {
             line.verbose = true;
         } else if (option.rfind(kPasswordOption, 0) == 0) {
             line.password = option.substr(sizeof kPasswordOption - 1);
+        } else if (option.rfind(kObjectStreamsOption, 0) == 0) {
+            if (!ReadObjectStreams(option.substr(sizeof kObjectStreamsOption - 1),
+                                   line.objectStreams)) {
+                return line;
+            }
         } else if (option == "--version" || IsHelp(option)) {
             if (asked == actionRun) asked = IsHelp(option) ? actionHelp : actionVersion;
         } else {

@@ -20,6 +20,7 @@ bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
     outputName = line.outputName;
     modeText = line.modeText;
     password = line.password;
+    objectStreams = line.objectStreams;
     progress.SetVerbose(line.verbose);
     mode = CPdfPageList::ClassifyMode(modeText);
     return line.action == CPdfCommandLine::actionRun;
@@ -41,6 +42,7 @@ bool CPdfFileSplit::Run() {
 
     CPdfObject encrypt = xref->trailer.dictValue->Get("Encrypt");
     if (encrypt.kind != kindNull) PrepareEncryption(encrypt);
+    packObjects = PacksObjects();
 
     switch (mode) {
         case modePageList:
@@ -81,6 +83,25 @@ void CPdfFileSplit::PrepareEncryption(const CPdfObject& encrypt) {
     if (encrypt.kind != kindReference) document.RequireKey();
     encryptNumber = encrypt.refNumber;
     keepNumbers = true;
+}
+
+bool CPdfFileSplit::PacksObjects() const {
+    // Without the key objects are copied as stored, each under its own number.
+    if (keepNumbers) return false;
+    switch (objectStreams) {
+        case CPdfCommandLine::objectStreamsGenerate:
+            return true;
+        case CPdfCommandLine::objectStreamsDisable:
+            return false;
+        default:
+            // As the source is: old readers still open the outputs of old files.
+            return std::any_of(xref->entries.begin(), xref->entries.end(),
+                               [](const XRefEntry& e) { return e.type == 2; });
+    }
+}
+
+int32_t CPdfFileSplit::ReserveNumber() {
+    return copies->Reserve();
 }
 
 std::string CPdfFileSplit::FormatSixDigits(uint64_t number) {
@@ -167,7 +188,7 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
     if (!prepared) PrepareRun();
     pageCount = static_cast<uint32_t>(document.catalog->GetPageCount());
     selection = CPdfPageList::ParsePageList(listText, pageCount);
-    ResetObjectTable();
+    ResetObjectTable(packObjects, reencrypt ? document.security.get() : nullptr);
     copies->Begin();
     annotationCopies.clear();
     ClaimPages();
@@ -202,16 +223,19 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
     trailer.id = IdText();
     WriteCopies();
     WritePageTree();
-    int64_t startXRef = output.Position();
-    WriteXRefTable();
-    WriteTrailer(startXRef, trailer);
+    WriteEnd(trailer);
     output.Commit();
 }
 
 void CPdfFileSplit::WriteCopies() {
     int32_t from = 0, to = 0;
     while (copies->Next(from, to)) {
-        int32_t generation = copies->GenerationOf(from);
+        const int32_t generation = copies->GenerationOf(from);
+        const CPdfObjectInfo& info = index->Get(from);
+        if (info.present && !info.isStream && Packs(generation)) {
+            WriteValue(to, generation, index->PackedText(from, *copies));
+            continue;
+        }
         MarkWritten(to, generation);
         index->WriteObject(from, to, generation, *copies, output);
     }
@@ -219,7 +243,10 @@ void CPdfFileSplit::WriteCopies() {
 
 void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value,
                                      bool ownStrings) {
-    if (reencrypt) {
+    if (Packs(generation)) {
+        // Strings in an object stream are stored in clear: the stream is encrypted whole.
+        writer->transformString = nullptr;
+    } else if (reencrypt) {
         const CPdfSecurity& security = *document.security;
         writer->transformString = [&security, number](const std::string& bytes) {
             return security.EncryptString(bytes, number);
@@ -234,11 +261,7 @@ void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const C
     } else {
         writer->transformString = nullptr;
     }
-    MarkWritten(number, generation);
-    std::string text = CPdfObjectWriter::ObjectHeader(number, generation);
-    text += CPdfObjectWriter::Compact(writer->Text(value));
-    text += "\nendobj\n";
-    output.Write(text);
+    WriteValue(number, generation, CPdfObjectWriter::Compact(writer->Text(value)));
 }
 
 int32_t CPdfFileSplit::WriteEncryptDictionary() {

@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/CPdfCommandLine.h"
 #include "app/CPdfCopySet.h"
 #include "app/CPdfPageList.h"
 #include "app/CPdfProgress.h"
@@ -59,7 +60,13 @@ public:
     static std::string BookmarkFileName(const std::string& prefix, uint64_t item,
                                         const std::string& title);
 
+protected:
+    // CPdfFile: a number from the copy set.
+    int32_t ReserveNumber() override;
+
 private:
+    // Whether this run's outputs pack objects into object streams (--object-streams).
+    bool PacksObjects() const;
     void WriteOutputFile(const std::string& fileName, const std::string& listText);
     void SplitEveryN(const std::string& prefix, const std::string& text);
     void SplitOdd(const std::string& fileName);
@@ -173,6 +180,8 @@ private:
     CPdfMode mode = modeNone;
     std::string inputName, outputName, modeText;
     std::string password;  // --password=: the password of an encrypted source
+    CPdfCommandLine::ObjectStreams objectStreams = CPdfCommandLine::objectStreamsPreserve;
+    bool packObjects = false;  // outputs have object streams
     CPdfProgress progress;
     bool prepared = false;
 

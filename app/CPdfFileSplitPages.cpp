@@ -177,8 +177,7 @@ std::vector<std::pair<int32_t, CPdfObject>> CPdfFileSplit::CopyAnnotations(CPdfD
 
 void CPdfFileSplit::WritePageTree() {
     int32_t generation = copies->GenerationOf(pagesNumber);
-    std::string root =
-        CPdfObjectWriter::ObjectHeader(pagesOut, generation) + "<<\n/Type /Pages\n/Kids [";
+    std::string root = "<<\n/Type /Pages\n/Kids [";
     const CPdfCatalog& cat = *document.catalog;
     for (size_t i = 0; i < selection.size(); ++i) {
         const SelectedPage& s = selection[i];
@@ -188,9 +187,8 @@ void CPdfFileSplit::WritePageTree() {
         root += " " + CPdfObjectWriter::ReferenceText(s.outputNumber, pageGeneration);
         if (i != 0 && i % 10 == 0) root += "\n";
     }
-    root += " ]\n/Count " + std::to_string(selection.size()) + "\n>>\nendobj\n";
-    MarkWritten(pagesOut, generation);
-    output.Write(root);
+    root += " ]\n/Count " + std::to_string(selection.size()) + "\n>>";
+    WriteValue(pagesOut, generation, root);
 }
 
 namespace {

@@ -28,6 +28,8 @@ const char kUsage[] =
     "[options], after [mode]:\n"
     "--verbose - will name each file written, on standard error.\n"
     "--password=PW - the password of an encrypted in.pdf.\n"
+    "--object-streams=preserve|generate|disable - object streams in the output files: where\n"
+    "in.pdf has them (the default), always, or never.\n"
     "--version - will print the version only.\n"
     "- as in.pdf reads standard input, as out.pdf writes standard output (not with -s10s or "
     "bookmarks).\n"

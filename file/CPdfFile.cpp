@@ -4,28 +4,9 @@
 #include <cstring>
 
 #include "CPdfException.h"
-
-void CPdfFile::ResetObjectTable() {
-    objectTable.assign(1, ObjectEntry());
-}
-
-void CPdfFile::MarkWritten(int32_t number, int32_t generation) {
-    if (number < 1) return;
-    if (static_cast<size_t>(number) >= objectTable.size()) {
-        objectTable.resize(static_cast<size_t>(number) + 1);
-    }
-    ObjectEntry& e = objectTable[static_cast<size_t>(number)];
-    e.offset = output.Position();
-    e.generation = generation;
-    e.inUse = true;
-}
-
-void CPdfFile::WriteHeader(const std::string& version) {
-    // Readers need "%PDF-" at the start; a source without a header gets a plain 1.4 one.
-    std::string text = "%" + (version.empty() ? std::string("PDF-1.4") : version) + "\r";
-    text += "%\xE2\xE3\xCF\xD3\r\n";
-    output.Write(text);
-}
+#include "file/CPdfSecurity.h"
+#include "object/CPdfObjectWriter.h"
+#include "stream/CPdfDeflate.h"
 
 namespace {
 // Writes value as count decimal digits, with leading zeros.
@@ -35,43 +16,201 @@ void PutDigits(char* at, uint64_t value, int count) {
         value /= 10;
     }
 }
+
+// Bytes of the shortest big-endian field that holds value.
+int FieldWidth(uint64_t value) {
+    int width = 0;
+    for (; value > 0; value >>= 8) ++width;
+    return width;
+}
+
+void PutField(std::string& out, uint64_t value, int width) {
+    for (int i = width - 1; i >= 0; --i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// Whether version ("PDF-M.m") names a version below 1.5; true when it cannot be read.
+bool BeforeObjectStreams(const std::string& version) {
+    if (version.compare(0, 4, "PDF-") != 0 || version.size() < 7 || version[5] != '.') return true;
+    const char major = version[4], minor = version[6];
+    if (major < '0' || major > '9' || minor < '0' || minor > '9') return true;
+    return major < '1' || (major == '1' && minor < '5');
+}
+
+// The trailer entries as they follow /Size, each ended by end.
+std::string EntriesText(const CPdfTrailerEntries& entries, const char* end) {
+    auto ref = [](int32_t number, int32_t generation) {
+        return CPdfObjectWriter::ReferenceText(number, generation);
+    };
+    std::string text;
+    if (!entries.id.empty()) text += "/ID " + entries.id + end;
+    if (entries.infoNumber > 0) {
+        text += "/Info " + ref(entries.infoNumber, entries.infoGeneration) + end;
+    }
+    text += "/Root " + ref(entries.rootNumber, entries.rootGeneration) + end;
+    if (entries.encryptNumber > 0) {
+        text += "/Encrypt " + ref(entries.encryptNumber, entries.encryptGeneration) + end;
+    }
+    return text;
+}
 }  // namespace
+
+void CPdfFile::ResetObjectTable(bool objectStreams, const CPdfSecurity* security) {
+    objectTable.assign(1, ObjectEntry());
+    packing = objectStreams;
+    streamSecurity = security;
+    objectStream.Clear();
+}
+
+ObjectEntry& CPdfFile::Entry(int32_t number) {
+    if (static_cast<size_t>(number) >= objectTable.size()) {
+        objectTable.resize(static_cast<size_t>(number) + 1);
+    }
+    return objectTable[static_cast<size_t>(number)];
+}
+
+void CPdfFile::MarkWritten(int32_t number, int32_t generation) {
+    if (number < 1) return;
+    ObjectEntry& e = Entry(number);
+    e.offset = output.Position();
+    e.generation = generation;
+    e.type = 1;
+}
+
+void CPdfFile::WriteValue(int32_t number, int32_t generation, const std::string& value) {
+    if (number < 1) return;
+    if (!Packs(generation)) {
+        MarkWritten(number, generation);
+        output.Write(CPdfObjectWriter::ObjectHeader(number, generation) + value + "\nendobj\n");
+        return;
+    }
+    Entry(number).type = 2;  // its place is set when the stream is written
+    objectStream.Add(number, value);
+    if (objectStream.Full()) WriteObjectStream();
+}
+
+void CPdfFile::WriteObjectStream() {
+    if (objectStream.Empty()) return;
+    const int32_t number = ReserveNumber();
+    size_t first = 0;
+    std::string data = CPdfDeflate::Compress(objectStream.Data(first));
+    if (streamSecurity) data = streamSecurity->EncryptStreamData(data, nullptr, number);
+    const std::vector<int32_t>& members = objectStream.Numbers();
+    for (size_t k = 0; k < members.size(); ++k) {
+        ObjectEntry& e = Entry(members[k]);
+        e.type = 2;
+        e.offset = number;
+        e.generation = static_cast<int32_t>(k);
+    }
+    MarkWritten(number, 0);
+    output.Write(CPdfObjectWriter::ObjectHeader(number, 0) + "<</Type/ObjStm/N " +
+                 std::to_string(members.size()) + "/First " + std::to_string(first) +
+                 "/Filter/FlateDecode/Length " + std::to_string(data.size()) + ">>\nstream\n");
+    output.Write(data);
+    output.Write("\nendstream\nendobj\n");
+    objectStream.Clear();
+}
+
+void CPdfFile::WriteHeader(const std::string& version) {
+    // Readers need "%PDF-" at the start; a source without a header gets a plain 1.4 one.
+    std::string name = version.empty() ? std::string("PDF-1.4") : version;
+    if (packing && BeforeObjectStreams(name)) name = "PDF-1.5";
+    output.Write("%" + name + "\r%\xE2\xE3\xCF\xD3\r\n");
+}
+
+void CPdfFile::WriteEnd(const CPdfTrailerEntries& entries) {
+    if (!packing) {
+        const int64_t start = output.Position();
+        WriteXRefTable();
+        WriteTrailer(start, entries);
+        return;
+    }
+    WriteObjectStream();
+    WriteXRefStream(entries);
+}
 
 void CPdfFile::WriteXRefTable() {
     const size_t n = std::max<size_t>(objectTable.size(), 1);
-    std::string text = "xref\n0 " + std::to_string(n) + "\r";
-    text.reserve(text.size() + n * 20);
-    text += "0000000000 65535 f \r";
+    output.Write("xref\n0 " + std::to_string(n) + "\r0000000000 65535 f \r");
+    // Written in blocks, so that a large table is never held whole.
+    std::string text;
+    text.reserve(20 * 4096);
     char line[20];
     for (size_t k = 1; k < n; ++k) {
         const ObjectEntry& e = objectTable[k];
-        if (!e.inUse) {
+        if (e.type != 1) {
             text += "0000000000 00000 f \r";
-            continue;
+        } else {
+            if (e.offset < 0 || e.offset > 9999999999LL) {
+                throw CPdfException("Output file write error");
+            }
+            // "oooooooooo ggggg n \r"
+            PutDigits(line, static_cast<uint64_t>(e.offset), 10);
+            line[10] = ' ';
+            PutDigits(line + 11, static_cast<uint64_t>(e.generation & 0xFFFF), 5);
+            std::copy_n(" n \r", 4, line + 16);
+            text.append(line, 20);
         }
-        if (e.offset < 0 || e.offset > 9999999999LL) throw CPdfException("Output file write error");
-        // "oooooooooo ggggg n \r"
-        PutDigits(line, static_cast<uint64_t>(e.offset), 10);
-        line[10] = ' ';
-        PutDigits(line + 11, static_cast<uint64_t>(e.generation & 0xFFFF), 5);
-        std::copy_n(" n \r", 4, line + 16);
-        text.append(line, 20);
+        if (text.size() >= 20 * 4096) {
+            output.Write(text);
+            text.clear();
+        }
     }
     output.Write(text);
 }
 
 void CPdfFile::WriteTrailer(int64_t startXRef, const CPdfTrailerEntries& entries) {
-    auto ref = [](int32_t number, int32_t generation) {
-        return std::to_string(number) + " " + std::to_string(generation) + " R\n";
-    };
     std::string text =
         "trailer\n<<\n/Size " + std::to_string(std::max<size_t>(objectTable.size(), 1)) + "\n";
-    if (!entries.id.empty()) text += "/ID " + entries.id + "\n";
-    if (entries.infoNumber > 0) text += "/Info " + ref(entries.infoNumber, entries.infoGeneration);
-    text += "/Root " + ref(entries.rootNumber, entries.rootGeneration);
-    if (entries.encryptNumber > 0) {
-        text += "/Encrypt " + ref(entries.encryptNumber, entries.encryptGeneration);
-    }
+    text += EntriesText(entries, "\n");
     text += ">>\nstartxref\n" + std::to_string(startXRef) + "\n%%EOF";
     output.Write(text);
+}
+
+void CPdfFile::WriteXRefStream(const CPdfTrailerEntries& entries) {
+    const int32_t number = ReserveNumber();
+    MarkWritten(number, 0);  // the stream lists itself
+    const int64_t start = output.Position();
+    uint64_t largest[2] = {0, 0};
+    bool compressed = false;
+    for (const ObjectEntry& e : objectTable) {
+        if (e.type == 0) continue;
+        largest[0] = std::max(largest[0], static_cast<uint64_t>(e.offset));
+        largest[1] = std::max(largest[1], static_cast<uint64_t>(e.generation));
+        compressed |= e.type == 2;
+    }
+    const int widths[3] = {1, std::max(1, FieldWidth(largest[0])),
+                           std::max(compressed ? 1 : 0, FieldWidth(largest[1]))};
+    const size_t columns = static_cast<size_t>(widths[0] + widths[1] + widths[2]);
+    // The rows as they are, and with the PNG Up predictor (each byte less the one above it),
+    // which makes the columns of offsets that grow slowly compress better.
+    std::string rows, predicted;
+    rows.reserve(objectTable.size() * columns);
+    predicted.reserve(objectTable.size() * (columns + 1));
+    for (const ObjectEntry& e : objectTable) {
+        const size_t at = rows.size();
+        rows.push_back(static_cast<char>(e.type));
+        PutField(rows, e.type == 0 ? 0 : static_cast<uint64_t>(e.offset), widths[1]);
+        PutField(rows, e.type == 0 ? 0 : static_cast<uint64_t>(e.generation), widths[2]);
+        predicted.push_back('\x02');
+        for (size_t i = 0; i < columns; ++i) {
+            const char above = at >= columns ? rows[at - columns + i] : '\0';
+            predicted.push_back(static_cast<char>(rows[at + i] - above));
+        }
+    }
+    std::string plain = CPdfDeflate::Compress(rows);
+    std::string encoded = CPdfDeflate::Compress(predicted);
+    const bool usePredictor = encoded.size() < plain.size();
+    const std::string& data = usePredictor ? encoded : plain;
+    std::string text = CPdfObjectWriter::ObjectHeader(number, 0) + "<</Type/XRef/Size " +
+                       std::to_string(objectTable.size()) + "/W[" + std::to_string(widths[0]) +
+                       " " + std::to_string(widths[1]) + " " + std::to_string(widths[2]) + "]";
+    text += EntriesText(entries, "");
+    text += "/Filter/FlateDecode";
+    if (usePredictor)
+        text += "/DecodeParms<</Columns " + std::to_string(columns) + "/Predictor 12>>";
+    text += "/Length " + std::to_string(data.size()) + ">>\nstream\n";
+    output.Write(text);
+    output.Write(data);
+    output.Write("\nendstream\nendobj\nstartxref\n" + std::to_string(start) + "\n%%EOF");
 }

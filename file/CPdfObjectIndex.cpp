@@ -252,7 +252,9 @@ std::string CPdfObjectIndex::ReencryptedString(int32_t number, const CPdfObjectI
     CPdfObject string = parser.ParseObject();
     std::string bytes = string.kind == kindString ? string.stringValue.Bytes() : std::string();
     if (!info.compressed) bytes = security->DecryptString(bytes, number, info.generation);
-    return "<" + CPdfString::HexEncode(security->EncryptString(bytes, outNumber)) + ">";
+    // In an object stream the string is stored in clear: the stream is encrypted as a whole.
+    if (outNumber > 0) bytes = security->EncryptString(bytes, outNumber);
+    return CPdfObjectWriter::StringText(bytes);
 }
 
 std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInfo& info,
@@ -271,17 +273,17 @@ std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInf
     return security->EncryptStreamData(data, streamDict, outNumber);
 }
 
-void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
-                                  CPdfReferenceMap& map, CPdfOutputFile& out) {
+std::string CPdfObjectIndex::PackedText(int32_t number, CPdfReferenceMap& map) {
     const CPdfObjectInfo& info = Get(number);
-    if (!info.present) return;
-    const std::string value = ReadValue(number);
-    std::string data;  // re-encrypted stream data
-    if (security && info.isStream) data = ReencryptedData(number, info, value, outNumber);
-    const int64_t dataLength = security ? static_cast<int64_t>(data.size()) : info.dataLength;
-    std::string text = CPdfObjectWriter::ObjectHeader(outNumber, outGeneration);
-    const size_t headerSize = text.size();
-    text.reserve(text.size() + value.size() + 16);
+    if (!info.present || info.isStream) return std::string();
+    return Rewritten(number, info, ReadValue(number), 0, map, 0);
+}
+
+std::string CPdfObjectIndex::Rewritten(int32_t number, const CPdfObjectInfo& info,
+                                       const std::string& value, int32_t outNumber,
+                                       CPdfReferenceMap& map, int64_t dataLength) {
+    std::string text;
+    text.reserve(value.size() + 16);
     size_t done = 0;
     const bool hasLength = info.isStream && info.lengthEnd > info.lengthAt;
     bool lengthWritten = false;
@@ -315,7 +317,19 @@ void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t out
         done = value.size() - 2;
     }
     text.append(value, done, std::string::npos);
-    text.replace(headerSize, std::string::npos, CPdfObjectWriter::Compact(text.substr(headerSize)));
+    return CPdfObjectWriter::Compact(text);
+}
+
+void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
+                                  CPdfReferenceMap& map, CPdfOutputFile& out) {
+    const CPdfObjectInfo& info = Get(number);
+    if (!info.present) return;
+    const std::string value = ReadValue(number);
+    std::string data;  // re-encrypted stream data
+    if (security && info.isStream) data = ReencryptedData(number, info, value, outNumber);
+    const int64_t dataLength = security ? static_cast<int64_t>(data.size()) : info.dataLength;
+    std::string text = CPdfObjectWriter::ObjectHeader(outNumber, outGeneration) +
+                       Rewritten(number, info, value, outNumber, map, dataLength);
     if (!info.isStream) {
         text += "\nendobj\n";
         out.Write(text);

@@ -78,6 +78,12 @@ public:
     void WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
                      CPdfReferenceMap& map, CPdfOutputFile& out);
 
+    // The value text of object number (not a stream) to be stored in an object stream as
+    // output object outNumber: compact, its references passed through map, its strings (when
+    // re-encrypting) decrypted and left in clear, as the stream is encrypted as a whole. Empty
+    // for an object that is not present or is a stream. Throws as WriteObject.
+    std::string PackedText(int32_t number, CPdfReferenceMap& map);
+
     // Collects the numbers of all references inside a value, in order.
     static void CollectReferences(const CPdfObject& value, std::vector<int32_t>& refs);
 
@@ -92,8 +98,13 @@ private:
     // Finds a stream's data after its dictionary: where /Length says when "endstream" follows
     // it there, else up to the first "endstream". False when there is no data to be found.
     bool LocateStreamData(int64_t dictionaryEnd, const CPdfObject& length, CPdfObjectInfo& info);
-    // A string of object number, as its text stands in value at span, re-encrypted for output
-    // object outNumber and written as a hexadecimal string.
+    // The value text of object number, compact, with its references passed through map, its
+    // strings re-encrypted for output object outNumber (0: left in clear) and a stream's
+    // /Length set to dataLength.
+    std::string Rewritten(int32_t number, const CPdfObjectInfo& info, const std::string& value,
+                          int32_t outNumber, CPdfReferenceMap& map, int64_t dataLength);
+    // A string of object number, as its text stands in value at span, decrypted, encrypted
+    // for output object outNumber (left in clear when it is 0) and written as a string.
     std::string ReencryptedString(int32_t number, const CPdfObjectInfo& info,
                                   const std::string& value, const CPdfRefSpan& span,
                                   int32_t outNumber);

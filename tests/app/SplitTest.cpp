@@ -195,40 +195,58 @@ TEST(Split, OutputFrameAndObjectOrder) {
     EXPECT_NE(OutputPdf(dir / "other.pdf").secondId, pdf.secondId);
 }
 
+// The source's cross-reference form does not show in outputs: a plain table and trailer, or
+// (by default where the source has object streams) a cross-reference stream of its own; either
+// names /ID, /Info and /Root only.
 TEST(Split, EverySourceLayoutGivesAPlainTable) {
     using testpdf::SimpleStyle;
     const struct {
         SimpleStyle style;
         bool infoAndId;
-        const char* entries;
+        bool packed;  // the source has object streams
     } cases[] = {
-        {SimpleStyle::Table, true, "/ID [<"},
-        {SimpleStyle::XrefStream, true, "/ID [<"},
-        {SimpleStyle::ObjectStreams, true, "/ID [<"},
-        {SimpleStyle::Hybrid, true, "/ID [<"},
+        {SimpleStyle::Table, true, false},
+        {SimpleStyle::XrefStream, true, false},
+        {SimpleStyle::ObjectStreams, true, true},
+        {SimpleStyle::Hybrid, true, true},
         // A source without /ID gets one.
-        {SimpleStyle::ObjectStreams, false, "/ID [<"},
-        {SimpleStyle::Table, false, "/ID [<"},
+        {SimpleStyle::ObjectStreams, false, true},
+        {SimpleStyle::Table, false, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.style) * 2 + c.infoAndId);
-        testpdf::SimpleOptions options;
-        options.style = c.style;
-        options.info = options.id = c.infoAndId;
-        options.objectsPerStream = 3;
-        TempDir dir;
-        WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(4, options));
-        ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s3"), "");
-        OutputPdf pdf(dir / "out.pdf");
-        const std::string head = "trailer\n<<\n/Size " + std::to_string(pdf.size) + "\n";
-        EXPECT_EQ(pdf.trailer.substr(head.size(), std::strlen(c.entries)), c.entries);
-        for (const char* dropped : {"/Type", "/W ", "/Index", "/Filter", "/Length", "/Prev",
-                                    "/XRefStm", "/DecodeParms"}) {
-            EXPECT_EQ(pdf.trailer.find(dropped), std::string::npos) << dropped;
+        for (const char* streams : {"preserve", "disable"}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(c.style) * 2 + c.infoAndId) + " " +
+                         streams);
+            testpdf::SimpleOptions options;
+            options.style = c.style;
+            options.info = options.id = c.infoAndId;
+            options.objectsPerStream = 3;
+            TempDir dir;
+            WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(4, options));
+            ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s3", "",
+                            {std::string("--object-streams=") + streams}),
+                      "");
+            OutputPdf pdf(dir / "out.pdf");
+            const bool stream = c.packed && std::string(streams) == "preserve";
+            EXPECT_EQ(pdf.xrefStream, stream);
+            EXPECT_EQ(pdf.packed.empty(), !stream);
+            std::string head = "trailer\n<<\n/Size " + std::to_string(pdf.size) + "\n";
+            std::vector<const char*> dropped = {"/Index", "/Prev", "/XRefStm"};
+            if (stream) {
+                head = pdf.trailer.substr(0, pdf.trailer.find("]") + 1);
+                EXPECT_EQ(head, "<</Type/XRef/Size " + std::to_string(pdf.size) + "/W[1 2 1]");
+            } else {
+                dropped.insert(dropped.end(),
+                               {"/Type", "/W", "/Filter", "/Length", "/DecodeParms"});
+            }
+            EXPECT_EQ(pdf.trailer.substr(head.size(), 6), "/ID [<");
+            for (const char* key : dropped) {
+                EXPECT_EQ(pdf.trailer.find(key), std::string::npos) << key;
+            }
+            EXPECT_EQ(pdf.trailer.find("/Info") != std::string::npos, c.infoAndId);
+            EXPECT_EQ(pdf.ShownPages(), std::vector<int>{3});
+            ExpectQpdfClean(dir / "out.pdf");
         }
-        EXPECT_EQ(pdf.trailer.find("/Info") != std::string::npos, c.infoAndId);
-        EXPECT_EQ(pdf.ShownPages(), std::vector<int>{3});
-        ExpectQpdfClean(dir / "out.pdf");
     }
 }
 
@@ -905,7 +923,10 @@ TEST(Split, EncryptedSourcesAreReencryptedUnderOutputNumbers) {
                 ExpectQpdfClean(dir / "out.pdf", "--password=owner");
                 // Objects are numbered densely: three pages, two contents, the tree, the
                 // catalog and the /Encrypt dictionary.
-                EXPECT_NE(ReadFile(dir / "out.pdf").find("/Size 9\n"), std::string::npos);
+                // With object streams, one of them and the cross-reference stream.
+                const std::string size =
+                    std::string(streams) == "generate" ? "/Size 11/" : "/Size 9\n";
+                EXPECT_NE(ReadFile(dir / "out.pdf").find(size), std::string::npos);
             }
         }
     }

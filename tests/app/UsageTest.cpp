@@ -37,6 +37,8 @@ const char kUsage[] =
     "[options], after [mode]:\n"
     "--verbose - will name each file written, on standard error.\n"
     "--password=PW - the password of an encrypted in.pdf.\n"
+    "--object-streams=preserve|generate|disable - object streams in the output files: where\n"
+    "in.pdf has them (the default), always, or never.\n"
     "--version - will print the version only.\n"
     "- as in.pdf reads standard input, as out.pdf writes standard output (not with -s10s or "
     "bookmarks).\n"
@@ -249,6 +251,15 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
          "",
          dir + "/c000001-000002.pdf\n" + dir + "/c000003-000003.pdf\n",
          {"c000001-000002.pdf", "c000003-000003.pdf"}},
+        {{input, out, "odd", "--object-streams=generate"}, 0, "", "", {"out.pdf"}},
+        {{input, out, "odd", "--object-streams=disable", "--verbose"},
+         0,
+         "",
+         out + "\n",
+         {"out.pdf"}},
+        {{input, out, "odd", "--object-streams=Generate"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--object-streams="}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--object-streams"}, 2, kUsage, "", {}},
         {{input, out, "odd", "extra"}, 2, kUsage, "", {}},
         {{input, out, "odd", "--verbose", "extra"}, 2, kUsage, "", {}},
         {{input, out, "odd", "--bogus"}, 2, kUsage, "", {}},

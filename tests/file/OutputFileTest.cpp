@@ -255,6 +255,8 @@ class FileWriter : public CPdfFile {
 public:
     bool ParseArguments(int, char**) override { return true; }
     bool Run() override { return true; }
+    int32_t ReserveNumber() override { return ++reserved; }
+    int32_t reserved = 1000;
 
     struct Object {
         int number;

@@ -30,12 +30,12 @@ public:
     // objects, and with dense set, every number in use.
     explicit OutputPdf(const std::string& name, bool dense = true) {
         bytes = ReadFile(name);
-        ReadTable(name, dense);
         try {
             document.Open(name);
         } catch (const CPdfException& e) {
             ADD_FAILURE() << name << ": " << e.GetMessage();
         }
+        ReadTable(name, dense);
     }
 
     bool Opened() const { return document.open; }
@@ -133,10 +133,14 @@ public:
     }
 
     std::string bytes;
-    std::string trailer;   // from "trailer" through ">>\n", the /ID's second element as <id2>
-    std::string secondId;  // the /ID's second element, in hexadecimal
-    std::map<int, long long> objects;  // in use: offset
+    // From "trailer" through ">>\n" (or the cross-reference stream's dictionary), the /ID's
+    // second element as <id2>.
+    std::string trailer;
+    std::string secondId;              // the /ID's second element, in hexadecimal
+    std::map<int, long long> objects;  // in use, at an offset: the offset
+    std::map<int, int> packed;         // in use, in an object stream: the stream's number
     size_t size = 0;                   // the table's /Size
+    bool xrefStream = false;           // the file ends with a cross-reference stream
 
 private:
     void ReadTable(const std::string& name, bool dense) {
@@ -146,6 +150,10 @@ private:
             return;
         }
         const size_t start = static_cast<size_t>(std::atoll(bytes.c_str() + sx + 11));
+        if (start < bytes.size() && bytes.compare(start, 7, "xref\n0 ") != 0) {
+            ReadStreamTable(name, start, dense);
+            return;
+        }
         if (bytes.compare(start, 7, "xref\n0 ") != 0) {
             ADD_FAILURE() << name << ": startxref does not point at the table";
             return;
@@ -167,11 +175,44 @@ private:
                 << name << ": entry " << k;
             objects[static_cast<int>(k)] = offset;
         }
-        trailer = bytes.substr(lines + 20 * size, sx + 1 - lines - 20 * size);
+        ReadTrailer(bytes.substr(lines + 20 * size, sx + 1 - lines - 20 * size));
+    }
+
+    void ReadTrailer(const std::string& text) {
         static const std::regex id(R"((/ID \[<[0-9A-Fa-f]*>)<([0-9a-f]{32})>\])");
         std::smatch match;
-        if (std::regex_search(trailer, match, id)) secondId = match[2];
-        trailer = std::regex_replace(trailer, id, "$1<id2>]");
+        if (std::regex_search(text, match, id)) secondId = match[2];
+        trailer = std::regex_replace(text, id, "$1<id2>]");
+    }
+
+    // A cross-reference stream at start: its entries as the program's reader takes them, each
+    // object at an offset checked against its header.
+    void ReadStreamTable(const std::string& name, size_t start, bool dense) {
+        xrefStream = true;
+        const size_t dict = bytes.find("<<", start), end = bytes.find(">>\nstream\n", start);
+        if (bytes.compare(dict, 12, "<</Type/XRef") != 0 || end == std::string::npos || !Opened()) {
+            ADD_FAILURE() << name << ": startxref does not point at a cross-reference stream";
+            return;
+        }
+        ReadTrailer(bytes.substr(dict, end + 2 - dict));
+        const std::vector<XRefEntry>& entries = XRef()->entries;
+        size = entries.size();
+        for (size_t k = 1; k < size; ++k) {
+            const XRefEntry& e = entries[k];
+            if (e.type == 2) {
+                packed[static_cast<int>(k)] = static_cast<int>(e.offset);
+                EXPECT_EQ(entries[static_cast<size_t>(e.offset)].type, 1) << name << ": " << k;
+                continue;
+            }
+            if (e.type != 1) {
+                EXPECT_FALSE(dense) << name << ": entry " << k << " is free";
+                continue;
+            }
+            std::string head = std::to_string(k) + " " + std::to_string(e.generation) + " obj";
+            EXPECT_EQ(bytes.compare(static_cast<size_t>(e.offset), head.size(), head), 0)
+                << name << ": entry " << k;
+            objects[static_cast<int>(k)] = e.offset;
+        }
     }
 
     // The items of the chain that parent's /First starts; parentRef is parent's reference.

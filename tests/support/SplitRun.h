@@ -36,11 +36,14 @@ inline void WriteFile(const std::string& name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary) << bytes;
 }
 
-// Runs one split job as the program does; "" on success, else the message.
+// Runs one split job as the program does, with the options after MODE; "" on success, else
+// the message.
 inline std::string Split(const std::string& in, const std::string& out, const std::string& mode,
-                         const std::string& password = "") {
+                         const std::string& password = "",
+                         const std::vector<std::string>& options = {}) {
     std::vector<std::string> args = {"brantor", in, out, mode};
     if (!password.empty()) args.push_back("--password=" + password);
+    args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     try {

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// Flate compression (the zlib format that /FlateDecode reads) of whole buffers, for the streams
+// an output makes itself: object streams and cross-reference streams.
+class CPdfDeflate {
+public:
+    // data compressed. Throws "Unexpected exception" when the library cannot work (no memory).
+    static std::string Compress(const std::string& data);
+};
