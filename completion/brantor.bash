@@ -32,8 +32,20 @@ _brantor()
         *)
             # Options after the mode; --password= needs its value typed after it.
             compopt -o nospace 2>/dev/null
-            mapfile -t COMPREPLY < <(compgen -W '--verbose --password= --version --help' -- "$cur")
-            if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != --password= ]]; then
+            # The values of --object-streams=, whether or not "=" breaks words.
+            local prev=${COMP_WORDS[COMP_CWORD-1]} values='preserve generate disable'
+            if [[ $cur == --object-streams=* ]]; then
+                mapfile -t COMPREPLY < <(compgen -P --object-streams= -W "$values" \
+                    -- "${cur#--object-streams=}")
+            elif [[ $cur == = && $prev == --object-streams ]]; then
+                mapfile -t COMPREPLY < <(compgen -W "$values")
+            elif [[ $prev == = && ${COMP_WORDS[COMP_CWORD-2]} == --object-streams ]]; then
+                mapfile -t COMPREPLY < <(compgen -W "$values" -- "$cur")
+            else
+                mapfile -t COMPREPLY < <(compgen -W '--verbose --password= --object-streams=
+                    --version --help' -- "$cur")
+            fi
+            if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != *= ]]; then
                 COMPREPLY[0]+=' '
             fi
             ;;
