@@ -91,8 +91,11 @@ std::vector<std::string> ForEachFile(const std::vector<std::string>& files,
     return results;
 }
 
-Outcome Brantor(const std::string& in, const std::string& out, const std::string& mode) {
-    return e2e::RunCommand({BRANTOR_BINARY, in, out, mode}, e2e::kProgramTimeout);
+Outcome Brantor(const std::string& in, const std::string& out, const std::string& mode,
+                const std::string& option = "") {
+    std::vector<std::string> args = {BRANTOR_BINARY, in, out, mode};
+    if (!option.empty()) args.push_back(option);
+    return e2e::RunCommand(args, e2e::kProgramTimeout);
 }
 
 // Why a run is not a clean success or a clean one-message failure, or "".
@@ -160,14 +163,15 @@ std::map<std::string, std::string> LoadExpectedFailures() {
     return expected;
 }
 
-// "" when the file passes, else the message of the failing run or what went wrong.
-std::string CheckReadableFile(const std::string& path, int pages) {
+// "" when the file passes, else the message of the failing run or what went wrong; option is
+// given to every run. With object streams, the copy of every page must also pass qpdf.
+std::string CheckReadableFile(const std::string& path, int pages, const std::string& option = "") {
     TempDir dir("valid");
     if (!dir.ok()) return "cannot make a temporary folder";
     const std::string in = kCorpus + "/" + path;
     const std::string out = dir / "out.pdf";
 
-    const Outcome first = Brantor(in, out, "-s1");
+    const Outcome first = Brantor(in, out, "-s1", option);
     if (std::string bad = Misbehaviour("-s1", first); !bad.empty()) return bad;
     if (first.Exited(1) && !dir.Names().empty()) {
         return "-s1 failed but left a file behind";
@@ -186,16 +190,20 @@ std::string CheckReadableFile(const std::string& path, int pages) {
     std::filesystem::remove(out);
 
     const std::string all = "-s" + std::to_string(pages);
-    const Outcome whole = Brantor(in, out, all);
+    const Outcome whole = Brantor(in, out, all, option);
     if (std::string bad = Misbehaviour(all, whole); !bad.empty()) return bad;
     if (whole.Exited(1)) return whole.out;
+    if (!option.empty()) {
+        const e2e::QpdfCheck check = e2e::CheckWithQpdf(out);
+        if (!check.Passed()) return all + " " + option + ": qpdf --check " + check.Problem();
+    }
     if (const auto drawn = e2e::CompareRendering(in, {pages}, out, work); !drawn.empty()) {
         return all + ": " + drawn.front();
     }
     dir.Clear();
 
     const std::string beyond = "-s" + std::to_string(pages + 1);
-    const Outcome past = Brantor(in, out, beyond);
+    const Outcome past = Brantor(in, out, beyond, option);
     if (std::string bad = Misbehaviour(beyond, past); !bad.empty()) return bad;
     if (past.Exited(0)) return beyond + " succeeded: more pages than qpdf counts";
     const std::string expected = "Page number " + std::to_string(pages + 1) + " greater than " +
@@ -210,7 +218,16 @@ TEST_F(Corpus, ValidFilesOpenWithQpdfPageCount) {
     ASSERT_FALSE(files.empty());
     const std::vector<std::string> results = ForEachFile(
         files, [&](const std::string& path) { return CheckReadableFile(path, PagesOf(path)); });
+    // Again with every object that may be in an object stream packed into one: the same
+    // outcome, and outputs that qpdf reads.
+    const std::string generate = "--object-streams=generate";
+    const std::vector<std::string> packed = ForEachFile(files, [&](const std::string& path) {
+        return CheckReadableFile(path, PagesOf(path), generate);
+    });
     checked = files.size();
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(packed[i], results[i]) << files[i] << " with " << generate;
+    }
 
     std::map<std::string, std::string> expected = LoadExpectedFailures();
     size_t failing = 0;
