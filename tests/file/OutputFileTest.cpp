@@ -18,7 +18,12 @@
 #include "TempDir.h"
 #include "file/CPdfFile.h"
 #include "file/CPdfOutputFile.h"
+#include "file/CPdfXRef.h"
+#include "object/CPdfDictionary.h"
+#include "object/CPdfObjectWriter.h"
 #include "object/CPdfParser.h"
+#include "object/CPdfReferenceMap.h"
+#include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
 namespace {
@@ -256,7 +261,7 @@ public:
     bool ParseArguments(int, char**) override { return true; }
     bool Run() override { return true; }
     int32_t ReserveNumber() override { return ++reserved; }
-    int32_t reserved = 1000;
+    int32_t reserved = 100000;  // above every number the tests write
 
     struct Object {
         int number;
@@ -280,7 +285,116 @@ public:
         output.Commit();
         return ReadFile(name);
     }
+
+    // One output with object streams: the values as objects 1, 2, ..., then object 1 again
+    // with generation 3 (never packed), and the frame. Returns the file's bytes.
+    std::string WritePacked(const std::string& name, const std::vector<std::string>& values) {
+        ResetObjectTable(true);
+        output.Open(name);
+        WriteHeader("PDF-1.4");
+        for (size_t i = 0; i < values.size(); ++i) {
+            WriteValue(static_cast<int32_t>(i + 1), 0, values[i]);
+        }
+        WriteValue(static_cast<int32_t>(values.size() + 1), 3, "(apart)");
+        CPdfTrailerEntries entries;
+        entries.rootNumber = 1;
+        WriteEnd(entries);
+        output.Commit();
+        return ReadFile(name);
+    }
 };
+
+// A value's text as the program's writer gives it back, references kept.
+std::string Written(const CPdfObject& value) {
+    CPdfSameNumbers same;
+    return CPdfObjectWriter(same).Text(value);
+}
+
+std::string Reparsed(const std::string& text) {
+    auto bytes = std::make_shared<const std::string>(text);
+    CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(bytes, 0, bytes->size()));
+    return Written(parser.ParseObject());
+}
+
+// Every object written into the object streams of an output reads back equal, whatever bytes
+// it starts and ends with and wherever a stream is cut; an object of another generation
+// stays outside them. The cross-reference stream says where each one is.
+TEST(FileWriter, ObjectStreamsReadBackEveryObject) {
+    const std::vector<std::string> kinds = {"1",
+                                            "-2",
+                                            "3.25",
+                                            ".5",
+                                            "true",
+                                            "false",
+                                            "null",
+                                            "/Name",
+                                            "/A#20B",
+                                            "5 0 R",
+                                            "(a (nested \\) one))",
+                                            "()",
+                                            "<414243>",
+                                            "<>",
+                                            "[1 2 3]",
+                                            "[]",
+                                            "[/a(b)<63>[true]]",
+                                            "<</K 1/L[2 3]/M<</N null>>>>",
+                                            "<<>>",
+                                            "(% not a comment)",
+                                            "[1 %c\n2]",
+                                            "4 %c\n",
+                                            std::string("(") + std::string(70000, 'x') + ")"};
+    std::vector<std::string> values;
+    // Enough objects to fill several streams, each kind next to every other.
+    while (values.size() < 2 * CPdfObjStmWriter::kMaxObjects + 7) {
+        for (const std::string& a : kinds) {
+            for (const std::string& b : kinds) {
+                if (b.size() < 1000) values.insert(values.end(), {a, b});
+            }
+        }
+    }
+    TempDir dir;
+    FileWriter w;
+    const std::string bytes = w.WritePacked(dir / "p.pdf", values);
+    EXPECT_EQ(bytes.substr(0, 9), "%PDF-1.5\r");
+
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen((dir / "p.pdf").c_str(), "rb"),
+                                               &std::fclose);
+    auto stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull));
+    CPdfXRef xref;
+    xref.Load(stream.get());
+    ASSERT_GT(xref.entries.size(), values.size() + 1);
+    size_t packed = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const int32_t number = static_cast<int32_t>(i + 1);
+        packed += xref.entries[i + 1].type == 2;
+        ASSERT_EQ(Written(xref.Fetch(number, 0)), Reparsed(values[i]))
+            << number << " " << values[i];
+    }
+    EXPECT_EQ(packed, values.size());
+    // Readers that parse an object from its offset on, without stopping at the next one, read
+    // it the same.
+    for (size_t k = 1; k < xref.entries.size(); ++k) {
+        CPdfObject stream = xref.entries[k].type == 1 ? xref.Fetch(static_cast<int32_t>(k), 0)
+                                                      : CPdfObject(kindNull);
+        if (stream.kind != kindStream) continue;
+        std::string data;
+        for (int c = stream.streamValue->GetChar(); c >= 0; c = stream.streamValue->GetChar()) {
+            data.push_back(static_cast<char>(c));
+        }
+        const int64_t first = stream.streamValue->GetDict()->Get("First").intValue;
+        auto bytes = std::make_shared<const std::string>(data);
+        CPdfParser header(nullptr, std::make_shared<CPdfMemoryStream>(bytes, 0, first));
+        for (CPdfObject n = header.ParseObject(); n.kind == kindInteger; n = header.ParseObject()) {
+            const size_t at = static_cast<size_t>(first + header.ParseObject().intValue);
+            EXPECT_EQ(Reparsed(data.substr(at)),
+                      Reparsed(values[static_cast<size_t>(n.intValue - 1)]))
+                << n.intValue;
+        }
+    }
+    const int32_t apart = static_cast<int32_t>(values.size() + 1);
+    EXPECT_EQ(xref.entries[static_cast<size_t>(apart)].type, 1);
+    EXPECT_EQ(Written(xref.Fetch(apart, 3)), "(apart)");
+}
 
 std::string Line(long long offset, int generation) {
     char line[32];
