@@ -4,8 +4,8 @@
 #   cd build && cpack -G DEB
 #
 # The installed program is linked with the static C++ runtime where the
-# toolchain allows it, so the package needs nothing beyond the C library and
-# zlib.
+# toolchain allows it, so the package needs nothing beyond the C library, zlib,
+# libdeflate and libcrypto.
 
 include(GNUInstallDirs)
 include(CheckCXXSourceCompiles)
@@ -106,15 +106,16 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 
 # Dependencies: dpkg-shlibdeps, when present, reads them off the binary and
-# gives the exact minimum versions (with the static C++ runtime that is libc6
-# and zlib1g). Without it, or with a shared C++ runtime, they are spelled out.
+# gives the exact minimum versions (with the static C++ runtime that is libc6,
+# zlib1g, libdeflate0 and libssl3). Without it, or with a shared C++ runtime, they are spelled out.
 find_program(BRANTOR_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(BRANTOR_DPKG_SHLIBDEPS AND BRANTOR_HAVE_STATIC_RUNTIME)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 elseif(BRANTOR_HAVE_STATIC_RUNTIME)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, zlib1g (>= 1:1.2.11)")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, zlib1g (>= 1:1.2.11), libdeflate0, libssl3")
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, zlib1g (>= 1:1.2.11)")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "libc6, libgcc-s1, libstdc++6, zlib1g (>= 1:1.2.11), libdeflate0, libssl3")
 endif()
 
 include(CPack)

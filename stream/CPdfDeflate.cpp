@@ -1,17 +1,35 @@
 #include "stream/CPdfDeflate.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
+
+#include <memory>
 
 #include "CPdfException.h"
 
+namespace {
+// libdeflate rather than zlib: on the object streams of real outputs it makes 8 % fewer bytes
+// than zlib's default level in the same time (bench/README.md has the measurements).
+constexpr int kLevel = 6;
+
+struct FreeCompressor {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+// Made once, when the first output stream is compressed, and kept for the process.
+libdeflate_compressor* Compressor() {
+    static const std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor(
+        libdeflate_alloc_compressor(kLevel));
+    if (!compressor) throw CPdfException("Unexpected exception");
+    return compressor.get();
+}
+}  // namespace
+
 std::string CPdfDeflate::Compress(const std::string& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    std::string out(size, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(&out[0]), &size,
-                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                  Z_DEFAULT_COMPRESSION) != Z_OK) {
-        throw CPdfException("Unexpected exception");
-    }
+    libdeflate_compressor* compressor = Compressor();
+    std::string out(libdeflate_zlib_compress_bound(compressor, data.size()), '\0');
+    const size_t size =
+        libdeflate_zlib_compress(compressor, data.data(), data.size(), &out[0], out.size());
+    if (size == 0) throw CPdfException("Unexpected exception");
     out.resize(size);
     return out;
 }
