@@ -1,6 +1,10 @@
 #include "stream/CPdfCipher.h"
 
+// MD5 is also taken from the library's own function (see Hash), which OpenSSL 3 marks as
+// deprecated.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/evp.h>
+#include <openssl/md5.h>
 #include <openssl/provider.h>
 #include <openssl/rand.h>
 
@@ -116,6 +120,13 @@ std::string CPdfCipher::Apply(Algorithm algorithm, const std::string& key, const
 }
 
 std::string CPdfCipher::Hash(Digest digest, const std::string& data) {
+    if (digest == md5) {
+        // Every output's /ID needs MD5: the plain function does not load the library's
+        // providers, which costs each run a few milliseconds and 2 MB of memory.
+        uint8_t value[MD5_DIGEST_LENGTH];
+        MD5(reinterpret_cast<const uint8_t*>(data.data()), data.size(), value);
+        return std::string(reinterpret_cast<const char*>(value), sizeof value);
+    }
     const EVP_MD* md = TheLibrary().digests[digest];
     uint8_t value[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
