@@ -157,6 +157,9 @@ void CPdfFileSplit::PrepareRun() {
     catalog = xref->Fetch(rootNumber, rootGeneration);
     if (catalog.kind != kindDictionary) throw CPdfException("Catalog CPdfObject is wrong type");
     copies = std::make_unique<CPdfCopySet>(*index, xref->entries.size(), keepNumbers);
+    // An output holds at most the source's objects, a copy of each page chosen again and
+    // the objects it adds.
+    ReserveObjects(xref->entries.size() + cat.pages.size() + 1024);
     writer = std::make_unique<CPdfObjectWriter>(*copies);
     // Pages, page tree nodes and the catalog are written anew for every output; so are the
     // outline's root and items.

@@ -55,6 +55,10 @@ std::string EntriesText(const CPdfTrailerEntries& entries, const char* end) {
 }
 }  // namespace
 
+void CPdfFile::ReserveObjects(size_t count) {
+    objectTable.reserve(count);
+}
+
 void CPdfFile::ResetObjectTable(bool objectStreams, const CPdfSecurity* security) {
     objectTable.assign(1, ObjectEntry());
     packing = objectStreams;
@@ -71,10 +75,8 @@ ObjectEntry& CPdfFile::Entry(int32_t number) {
 
 void CPdfFile::MarkWritten(int32_t number, int32_t generation) {
     if (number < 1) return;
-    ObjectEntry& e = Entry(number);
-    e.offset = output.Position();
-    e.generation = generation;
-    e.type = 1;
+    if (output.Position() > ObjectEntry::kMaxOffset) throw CPdfException("Output file write error");
+    Entry(number) = ObjectEntry(1, output.Position(), generation);
 }
 
 void CPdfFile::WriteValue(int32_t number, int32_t generation, const std::string& value) {
@@ -84,7 +86,7 @@ void CPdfFile::WriteValue(int32_t number, int32_t generation, const std::string&
         output.Write(CPdfObjectWriter::ObjectHeader(number, generation) + value + "\nendobj\n");
         return;
     }
-    Entry(number).type = 2;  // its place is set when the stream is written
+    Entry(number) = ObjectEntry(2, 0, 0);  // its place is set when the stream is written
     objectStream.Add(number, value);
     if (objectStream.Full()) WriteObjectStream();
 }
@@ -97,10 +99,7 @@ void CPdfFile::WriteObjectStream() {
     if (streamSecurity) data = streamSecurity->EncryptStreamData(data, nullptr, number);
     const std::vector<int32_t>& members = objectStream.Numbers();
     for (size_t k = 0; k < members.size(); ++k) {
-        ObjectEntry& e = Entry(members[k]);
-        e.type = 2;
-        e.offset = number;
-        e.generation = static_cast<int32_t>(k);
+        Entry(members[k]) = ObjectEntry(2, number, static_cast<int32_t>(k));
     }
     MarkWritten(number, 0);
     output.Write(CPdfObjectWriter::ObjectHeader(number, 0) + "<</Type/ObjStm/N " +
@@ -138,16 +137,14 @@ void CPdfFile::WriteXRefTable() {
     char line[20];
     for (size_t k = 1; k < n; ++k) {
         const ObjectEntry& e = objectTable[k];
-        if (e.type != 1) {
+        if (e.Type() != 1) {
             text += "0000000000 00000 f \r";
         } else {
-            if (e.offset < 0 || e.offset > 9999999999LL) {
-                throw CPdfException("Output file write error");
-            }
+            if (e.Offset() > 9999999999LL) throw CPdfException("Output file write error");
             // "oooooooooo ggggg n \r"
-            PutDigits(line, static_cast<uint64_t>(e.offset), 10);
+            PutDigits(line, static_cast<uint64_t>(e.Offset()), 10);
             line[10] = ' ';
-            PutDigits(line + 11, static_cast<uint64_t>(e.generation & 0xFFFF), 5);
+            PutDigits(line + 11, static_cast<uint64_t>(e.Generation()), 5);
             std::copy_n(" n \r", 4, line + 16);
             text.append(line, 20);
         }
@@ -174,10 +171,9 @@ void CPdfFile::WriteXRefStream(const CPdfTrailerEntries& entries) {
     uint64_t largest[2] = {0, 0};
     bool compressed = false;
     for (const ObjectEntry& e : objectTable) {
-        if (e.type == 0) continue;
-        largest[0] = std::max(largest[0], static_cast<uint64_t>(e.offset));
-        largest[1] = std::max(largest[1], static_cast<uint64_t>(e.generation));
-        compressed |= e.type == 2;
+        largest[0] = std::max(largest[0], static_cast<uint64_t>(e.Offset()));
+        largest[1] = std::max(largest[1], static_cast<uint64_t>(e.Generation()));
+        compressed |= e.Type() == 2;
     }
     const int widths[3] = {1, std::max(1, FieldWidth(largest[0])),
                            std::max(compressed ? 1 : 0, FieldWidth(largest[1]))};
@@ -189,9 +185,9 @@ void CPdfFile::WriteXRefStream(const CPdfTrailerEntries& entries) {
     predicted.reserve(objectTable.size() * (columns + 1));
     for (const ObjectEntry& e : objectTable) {
         const size_t at = rows.size();
-        rows.push_back(static_cast<char>(e.type));
-        PutField(rows, e.type == 0 ? 0 : static_cast<uint64_t>(e.offset), widths[1]);
-        PutField(rows, e.type == 0 ? 0 : static_cast<uint64_t>(e.generation), widths[2]);
+        rows.push_back(static_cast<char>(e.Type()));
+        PutField(rows, static_cast<uint64_t>(e.Offset()), widths[1]);
+        PutField(rows, static_cast<uint64_t>(e.Generation()), widths[2]);
         predicted.push_back('\x02');
         for (size_t i = 0; i < columns; ++i) {
             const char above = at >= columns ? rows[at - columns + i] : '\0';

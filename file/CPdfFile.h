@@ -38,6 +38,9 @@ protected:
     // them, security (when not nullptr, it knows the key and outlives the output) encrypts
     // each object stream as a stream of its number.
     void ResetObjectTable(bool objectStreams = false, const CPdfSecurity* security = nullptr);
+    // Makes room in the table for count objects at once, so that it does not grow step by step
+    // (the memory is taken as entries are written).
+    void ReserveObjects(size_t count);
     // Whether a value object (not a stream, nor the /Encrypt dictionary) of generation goes
     // into an object stream. Its strings are then written as they read, not encrypted for it:
     // the object stream is encrypted as a whole.

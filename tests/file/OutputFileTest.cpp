@@ -374,16 +374,16 @@ TEST(FileWriter, ObjectStreamsReadBackEveryObject) {
     // Readers that parse an object from its offset on, without stopping at the next one, read
     // it the same.
     for (size_t k = 1; k < xref.entries.size(); ++k) {
-        CPdfObject stream = xref.entries[k].type == 1 ? xref.Fetch(static_cast<int32_t>(k), 0)
+        CPdfObject objStm = xref.entries[k].type == 1 ? xref.Fetch(static_cast<int32_t>(k), 0)
                                                       : CPdfObject(kindNull);
-        if (stream.kind != kindStream) continue;
+        if (objStm.kind != kindStream) continue;
         std::string data;
-        for (int c = stream.streamValue->GetChar(); c >= 0; c = stream.streamValue->GetChar()) {
+        for (int c = objStm.streamValue->GetChar(); c >= 0; c = objStm.streamValue->GetChar()) {
             data.push_back(static_cast<char>(c));
         }
-        const int64_t first = stream.streamValue->GetDict()->Get("First").intValue;
-        auto bytes = std::make_shared<const std::string>(data);
-        CPdfParser header(nullptr, std::make_shared<CPdfMemoryStream>(bytes, 0, first));
+        const int64_t first = objStm.streamValue->GetDict()->Get("First").intValue;
+        auto decoded = std::make_shared<const std::string>(data);
+        CPdfParser header(nullptr, std::make_shared<CPdfMemoryStream>(decoded, 0, first));
         for (CPdfObject n = header.ParseObject(); n.kind == kindInteger; n = header.ParseObject()) {
             const size_t at = static_cast<size_t>(first + header.ParseObject().intValue);
             EXPECT_EQ(Reparsed(data.substr(at)),
