@@ -61,12 +61,126 @@ size_t SkipWhite(const std::string& text, size_t i) {
 
 CPdfObjectIndex::CPdfObjectIndex(CPdfXRef& table, FILE* file) : xref(table), source(file) {}
 
-const CPdfObjectInfo& CPdfObjectIndex::Get(int32_t number) {
-    auto it = infos.find(number);
-    if (it != infos.end()) return it->second;
+CPdfObjectInfo CPdfObjectIndex::Get(int32_t number) {
+    if (number <= 0 || static_cast<size_t>(number) >= xref.entries.size()) {
+        return CPdfObjectInfo();
+    }
+    if (slots.size() < xref.entries.size()) slots.resize(xref.entries.size(), 0);
+    uint32_t& slot = slots[static_cast<size_t>(number)];
+    if (slot == 0) {
+        CPdfObjectInfo info;
+        Locate(number, info);
+        const uint32_t stored = info.present ? Store(info) : kAbsent;
+        slots[static_cast<size_t>(number)] = stored;  // Locate may have grown slots
+        return info;
+    }
+    return slot == kAbsent ? CPdfObjectInfo() : Load(slot);
+}
+
+namespace {
+enum RecordFlags : uint8_t {
+    flagCompressed = 1,
+    flagPages = 2,
+    flagPage = 4,
+    flagStream = 8,
+};
+
+void PutNumber(std::vector<uint8_t>& out, uint64_t value) {
+    while (value >= 0x80) {
+        out.push_back(static_cast<uint8_t>(value | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<uint8_t>(value));
+}
+
+uint64_t TakeNumber(const uint8_t*& at) {
+    uint64_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        const uint8_t byte = *at++;
+        value |= static_cast<uint64_t>(byte & 0x7F) << shift;
+        if (byte < 0x80) return value;
+    }
+}
+
+// Spans in text order as distances: from the end of the one before, and their length.
+void PutSpans(std::vector<uint8_t>& out, const std::vector<CPdfRefSpan>& spans, bool refs) {
+    PutNumber(out, spans.size());
+    uint32_t end = 0;
+    for (const CPdfRefSpan& span : spans) {
+        PutNumber(out, span.at - end);
+        PutNumber(out, span.length);
+        if (refs) {
+            PutNumber(out, static_cast<uint32_t>(span.number));
+            PutNumber(out, static_cast<uint32_t>(span.generation));
+        }
+        end = span.at + span.length;
+    }
+}
+
+void TakeSpans(const uint8_t*& at, std::vector<CPdfRefSpan>& spans, bool refs) {
+    spans.resize(static_cast<size_t>(TakeNumber(at)));
+    uint32_t end = 0;
+    for (CPdfRefSpan& span : spans) {
+        span.at = end + static_cast<uint32_t>(TakeNumber(at));
+        span.length = static_cast<uint32_t>(TakeNumber(at));
+        if (refs) {
+            span.number = static_cast<int32_t>(TakeNumber(at));
+            span.generation = static_cast<int32_t>(TakeNumber(at));
+        }
+        end = span.at + span.length;
+    }
+}
+}  // namespace
+
+uint32_t CPdfObjectIndex::Store(const CPdfObjectInfo& info) {
+    std::vector<uint8_t> record;
+    record.push_back(static_cast<uint8_t>(
+        (info.compressed ? flagCompressed : 0) | (info.hasPages ? flagPages : 0) |
+        (info.hasPage ? flagPage : 0) | (info.isStream ? flagStream : 0)));
+    PutNumber(record, static_cast<uint32_t>(info.generation));
+    PutNumber(record, static_cast<uint64_t>(info.valueStart));
+    PutNumber(record, static_cast<uint64_t>(info.valueLength));
+    if (info.isStream) {
+        PutNumber(record, static_cast<uint64_t>(info.dataStart - info.valueStart));
+        PutNumber(record, static_cast<uint64_t>(info.dataLength));
+        PutNumber(record, info.lengthAt);
+        PutNumber(record, info.lengthEnd - info.lengthAt);
+    }
+    PutSpans(record, info.refs, true);
+    PutSpans(record, info.strings, false);
+    // A record never straddles two blocks; one larger than a block gets a block of its own.
+    if (blocks.empty() || blockUsed + record.size() > kBlockSize) {
+        if (blocks.size() >= 0xFFFF) throw CPdfException("Corrupted PDF file");
+        blocks.emplace_back(new uint8_t[std::max(kBlockSize, record.size())]);
+        blockUsed = 0;
+    }
+    const uint32_t slot = static_cast<uint32_t>(blocks.size() << 16 | blockUsed);
+    std::copy(record.begin(), record.end(), blocks.back().get() + blockUsed);
+    blockUsed = record.size() > kBlockSize ? kBlockSize : blockUsed + record.size();
+    return slot;
+}
+
+CPdfObjectInfo CPdfObjectIndex::Load(uint32_t slot) const {
+    const uint8_t* at = blocks[(slot >> 16) - 1].get() + (slot & 0xFFFF);
     CPdfObjectInfo info;
-    Locate(number, info);
-    return infos.emplace(number, std::move(info)).first->second;
+    info.present = true;
+    const uint8_t flags = *at++;
+    info.compressed = flags & flagCompressed;
+    info.hasPages = flags & flagPages;
+    info.hasPage = flags & flagPage;
+    info.isStream = flags & flagStream;
+    info.generation = static_cast<int32_t>(TakeNumber(at));
+    info.valueStart = static_cast<int64_t>(TakeNumber(at));
+    info.valueLength = static_cast<int64_t>(TakeNumber(at));
+    if (info.isStream) {
+        info.dataStart = info.valueStart + static_cast<int64_t>(TakeNumber(at));
+        info.dataLength = static_cast<int64_t>(TakeNumber(at));
+        info.lengthAt = static_cast<uint32_t>(TakeNumber(at));
+        info.lengthEnd = info.lengthAt + static_cast<uint32_t>(TakeNumber(at));
+    }
+    TakeSpans(at, info.refs, true);
+    TakeSpans(at, info.strings, false);
+    return info;
 }
 
 void CPdfObjectIndex::Locate(int32_t number, CPdfObjectInfo& info) {
@@ -225,7 +339,7 @@ bool CPdfObjectIndex::ScanValue(CPdfParser& parser, CPdfScan& scan, CPdfObject& 
 }
 
 std::string CPdfObjectIndex::ReadValue(int32_t number) {
-    const CPdfObjectInfo& info = Get(number);
+    const CPdfObjectInfo info = Get(number);
     if (!info.present) return std::string();
     if (info.compressed) {
         size_t begin = 0, end = 0;
@@ -274,7 +388,7 @@ std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInf
 }
 
 std::string CPdfObjectIndex::PackedText(int32_t number, CPdfReferenceMap& map) {
-    const CPdfObjectInfo& info = Get(number);
+    const CPdfObjectInfo info = Get(number);
     if (!info.present || info.isStream) return std::string();
     return Rewritten(number, info, ReadValue(number), 0, map, 0);
 }
@@ -322,7 +436,7 @@ std::string CPdfObjectIndex::Rewritten(int32_t number, const CPdfObjectInfo& inf
 
 void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
                                   CPdfReferenceMap& map, CPdfOutputFile& out) {
-    const CPdfObjectInfo& info = Get(number);
+    const CPdfObjectInfo info = Get(number);
     if (!info.present) return;
     const std::string value = ReadValue(number);
     std::string data;  // re-encrypted stream data

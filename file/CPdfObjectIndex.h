@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class CPdfObject;
@@ -59,7 +59,7 @@ public:
 
     // The information on object number; an object that cannot be copied (free, missing,
     // unreadable) comes back with present false. Throws what reading the source throws.
-    const CPdfObjectInfo& Get(int32_t number);
+    CPdfObjectInfo Get(int32_t number);
 
     // The object's value text (for a stream, its dictionary); empty when it has none.
     std::string ReadValue(int32_t number);
@@ -113,8 +113,21 @@ private:
     std::string ReencryptedData(int32_t number, const CPdfObjectInfo& info,
                                 const std::string& value, int32_t outNumber);
 
+    // Appends info's record to the blocks; returns its slot.
+    uint32_t Store(const CPdfObjectInfo& info);
+    CPdfObjectInfo Load(uint32_t slot) const;
+
     CPdfXRef& xref;
     FILE* source;
     const CPdfSecurity* security = nullptr;
-    std::unordered_map<int32_t, CPdfObjectInfo> infos;
+    // What was found of each object, by number: 0 not looked at yet, kAbsent not present,
+    // else the place of its record (block index + 1, then the position in the block, 16 bits).
+    // A record is a run of variable-length numbers, about a dozen bytes for most objects: the
+    // index of a large document's objects costs little memory.
+    std::vector<uint32_t> slots;
+    std::vector<std::unique_ptr<uint8_t[]>> blocks;
+    size_t blockUsed = 0;  // bytes used of the last block
+
+    static constexpr uint32_t kAbsent = 1;
+    static constexpr size_t kBlockSize = size_t(1) << 16;
 };
