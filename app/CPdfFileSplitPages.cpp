@@ -23,7 +23,9 @@ void CPdfFileSplit::ClaimPages() {
         // A page written into /Kids gets a number of its own, and is written as a page chosen
         // again is; where objects keep their numbers (encryption ties strings to them) it
         // cannot be given one.
-        if (page.objectNumber <= 0 && (page.kidOf <= 0 || keepNumbers))
+        int32_t kidOf = 0, kidIndex = -1;
+        cat.KidPlaceOf(s.pageNumber - 1, kidOf, kidIndex);
+        if (page.objectNumber <= 0 && (kidOf <= 0 || keepNumbers))
             throw CPdfException("Page object is not an indirect object");
         // A page chosen again is a page object of its own, sharing what the first one uses.
         bool repeated = page.objectNumber <= 0 || copies->NumberOf(page.objectNumber) > 0;
@@ -67,19 +69,22 @@ bool CPdfFileSplit::Inherit(CPdfDictionary& page, const char* key, int32_t node)
     return HoldsString(value);
 }
 
-CPdfObject CPdfFileSplit::PageDictionary(const CPdfPage& page) const {
+CPdfObject CPdfFileSplit::PageDictionary(size_t index) const {
+    const CPdfPage& page = document.catalog->pages[index];
     CPdfObject original;
     if (page.objectNumber > 0) {
         original = xref->Fetch(page.objectNumber, page.objectGeneration);
     } else {
-        CPdfObject parent = FetchObject(page.kidOf);
+        int32_t kidOf = 0, kidIndex = -1;
+        document.catalog->KidPlaceOf(index, kidOf, kidIndex);
+        CPdfObject parent = FetchObject(kidOf);
         CPdfObject kids =
             parent.kind == kindDictionary ? parent.dictValue->GetResolved("Kids") : CPdfObject();
-        if (page.kidIndex < 0) {
+        if (kidIndex < 0) {
             original = kids;
         } else if (kids.kind == kindArray &&
-                   static_cast<size_t>(page.kidIndex) < kids.arrayValue->GetCount()) {
-            original = kids.arrayValue->GetAt(static_cast<size_t>(page.kidIndex));
+                   static_cast<size_t>(kidIndex) < kids.arrayValue->GetCount()) {
+            original = kids.arrayValue->GetAt(static_cast<size_t>(kidIndex));
         }
     }
     if (original.kind != kindDictionary) throw CPdfException("Corrupted PDF file");
@@ -88,23 +93,24 @@ CPdfObject CPdfFileSplit::PageDictionary(const CPdfPage& page) const {
 
 void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
     const CPdfPage& page = document.catalog->pages[selected.pageNumber - 1];
-    CPdfObject original = PageDictionary(page);
+    const CPdfPageAttributes& attributes = document.catalog->AttributesOf(page);
+    CPdfObject original = PageDictionary(selected.pageNumber - 1);
     auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
     dict->entries["Parent"] =
         CPdfObjectWriter::OutputReference(pagesOut, copies->GenerationOf(pagesNumber));
     // What the page inherits from the page tree is written into it.
     // Strings read from a node are the node's (encrypted for it when the key is unknown).
     bool foreignStrings = repeated;
-    const bool inherited = page.resourcesFrom > 0 && !dict->Has("Resources");
-    foreignStrings |= Inherit(*dict, "Resources", page.resourcesFrom);
+    const bool inherited = attributes.resourcesFrom > 0 && !dict->Has("Resources");
+    foreignStrings |= Inherit(*dict, "Resources", attributes.resourcesFrom);
     if (inherited && !keepNumbers) KeepUsedResources(*dict);
-    foreignStrings |= Inherit(*dict, "CropBox", page.cropBoxFrom);
-    foreignStrings |= Inherit(*dict, "Rotate", page.rotateFrom);
+    foreignStrings |= Inherit(*dict, "CropBox", attributes.cropBoxFrom);
+    foreignStrings |= Inherit(*dict, "Rotate", attributes.rotateFrom);
     if (!dict->Has("Resources")) {
         CPdfObject resources(kindNull);
-        if (page.resources.kind == kindReference) {
-            resources =
-                CPdfObject::Reference(page.resources.refNumber, page.resources.refGeneration);
+        if (attributes.resources.kind == kindReference) {
+            resources = CPdfObject::Reference(attributes.resources.refNumber,
+                                              attributes.resources.refGeneration);
         } else {
             resources.NewDictionary(nullptr);
         }
@@ -113,7 +119,7 @@ void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
     if (!dict->Has("MediaBox")) {
         CPdfObject box;
         box.NewArray(nullptr);
-        for (double v : page.mediaBox) box.arrayValue->Append(CPdfObject::Real(v));
+        for (double v : attributes.mediaBox) box.arrayValue->Append(CPdfObject::Real(v));
         dict->Set("MediaBox", box);
     }
     std::vector<std::pair<int32_t, CPdfObject>> annotations;

@@ -102,6 +102,8 @@ NodeVisit VisitOf(CPdfNodeEntries& node, CPdfInherited inherited) {
 void CPdfCatalog::Load(CPdfXRef* table) {
     xref = table;
     pages.clear();
+    attributes.clear();
+    kidPlaces.clear();
     nodeNumbers.clear();
     CPdfObject catalog = xref->Fetch(xref->rootNum, xref->rootGen);
     if (catalog.kind != kindDictionary) throw CPdfException("Catalog CPdfObject is wrong type");
@@ -133,6 +135,7 @@ void CPdfCatalog::Load(CPdfXRef* table) {
             std::min<int64_t>(count.intValue, static_cast<int64_t>(xref->entries.size()))));
     }
     AddPages(root);
+    attributeIndex.clear();
 
     CPdfObject names = cat.GetResolved("Names");
     dests =
@@ -172,8 +175,8 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         if (kid.IsLeaf()) {
             LoadLeaf(kidRef, kid, top.inherited);
             if (kidRef.kind != kindReference) {
-                pages.back().kidOf = top.number;
-                pages.back().kidIndex = top.single ? -1 : static_cast<int32_t>(top.next - 1);
+                kidPlaces.push_back({static_cast<uint32_t>(pages.size() - 1), top.number,
+                                     top.single ? -1 : static_cast<int32_t>(top.next - 1)});
             }
             continue;
         }
@@ -213,15 +216,40 @@ bool CPdfCatalog::ReadKid(const CPdfObject& kidRef, CPdfNodeEntries& kid) {
 
 void CPdfCatalog::LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
                            const CPdfInherited& inherited) {
-    pages.emplace_back();
-    CPdfPage& page = pages.back();
-    page.Load(static_cast<int>(pages.size()), xref, kid, inherited);
+    CPdfPageAttributes a;
+    CPdfPage::Load(static_cast<int>(pages.size() + 1), xref, kid, inherited, a);
+    static const double kLetter[4] = {0, 0, 612, 792};
+    const double* box = inherited.hasMediaBox ? inherited.mediaBox : kLetter;
+    std::copy(box, box + 4, a.mediaBox);
+    MediaBoxOf(kid, a.mediaBox);
+    CPdfPage page;
     if (kidRef.kind == kindReference) {
         page.objectNumber = kidRef.refNumber;
         page.objectGeneration = kidRef.refGeneration;
     }
-    static const double kLetter[4] = {0, 0, 612, 792};
-    const double* box = inherited.hasMediaBox ? inherited.mediaBox : kLetter;
-    std::copy(box, box + 4, page.mediaBox);
-    MediaBoxOf(kid, page.mediaBox);
+    page.attributes = Share(a);
+    pages.push_back(page);
+}
+
+uint32_t CPdfCatalog::Share(const CPdfPageAttributes& a) {
+    // Pages next to each other mostly share their record.
+    if (!attributes.empty() && !(attributes.back() < a) && !(a < attributes.back())) {
+        return static_cast<uint32_t>(attributes.size() - 1);
+    }
+    auto it = attributeIndex.find(a);
+    if (it != attributeIndex.end()) return it->second;
+    attributes.push_back(a);
+    attributeIndex.emplace(a, static_cast<uint32_t>(attributes.size() - 1));
+    return static_cast<uint32_t>(attributes.size() - 1);
+}
+
+void CPdfCatalog::KidPlaceOf(size_t index, int32_t& node, int32_t& place) const {
+    auto it = std::lower_bound(kidPlaces.begin(), kidPlaces.end(), index,
+                               [](const KidPlace& k, size_t i) { return k.page < i; });
+    node = 0;
+    place = -1;
+    if (it != kidPlaces.end() && it->page == index) {
+        node = it->node;
+        place = it->place;
+    }
 }

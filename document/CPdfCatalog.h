@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "CPdfLimits.h"
@@ -22,6 +23,14 @@ public:
     void Load(CPdfXRef* xref);
 
     size_t GetPageCount() const { return pages.size(); }
+    // The attributes that page is written with.
+    const CPdfPageAttributes& AttributesOf(const CPdfPage& page) const {
+        return attributes[page.attributes];
+    }
+    // For the page at index (from 0) written into its parent's /Kids: the parent node's number
+    // (0 when the page is an object, or the parent is not one) and the page's place in that
+    // /Kids (-1 when /Kids names the page alone).
+    void KidPlaceOf(size_t index, int32_t& node, int32_t& place) const;
 
     CPdfXRef* xref = nullptr;
     std::vector<CPdfPage> pages;
@@ -45,4 +54,14 @@ private:
     bool ReadKid(const CPdfObject& kidRef, CPdfNodeEntries& kid);
     void LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
                   const CPdfInherited& inherited);
+    // The index of a record equal to a, added when there is none.
+    uint32_t Share(const CPdfPageAttributes& a);
+
+    std::vector<CPdfPageAttributes> attributes;  // the pages' records, each once
+    std::map<CPdfPageAttributes, uint32_t> attributeIndex;
+    struct KidPlace {
+        uint32_t page;
+        int32_t node, place;
+    };
+    std::vector<KidPlace> kidPlaces;  // by page index
 };

@@ -1,36 +1,42 @@
 #include "document/CPdfPage.h"
 
+#include <tuple>
+
 #include "CPdfException.h"
 #include "document/CPdfNodeEntries.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfScan.h"
 
-void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page,
-                    const CPdfInherited& inherited) {
-    using Key = CPdfNodeEntries;
-    xref = table;
-    number = pageNumber;
-    contents = CPdfPageValue(page.Get(Key::keyContents));
-    if (contents.kind != kindReference && contents.kind != kindArray) {
-        contents = CPdfPageValue(CPdfObject(kindNull));
-    }
+bool CPdfPageAttributes::operator<(const CPdfPageAttributes& o) const {
+    auto key = [](const CPdfPageAttributes& a) {
+        return std::tie(a.resourcesFrom, a.cropBoxFrom, a.rotateFrom, a.resources.kind,
+                        a.resources.refNumber, a.resources.refGeneration, a.resourcesMissing,
+                        a.rotate, a.mediaBox[0], a.mediaBox[1], a.mediaBox[2], a.mediaBox[3]);
+    };
+    return key(*this) < key(o);
+}
 
+void CPdfPage::Load(int number, CPdfXRef* xref, const CPdfNodeEntries& page,
+                    const CPdfInherited& inherited, CPdfPageAttributes& out) {
+    using Key = CPdfNodeEntries;
+    CPdfPageValue resources;
     if (page.Has(Key::keyResources)) {
         resources = CPdfPageValue(page.values[Key::keyResources]);
     } else if (inherited.hasResources) {
         resources = CPdfPageValue(inherited.resources);
-        resourcesFrom = inherited.resourcesNode;
+        out.resources = resources;
+        out.resourcesFrom = inherited.resourcesNode;
     }
     // Only the kind of the resources is looked at; many pages share one resource dictionary,
     // which is read once.
-    resourcesMissing = !page.Has(Key::keyResources) && !inherited.hasResources;
+    out.resourcesMissing = !page.Has(Key::keyResources) && !inherited.hasResources;
     bool isDictionary = resources.kind == kindDictionary;
     if (resources.kind == kindReference && xref) {
         isDictionary = xref->KindOf(resources.refNumber, resources.refGeneration) == kindDictionary;
     }
-    if (!isDictionary && !resourcesMissing) throw CPdfException("Resources are not found");
+    if (!isDictionary && !out.resourcesMissing) throw CPdfException("Resources are not found");
 
-    annots = CPdfPageValue(page.Get(Key::keyAnnots));
+    const CPdfPageValue annots(page.Get(Key::keyAnnots));
     if (annots.kind != kindReference && annots.kind != kindArray && annots.kind != kindNull) {
         CPdfException::Throw("Page annotations object (page %d) is wrong type", number);
     }
@@ -40,9 +46,9 @@ void CPdfPage::Load(int pageNumber, CPdfXRef* table, const CPdfNodeEntries& page
         r = page.GetResolved(Key::keyRotate);
     } else if (inherited.hasRotate) {
         r = inherited.rotate.Resolve(xref);
-        rotateFrom = inherited.rotateNode;
+        out.rotateFrom = inherited.rotateNode;
     }
-    if (r.kind == kindInteger) rotate = static_cast<int>(r.intValue % 360);
-    if (rotate < 0) rotate += 360;
-    if (!page.Has(Key::keyCropBox) && inherited.hasCropBox) cropBoxFrom = inherited.cropBoxNode;
+    if (r.kind == kindInteger) out.rotate = static_cast<int>(r.intValue % 360);
+    if (out.rotate < 0) out.rotate += 360;
+    if (!page.Has(Key::keyCropBox) && inherited.hasCropBox) out.cropBoxFrom = inherited.cropBoxNode;
 }

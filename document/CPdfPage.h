@@ -24,46 +24,38 @@ struct CPdfInherited {
     bool hasRotate = false;
 };
 
-// One leaf of the page tree: the attributes the reader checks, and where the page object
-// lives and what it inherits, for the split job.
-class CPdfPage {
-public:
-    CPdfPage() = default;
-    CPdfPage(const CPdfPage&) = default;
-    CPdfPage(CPdfPage&&) noexcept = default;
-    CPdfPage& operator=(const CPdfPage&) = default;
-    CPdfPage& operator=(CPdfPage&&) noexcept = default;
-    virtual ~CPdfPage() = default;
-
-    // Fills the record from the page dictionary's entries; attributes the page lacks are
-    // taken from its ancestors, and a page without resources anywhere is marked as such.
-    // Throws "Resources are not found" (resources that are not a dictionary) or
-    // "Page annotations object (page %d) is wrong type".
-    void Load(int number, CPdfXRef* xref, const CPdfNodeEntries& page,
-              const CPdfInherited& inherited);
-
-    int rotate = 0;
-    int number = 0;
-    CPdfXRef* xref = nullptr;
-    CPdfPageValue contents;   // a reference, an array or null
-    CPdfPageValue resources;  // as stored (own or inherited); resolves to a dictionary
-    // Neither the page nor an ancestor has /Resources: the page uses none, and is written with
-    // an empty resource dictionary.
-    bool resourcesMissing = false;
-    CPdfPageValue annots;  // a reference, an array or null
-
-    int32_t objectNumber = 0;  // 0 when the page is not an indirect object
-    int32_t objectGeneration = 0;
-    // A page written into its parent's /Kids: the parent node's number (0 when the page is an
-    // object or the parent is not one) and the page's place in that /Kids (-1 when /Kids names
-    // the page alone).
-    int32_t kidOf = 0;
-    int32_t kidIndex = -1;
-    // The page's own /MediaBox, or the nearest ancestor's; US Letter (0 0 612 792) when
-    // there is none, as readers take it.
-    double mediaBox[4] = {0, 0, 0, 0};
-    // Nodes whose attribute the page inherits (0 when the page has its own, or none).
+// What a page is written with besides its own dictionary: the nodes whose attributes it
+// inherits (0 when it has its own, or none does), the resources it inherits as stored, its
+// media box (its own, the nearest ancestor's, or US Letter: 0 0 612 792 as readers take it)
+// and its rotation. Pages under the same nodes share one record.
+struct CPdfPageAttributes {
     int32_t resourcesFrom = 0;
     int32_t cropBoxFrom = 0;
     int32_t rotateFrom = 0;
+    // The inherited /Resources as stored (kindNone when the page has its own).
+    CPdfPageValue resources;
+    // Neither the page nor an ancestor has /Resources: the page uses none, and is written with
+    // an empty resource dictionary.
+    bool resourcesMissing = false;
+    int rotate = 0;  // 0, 90, 180 or 270
+    double mediaBox[4] = {0, 0, 0, 0};
+
+    bool operator<(const CPdfPageAttributes& other) const;
+};
+
+// One leaf of the page tree: where the page object lives, and which shared record of
+// attributes it takes (CPdfCatalog::AttributesOf). The record of every page of a long document
+// is held at once, so it is small.
+class CPdfPage {
+public:
+    // Checks the page's entries and works out its attributes (taken from its ancestors where
+    // it lacks them) into attributes. Throws "Resources are not found" (resources that are not
+    // a dictionary) or "Page annotations object (page %d) is wrong type" (number: the page's
+    // number, from 1).
+    static void Load(int number, CPdfXRef* xref, const CPdfNodeEntries& page,
+                     const CPdfInherited& inherited, CPdfPageAttributes& attributes);
+
+    int32_t objectNumber = 0;  // 0 when the page is not an indirect object
+    int32_t objectGeneration = 0;
+    uint32_t attributes = 0;  // its record in the catalog
 };

@@ -174,7 +174,9 @@ TEST(CatalogLoad, TreesWithoutTypesOrResourcesAreReadAsReadersDo) {
         ASSERT_EQ(doc.catalog.GetPageCount(), c.pages.size()) << c.name;
         for (size_t i = 0; i < c.pages.size(); ++i) {
             EXPECT_EQ(doc.catalog.pages[i].objectNumber, c.pages[i]) << c.name;
-            EXPECT_EQ(doc.catalog.pages[i].resourcesMissing, c.resourcesMissing) << c.name;
+            EXPECT_EQ(doc.catalog.AttributesOf(doc.catalog.pages[i]).resourcesMissing,
+                      c.resourcesMissing)
+                << c.name;
         }
     }
 }
@@ -216,13 +218,15 @@ TEST(CatalogLoad, PagesAreNumberedDepthFirst) {
     ASSERT_EQ(doc.catalog.GetPageCount(), 6u);
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(doc.catalog.pages[i].objectNumber, expected[i]) << i;
-        EXPECT_EQ(doc.catalog.pages[i].number, static_cast<int>(i + 1));
     }
+    // The direct kid is found in its parent's /Kids.
+    int32_t node = 0, place = 0;
+    doc.catalog.KidPlaceOf(4, node, place);
+    EXPECT_EQ(node, 2);
+    EXPECT_EQ(place, 2);
+    doc.catalog.KidPlaceOf(3, node, place);
+    EXPECT_EQ(node, 0);
     EXPECT_EQ(doc.catalog.pagesNumber, 2);
-    EXPECT_EQ(doc.catalog.pages[3].contents.kind, kindNull);  // a string is no content
-    EXPECT_EQ(doc.catalog.pages[3].annots.kind, kindReference);
-    EXPECT_EQ(doc.catalog.pages[2].contents.kind, kindArray);
-    EXPECT_EQ(doc.catalog.pages[0].annots.kind, kindNull);
     EXPECT_EQ(doc.catalog.dests.kind, kindDictionary);
     EXPECT_EQ(doc.catalog.outlines.kind, kindDictionary);
 
@@ -306,7 +310,7 @@ TEST(PageAttributes, InheritedFromTheNearestAncestor) {
             {10, "<< /ProcSet [/PDF] >>"},
         });
         ASSERT_EQ(doc.Load(), "") << c.name;
-        const CPdfPage& page = doc.catalog.pages.at(0);
+        const CPdfPageAttributes& page = doc.catalog.AttributesOf(doc.catalog.pages.at(0));
         EXPECT_EQ(page.resourcesFrom, c.resourcesFrom) << c.name;
         EXPECT_EQ(page.rotateFrom, c.rotateFrom) << c.name;
         EXPECT_EQ(page.cropBoxFrom, c.cropBoxFrom) << c.name;
@@ -330,7 +334,8 @@ TEST(PageAttributes, RotationIsNormalised) {
                 {9, "180"},
             });
             ASSERT_EQ(doc.Load(), "") << value;
-            EXPECT_EQ(doc.catalog.pages.at(0).rotate, expected) << value << inherited;
+            EXPECT_EQ(doc.catalog.AttributesOf(doc.catalog.pages.at(0)).rotate, expected)
+                << value << inherited;
         }
     }
 }
@@ -345,8 +350,10 @@ TEST(PageAttributes, SimpleDocumentsWithInheritedAttributes) {
         Doc doc(testpdf::MakeSimpleDocument(10, o));
         ASSERT_EQ(doc.Load(), "");
         ASSERT_EQ(doc.catalog.GetPageCount(), 10u);
-        for (const CPdfPage& page : doc.catalog.pages) {
-            EXPECT_EQ(page.objectNumber, testpdf::SimpleLayout::Page(page.number));
+        for (size_t i = 0; i < doc.catalog.pages.size(); ++i) {
+            EXPECT_EQ(doc.catalog.pages[i].objectNumber,
+                      testpdf::SimpleLayout::Page(static_cast<int>(i + 1)));
+            const CPdfPageAttributes& page = doc.catalog.AttributesOf(doc.catalog.pages[i]);
             EXPECT_EQ(page.rotate, 270);
             EXPECT_EQ(page.rotateFrom, testpdf::SimpleLayout::kPages);
             EXPECT_EQ(page.mediaBox[3], 792);
@@ -380,7 +387,7 @@ TEST(Catalog, IntegersTooLargeFor64BitsAreNotIntegers) {
             {3, std::string("<< /Type /Page /Resources << >> /Rotate ") + c.rotate + " >>"},
         });
         ASSERT_EQ(doc.Load(), "") << c.count;
-        EXPECT_EQ(doc.catalog.pages.at(0).rotate, c.expected) << c.rotate;
+        EXPECT_EQ(doc.catalog.AttributesOf(doc.catalog.pages.at(0)).rotate, c.expected) << c.rotate;
     }
 }
 
@@ -413,7 +420,8 @@ TEST(Catalog, LongKidsArraysAndUnusualBoxesReadAlike) {
             if (direct) continue;
             const double expected[3][4] = {
                 {0, 0, 612.5, 792}, {-1.5, .5, 612, 792}, {0, 0, 612, 792}};
-            for (int k = 0; k < 4; ++k) EXPECT_EQ(page.mediaBox[k], expected[i % 3][k]) << i;
+            const double* box = doc.catalog.AttributesOf(page).mediaBox;
+            for (int k = 0; k < 4; ++k) EXPECT_EQ(box[k], expected[i % 3][k]) << i;
         }
     }
 }
