@@ -6,20 +6,24 @@
 #include "file/CPdfObjectIndex.h"
 
 CPdfCopySet::CPdfCopySet(CPdfObjectIndex& objects, size_t sourceSize, bool keep)
-    : index(objects), keepNumbers(keep), skipped(sourceSize, 0), numbers(sourceSize, 0) {
+    : index(objects), keepNumbers(keep), flags(sourceSize, 0), numbers(sourceSize, 0) {
+    // Room for every source object at once: the memory is taken as numbers are given.
+    touched.reserve(sourceSize);
     Begin();
 }
 
 void CPdfCopySet::Skip(int32_t source) {
-    if (source > 0 && static_cast<size_t>(source) < skipped.size()) {
-        skipped[static_cast<size_t>(source)] = 1;
+    if (source > 0 && static_cast<size_t>(source) < flags.size()) {
+        flags[static_cast<size_t>(source)] |= flagSkipped;
     }
 }
 
 void CPdfCopySet::Begin() {
-    for (int32_t n : touched) numbers[static_cast<size_t>(n)] = 0;
+    for (int32_t n : touched) {
+        numbers[static_cast<size_t>(n)] = 0;
+        flags[static_cast<size_t>(n)] &= static_cast<uint8_t>(~flagQueued);
+    }
     touched.clear();
-    queue.clear();
     queueHead = 0;
     next = keepNumbers ? static_cast<int32_t>(std::max<size_t>(numbers.size(), 1)) : 1;
 }
@@ -61,14 +65,14 @@ bool CPdfCopySet::Map(int32_t& number, int32_t& generation) {
     const size_t n = static_cast<size_t>(number);
     int32_t out = numbers[n];
     if (out == 0) {
-        if (skipped[n]) return false;
+        if (flags[n] & flagSkipped) return false;
         const CPdfObjectInfo& info = index.Get(number);
         // Objects the source does not hold read as null; pages outside the page tree cannot
         // be placed by readers, and page tree nodes are rebuilt.
         if (!info.present || info.hasPage || info.hasPages) return false;
         out = keepNumbers ? number : Reserve();
         Assign(number, out);
-        queue.push_back(number);
+        flags[n] |= flagQueued;
     }
     if (out < 0) return false;
     generation = GenerationOf(number);
@@ -77,8 +81,12 @@ bool CPdfCopySet::Map(int32_t& number, int32_t& generation) {
 }
 
 bool CPdfCopySet::Next(int32_t& source, int32_t& outNumber) {
-    if (queueHead == queue.size()) return false;
-    source = queue[queueHead++];
-    outNumber = numbers[static_cast<size_t>(source)];
-    return true;
+    while (queueHead < touched.size()) {
+        source = touched[queueHead++];
+        if (flags[static_cast<size_t>(source)] & flagQueued) {
+            outNumber = numbers[static_cast<size_t>(source)];
+            return true;
+        }
+    }
+    return false;
 }

@@ -54,12 +54,15 @@ public:
 private:
     void Assign(int32_t source, int32_t value);
 
+    enum Flags : uint8_t { flagSkipped = 1, flagQueued = 2 };
+
     CPdfObjectIndex& index;
     const bool keepNumbers;
-    std::vector<uint8_t> skipped;
+    std::vector<uint8_t> flags;    // by source number: skipped (for the run), queued
     std::vector<int32_t> numbers;  // by source number: output number, 0 none, -1 dropped
-    std::vector<int32_t> touched;  // source numbers given a number in this output
-    std::vector<int32_t> queue;
+    // Source numbers given a number in this output, in that order; the queued ones are the
+    // queue, and queueHead is where it stands.
+    std::vector<int32_t> touched;
     size_t queueHead = 0;
     int32_t next = 1;
 };

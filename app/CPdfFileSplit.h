@@ -87,7 +87,7 @@ private:
     void WritePage(const SelectedPage& selected, bool repeated);
     // The page dictionary of the page at index (from 0): its object, or the dictionary written
     // into its parent's /Kids. Throws "Corrupted PDF file" when that is not a dictionary.
-    CPdfObject PageDictionary(size_t index) const;
+    CPdfObject PageDictionary(size_t pageIndex) const;
     // Gives a page chosen again copies of its annotations, each naming that page; returns the
     // copies to write, with their numbers.
     std::vector<std::pair<int32_t, CPdfObject>> CopyAnnotations(CPdfDictionary& page,

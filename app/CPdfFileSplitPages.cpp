@@ -69,14 +69,14 @@ bool CPdfFileSplit::Inherit(CPdfDictionary& page, const char* key, int32_t node)
     return HoldsString(value);
 }
 
-CPdfObject CPdfFileSplit::PageDictionary(size_t index) const {
-    const CPdfPage& page = document.catalog->pages[index];
+CPdfObject CPdfFileSplit::PageDictionary(size_t pageIndex) const {
+    const CPdfPage& page = document.catalog->pages[pageIndex];
     CPdfObject original;
     if (page.objectNumber > 0) {
         original = xref->Fetch(page.objectNumber, page.objectGeneration);
     } else {
         int32_t kidOf = 0, kidIndex = -1;
-        document.catalog->KidPlaceOf(index, kidOf, kidIndex);
+        document.catalog->KidPlaceOf(pageIndex, kidOf, kidIndex);
         CPdfObject parent = FetchObject(kidOf);
         CPdfObject kids =
             parent.kind == kindDictionary ? parent.dictValue->GetResolved("Kids") : CPdfObject();
@@ -184,6 +184,7 @@ std::vector<std::pair<int32_t, CPdfObject>> CPdfFileSplit::CopyAnnotations(CPdfD
 void CPdfFileSplit::WritePageTree() {
     int32_t generation = copies->GenerationOf(pagesNumber);
     std::string root = "<<\n/Type /Pages\n/Kids [";
+    root.reserve(64 + selection.size() * 16);
     const CPdfCatalog& cat = *document.catalog;
     for (size_t i = 0; i < selection.size(); ++i) {
         const SelectedPage& s = selection[i];

@@ -1,5 +1,7 @@
 #include "app/CPdfPageList.h"
 
+#include <algorithm>
+
 #include "CPdfException.h"
 
 namespace {
@@ -25,6 +27,12 @@ PageNumber ReadNumber(const std::string& digits) {
 }
 
 void AddPages(std::vector<SelectedPage>& selection, uint64_t first, uint64_t last) {
+    // A long range takes the room it needs at once (a list of a long document's pages is held
+    // whole; growing it step by step would hold it one and a half times over).
+    const size_t needed = selection.size() + static_cast<size_t>(last - first + 1);
+    if (needed > selection.capacity()) {
+        selection.reserve(std::max(needed, selection.capacity() * 2));
+    }
     for (uint64_t p = first; p <= last; ++p) selection.push_back({static_cast<uint32_t>(p), 0});
 }
 
@@ -63,6 +71,9 @@ CPdfMode CPdfPageList::ClassifyMode(const std::string& text) {
 std::vector<SelectedPage> CPdfPageList::ParsePageList(const std::string& text, uint32_t pageCount) {
     std::vector<SelectedPage> selection;
     if (text.find_first_not_of("0123456789-,", 2) != std::string::npos) Fail("Invalid parameter");
+    selection.reserve(
+        std::min<size_t>(static_cast<size_t>(std::count(text.begin(), text.end(), ',')) + 1,
+                         std::max<uint32_t>(pageCount, 1)));
     const std::string count = std::to_string(pageCount);
     size_t pos = 2;
     bool rangeOpen = false;

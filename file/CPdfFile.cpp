@@ -81,9 +81,13 @@ void CPdfFile::MarkWritten(int32_t number, int32_t generation) {
 
 void CPdfFile::WriteValue(int32_t number, int32_t generation, const std::string& value) {
     if (number < 1) return;
-    if (!Packs(generation)) {
+    // A very large value (the page tree root of a long output) is written as it is: packing
+    // it would hold it in memory twice more.
+    if (!Packs(generation) || value.size() > CPdfObjStmWriter::kMaxValueBytes) {
         MarkWritten(number, generation);
-        output.Write(CPdfObjectWriter::ObjectHeader(number, generation) + value + "\nendobj\n");
+        output.Write(CPdfObjectWriter::ObjectHeader(number, generation));
+        output.Write(value);
+        output.Write("\nendobj\n", 8);
         return;
     }
     Entry(number) = ObjectEntry(2, 0, 0);  // its place is set when the stream is written

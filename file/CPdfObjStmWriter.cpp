@@ -17,13 +17,15 @@ void CPdfObjStmWriter::Add(int32_t number, const std::string& value) {
 
 std::string CPdfObjStmWriter::Data(size_t& first) const {
     std::string data;
+    data.reserve(numbers.size() * 16 + values.size());
     for (size_t k = 0; k < numbers.size(); ++k) {
         if (k) data.push_back(' ');
         data += std::to_string(numbers[k]) + " " + std::to_string(offsets[k]);
     }
     data.push_back('\n');
     first = data.size();
-    return data + values;
+    data += values;
+    return data;
 }
 
 void CPdfObjStmWriter::Clear() {

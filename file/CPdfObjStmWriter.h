@@ -28,6 +28,8 @@ public:
     // together, few enough that a reader decodes little to reach one of them.
     static constexpr size_t kMaxObjects = CPdfLimits::kOutputObjStmObjects;
     static constexpr size_t kMaxBytes = CPdfLimits::kOutputObjStmBytes;
+    // Values longer than this are not packed at all.
+    static constexpr size_t kMaxValueBytes = 4 * kMaxBytes;
 
 private:
     std::vector<int32_t> numbers;

@@ -18,6 +18,8 @@ const char* CPdfReadAhead::Window(int64_t position, size_t want, size_t& got) {
     }
     size_t size = std::max(want, kBlockSize);
     if (block.size() < size) block.resize(size);
+    // The room a large object took (a long document's page tree root) is given back.
+    if (size == kBlockSize && block.size() > 4 * kBlockSize) std::vector<char>(size).swap(block);
     blockStart = -1;
     size_t filled = 0;
     while (filled < size) {
