@@ -30,9 +30,11 @@ constexpr size_t kMaxObjStmBytes = size_t(64) << 20;
 constexpr uint64_t kMaxObjStmRawBytes = uint64_t(1) << 30;
 // Objects one object stream may declare (/N).
 constexpr int64_t kMaxObjStmObjects = 1000000;
-// Decoded object streams kept for reuse, by bytes and by count: a 10,000-page document's
-// streams fit, so pages spread over many streams are decoded once.
-constexpr size_t kObjStmCacheBytes = size_t(32) << 20;
+// Decoded object streams kept for reuse, by bytes and by count. The readers go through a
+// document's objects (its page tree, its destinations, an output's objects) in about the order
+// they are stored, so a few megabytes save most decoding again; keeping every stream of a long
+// manual would take its whole memory budget (16 MB).
+constexpr size_t kObjStmCacheBytes = size_t(4) << 20;
 constexpr size_t kObjStmCacheEntries = size_t(1) << 16;
 // An object stream that an output writes is closed at this many objects or value bytes: the
 // objects gathered are held in memory until then, and a reader decodes a whole stream to

@@ -106,8 +106,14 @@ private:
     void WriteCatalog();
     // The catalog's parts rebuilt for the output (CPdfFileSplitCatalog.cpp); null for a part
     // the output does not need.
-    CPdfObject PrunedNames() const;
-    CPdfObject PrunedDests() const;
+    // The named destinations are written as they are kept: in the catalog when they are few,
+    // else as objects of their own (the tree's leaves, or the /Dests dictionary).
+    CPdfObject PrunedNames();
+    CPdfObject PrunedDests();
+    // The name and destination pairs of kept[from] .. kept[to - 1] of the tree.
+    CPdfObject DestinationPairs(const std::vector<uint32_t>& kept, size_t from, size_t to) const;
+    // Names in one leaf of an output's destination tree.
+    static constexpr size_t kNamesPerLeaf = 128;
     CPdfObject PrunedActions() const;
     CPdfObject RebuiltPageLabels() const;
     // Positions of the named destinations (of the tree, or of the /Dests dictionary) that open

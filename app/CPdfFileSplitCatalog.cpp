@@ -11,6 +11,12 @@
 #include "object/CPdfDictionary.h"
 
 namespace {
+CPdfObject StringValue(const std::string& bytes) {
+    CPdfObject value(kindString);
+    value.stringValue = CPdfString(bytes.data(), bytes.size());
+    return value;
+}
+
 CPdfObject DictionaryValue(std::shared_ptr<CPdfDictionary> dict) {
     CPdfObject value;
     value.SetDictionary(std::move(dict));
@@ -38,38 +44,74 @@ std::vector<uint32_t> CPdfFileSplit::KeptDestinations(bool inTree) const {
     return kept;
 }
 
-CPdfObject CPdfFileSplit::PrunedNames() const {
+CPdfObject CPdfFileSplit::PrunedNames() {
     CPdfObject names = catalog.dictValue->GetResolved("Names");
     if (names.kind != kindDictionary) return CPdfObject(kindNull);
     auto dict = std::make_shared<CPdfDictionary>(*names.dictValue);
     dict->entries.erase("Dests");
     std::vector<uint32_t> kept = KeptDestinations(true);
-    if (!kept.empty()) {
-        // One node, its names in order.
-        CPdfObject pairs;
-        pairs.NewArray(nullptr);
-        for (uint32_t k : kept) {
-            const CPdfNamedDestination& d = destinations.tree[k];
-            CPdfObject key(kindString);
-            key.stringValue = CPdfString(d.name.data(), d.name.size());
-            pairs.arrayValue->Append(key);
-            pairs.arrayValue->Append(DirectDestination(d.value));
+    if (kept.size() > kNamesPerLeaf) {
+        // Many names: leaves of their own under a root of kids, each leaf made and written in
+        // turn, so that a long document's destinations are never held at once.
+        CPdfObject kids;
+        kids.NewArray(nullptr);
+        for (size_t at = 0; at < kept.size(); at += kNamesPerLeaf) {
+            const size_t end = std::min(kept.size(), at + kNamesPerLeaf);
+            CPdfObject limits;
+            limits.NewArray(nullptr);
+            for (size_t k : {at, end - 1}) {
+                const std::string name = destinations.NameOf(true, kept[k]);
+                limits.arrayValue->Append(StringValue(name));
+            }
+            auto leaf = std::make_shared<CPdfDictionary>(nullptr);
+            leaf->Set("Limits", limits);
+            leaf->Set("Names", DestinationPairs(kept, at, end));
+            const int32_t number = copies->Reserve();
+            WriteValueObject(number, 0, DictionaryValue(leaf), false);
+            kids.arrayValue->Append(CPdfObjectWriter::OutputReference(number));
         }
+        auto root = std::make_shared<CPdfDictionary>(nullptr);
+        root->Set("Kids", kids);
+        dict->Set("Dests", DictionaryValue(root));
+    } else if (!kept.empty()) {
+        // One node, its names in order.
         auto node = std::make_shared<CPdfDictionary>(nullptr);
-        node->Set("Names", pairs);
+        node->Set("Names", DestinationPairs(kept, 0, kept.size()));
         dict->Set("Dests", DictionaryValue(node));
     }
     if (dict->entries.empty()) return CPdfObject(kindNull);
     return DictionaryValue(dict);
 }
 
-CPdfObject CPdfFileSplit::PrunedDests() const {
+CPdfObject CPdfFileSplit::DestinationPairs(const std::vector<uint32_t>& kept, size_t from,
+                                           size_t to) const {
+    CPdfObject pairs;
+    pairs.NewArray(nullptr);
+    for (size_t i = from; i < to; ++i) {
+        pairs.arrayValue->Append(StringValue(destinations.NameOf(true, kept[i])));
+        pairs.arrayValue->Append(DirectDestination(destinations.ValueOf(true, kept[i])));
+    }
+    return pairs;
+}
+
+CPdfObject CPdfFileSplit::PrunedDests() {
     std::vector<uint32_t> kept = KeptDestinations(false);
     if (kept.empty()) return CPdfObject(kindNull);
+    if (kept.size() > kNamesPerLeaf) {
+        // Many names: the dictionary is an object of its own, its text made entry by entry.
+        std::string text = "<<";
+        for (uint32_t k : kept) {
+            text += "/" + CPdfObjectWriter::NameText(destinations.NameOf(false, k)) + " ";
+            writer->Write(DirectDestination(destinations.ValueOf(false, k)), text);
+        }
+        text += ">>";
+        const int32_t number = copies->Reserve();
+        WriteValueObject(number, 0, CPdfObjectWriter::Verbatim(text), false);
+        return CPdfObjectWriter::OutputReference(number);
+    }
     auto dict = std::make_shared<CPdfDictionary>(nullptr);
     for (uint32_t k : kept) {
-        dict->Set(destinations.dictionary[k].name,
-                  DirectDestination(destinations.dictionary[k].value));
+        dict->Set(destinations.NameOf(false, k), DirectDestination(destinations.ValueOf(false, k)));
     }
     return DictionaryValue(dict);
 }

@@ -1,21 +1,40 @@
 #include "document/CPdfDestinations.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "document/CPdfNameTree.h"
+#include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfObjectWriter.h"
+#include "object/CPdfParser.h"
+#include "object/CPdfReferenceMap.h"
+#include "stream/CPdfMemoryStream.h"
 
-namespace {
-bool ByName(const CPdfNamedDestination& a, const CPdfNamedDestination& b) {
-    return a.name < b.name;
+void CPdfDestinations::List::Add(const std::string& name, const CPdfObject& value) {
+    CPdfNamedDestination d;
+    d.nameAt = static_cast<uint32_t>(pool.size());
+    d.nameLength = static_cast<uint32_t>(name.size());
+    pool += name;
+    if (value.kind == kindReference) {
+        d.refNumber = value.refNumber;
+        d.refGeneration = value.refGeneration;
+    } else {
+        // Kept as text, its references as they stand in the source.
+        CPdfSameNumbers same;
+        const std::string text = CPdfObjectWriter(same).Text(value);
+        d.textAt = static_cast<uint32_t>(pool.size());
+        d.textLength = static_cast<uint32_t>(text.size());
+        pool += text;
+    }
+    items.push_back(d);
 }
-}  // namespace
 
 void CPdfDestinations::Load(CPdfXRef* table, const CPdfObject& catalog) {
     xref = table;
-    tree.clear();
-    dictionary.clear();
+    tree = List();
+    dictionary = List();
     if (catalog.kind != kindDictionary) return;
     CPdfObject names = catalog.dictValue->GetResolved("Names");
     CPdfObject root =
@@ -25,7 +44,7 @@ void CPdfDestinations::Load(CPdfXRef* table, const CPdfObject& catalog) {
         CPdfNameTree::Walk(xref, root, "Names",
                            [&](const CPdfObject& key, const CPdfObject& value) {
                                if (key.kind == kindString || key.kind == kindName) {
-                                   tree.push_back({CPdfNameTree::KeyBytes(key), value, 0});
+                                   tree.Add(CPdfNameTree::KeyBytes(key), value);
                                }
                                return true;
                            });
@@ -33,48 +52,79 @@ void CPdfDestinations::Load(CPdfXRef* table, const CPdfObject& catalog) {
     CPdfObject dests = catalog.dictValue->GetResolved("Dests");
     if (dests.kind == kindDictionary) {
         hasDictionary = true;
-        for (const auto& entry : dests.dictValue->entries) {
-            dictionary.push_back({entry.first, entry.second, 0});
-        }
+        for (const auto& entry : dests.dictValue->entries)
+            dictionary.Add(entry.first, entry.second);
     }
-    // Names are found by binary search: both lists are sorted before any page is looked up.
-    auto sortOnly = [](std::vector<CPdfNamedDestination>& list) {
-        std::stable_sort(list.begin(), list.end(), ByName);
-        list.erase(std::unique(list.begin(), list.end(),
-                               [](const CPdfNamedDestination& a, const CPdfNamedDestination& b) {
-                                   return a.name == b.name;
-                               }),
-                   list.end());
-    };
-    sortOnly(tree);
-    sortOnly(dictionary);
-    for (CPdfNamedDestination& d : tree) d.page = PageOfValue(d.value, false);
-    for (CPdfNamedDestination& d : dictionary) d.page = PageOfValue(d.value, false);
-    SortAndIndex(tree, treeByPage);
-    SortAndIndex(dictionary, dictionaryByPage);
+    Finish(tree);
+    Finish(dictionary);
 }
 
-void CPdfDestinations::SortAndIndex(std::vector<CPdfNamedDestination>& list,
-                                    std::unordered_map<int32_t, std::vector<uint32_t>>& byPage) {
-    byPage.clear();
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (list[i].page > 0) byPage[list[i].page].push_back(static_cast<uint32_t>(i));
+void CPdfDestinations::Finish(List& list) {
+    // Names are found by binary search: both lists are sorted before any page is looked up.
+    auto byName = [&list](const CPdfNamedDestination& a, const CPdfNamedDestination& b) {
+        return list.pool.compare(a.nameAt, a.nameLength, list.pool, b.nameAt, b.nameLength) < 0;
+    };
+    std::stable_sort(list.items.begin(), list.items.end(), byName);
+    list.items.erase(std::unique(list.items.begin(), list.items.end(),
+                                 [&](const CPdfNamedDestination& a, const CPdfNamedDestination& b) {
+                                     return !byName(a, b) && !byName(b, a);
+                                 }),
+                     list.items.end());
+    // The values are read in the order in which their objects lie in the file and in its
+    // object streams, so that each object stream is decoded once, not once per name.
+    auto place = [this](const CPdfNamedDestination& d) {
+        const size_t n = static_cast<size_t>(d.refNumber);
+        if (d.refNumber <= 0 || n >= xref->entries.size()) return std::make_pair(int64_t(-1), 0);
+        const XRefEntry& e = xref->entries[n];
+        return std::make_pair(e.type == 2 ? e.offset : -1, d.refNumber);
+    };
+    std::vector<uint32_t> order(list.items.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return place(list.items[a]) < place(list.items[b]);
+    });
+    for (uint32_t k : order) {
+        CPdfNamedDestination& d = list.items[k];
+        d.page = PageOfValue(Value(list, d), false);
     }
+    list.byPage.clear();
+    for (size_t i = 0; i < list.items.size(); ++i) {
+        if (list.items[i].page > 0)
+            list.byPage[list.items[i].page].push_back(static_cast<uint32_t>(i));
+    }
+}
+
+CPdfObject CPdfDestinations::Value(const List& list, const CPdfNamedDestination& d) const {
+    if (d.refNumber != 0) return CPdfObject::Reference(d.refNumber, d.refGeneration);
+    auto text = std::make_shared<const std::string>(list.pool, d.textAt, d.textLength);
+    CPdfParser parser(xref, std::make_shared<CPdfMemoryStream>(text, 0, text->size()));
+    return parser.ParseObject();
 }
 
 const std::vector<uint32_t>& CPdfDestinations::OnPage(bool inTree, int32_t page) const {
     static const std::vector<uint32_t> none;
-    const auto& byPage = inTree ? treeByPage : dictionaryByPage;
+    const auto& byPage = (inTree ? tree : dictionary).byPage;
     auto it = byPage.find(page);
     return it == byPage.end() ? none : it->second;
 }
 
+std::string CPdfDestinations::NameOf(bool inTree, uint32_t k) const {
+    const List& list = inTree ? tree : dictionary;
+    return list.Name(list.items[k]);
+}
+
+CPdfObject CPdfDestinations::ValueOf(bool inTree, uint32_t k) const {
+    const List& list = inTree ? tree : dictionary;
+    return Value(list, list.items[k]);
+}
+
 CPdfObject CPdfDestinations::Find(const std::string& name) const {
-    for (const auto* list : {&dictionary, &tree}) {
-        CPdfNamedDestination probe;
-        probe.name = name;
-        auto it = std::lower_bound(list->begin(), list->end(), probe, ByName);
-        if (it != list->end() && it->name == name) return it->value;
+    for (const List* list : {&dictionary, &tree}) {
+        auto it = std::lower_bound(list->items.begin(), list->items.end(), name,
+                                   [list](const CPdfNamedDestination& d, const std::string& n) {
+                                       return list->pool.compare(d.nameAt, d.nameLength, n) < 0;
+                                   });
+        if (it != list->items.end() && list->Name(*it) == name) return Value(*list, *it);
     }
     return CPdfObject(kindNull);
 }

@@ -108,6 +108,7 @@ void CPdfObjStmBytes::Load(CPdfXRef& xref) {
     if (ReadHeader(headerBytes, n.intValue)) LoadObjects(stream, rest);
     // An unusable stream holds no object.
     if (begins.empty()) numbers.clear();
+    std::vector<uint64_t>().swap(offsets);  // only needed while loading
 }
 
 bool CPdfObjStmBytes::ReadHeader(const std::string& header, int64_t count) {
@@ -161,8 +162,8 @@ void CPdfObjStmBytes::LoadObjects(CPdfStream& stream, const std::string& head) {
     for (size_t k = 0; k < offsets.size(); ++k) {
         size_t at = static_cast<size_t>(std::lower_bound(starts.begin(), starts.end(), offsets[k]) -
                                         starts.begin());
-        begins[k] = compactBegin[at];
-        ends[k] = compactEnd[at];
+        begins[k] = static_cast<uint32_t>(compactBegin[at]);
+        ends[k] = static_cast<uint32_t>(compactEnd[at]);
     }
     data = std::move(bytes);
 }

@@ -26,8 +26,8 @@ public:
     int32_t streamNum;
     std::shared_ptr<const std::string> data;
     std::vector<int32_t> numbers;
-    std::vector<size_t> begins;  // positions in data
-    std::vector<size_t> ends;
+    std::vector<uint32_t> begins;  // positions in data (which kMaxDecodedBytes bounds)
+    std::vector<uint32_t> ends;
 
     // Limits that keep a hostile file from making the reader allocate without bound.
     static constexpr size_t kMaxDecodedBytes = CPdfLimits::kMaxObjStmBytes;
