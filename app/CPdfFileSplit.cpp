@@ -333,6 +333,7 @@ std::string CPdfFileSplit::IdText() const {
                std::to_string(pageCount) + "\n";
         parts[0] = CPdfCipher::Hash(CPdfCipher::md5, seed);
     }
+    seed.reserve(seed.size() + selection.size() * (std::to_string(pageCount).size() + 1));
     for (const SelectedPage& s : selection) seed += std::to_string(s.pageNumber) + " ";
     std::string second = CPdfCipher::Hash(CPdfCipher::md5, seed);
     return "[<" + CPdfString::HexEncode(parts[0]) + "><" + CPdfString::HexEncode(second) + ">]";

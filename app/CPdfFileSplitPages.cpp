@@ -73,7 +73,8 @@ CPdfObject CPdfFileSplit::PageDictionary(size_t pageIndex) const {
     const CPdfPage& page = document.catalog->pages[pageIndex];
     CPdfObject original;
     if (page.objectNumber > 0) {
-        original = xref->Fetch(page.objectNumber, page.objectGeneration);
+        original =
+            xref->Fetch(page.objectNumber, document.catalog->AttributesOf(page).objectGeneration);
     } else {
         int32_t kidOf = 0, kidIndex = -1;
         document.catalog->KidPlaceOf(pageIndex, kidOf, kidIndex);
@@ -182,9 +183,11 @@ std::vector<std::pair<int32_t, CPdfObject>> CPdfFileSplit::CopyAnnotations(CPdfD
 }
 
 void CPdfFileSplit::WritePageTree() {
-    int32_t generation = copies->GenerationOf(pagesNumber);
+    const int32_t generation = copies->GenerationOf(pagesNumber);
+    // The root of a long output is written as it is made, never held whole.
+    const bool inPieces = selection.size() * 12 > CPdfObjStmWriter::kMaxValueBytes;
+    if (inPieces) WriteValueHead(pagesOut, generation);
     std::string root = "<<\n/Type /Pages\n/Kids [";
-    root.reserve(64 + selection.size() * 16);
     const CPdfCatalog& cat = *document.catalog;
     for (size_t i = 0; i < selection.size(); ++i) {
         const SelectedPage& s = selection[i];
@@ -193,9 +196,18 @@ void CPdfFileSplit::WritePageTree() {
         int32_t pageGeneration = repeated ? 0 : copies->GenerationOf(page.objectNumber);
         root += " " + CPdfObjectWriter::ReferenceText(s.outputNumber, pageGeneration);
         if (i != 0 && i % 10 == 0) root += "\n";
+        if (inPieces && root.size() >= 65536) {
+            output.Write(root);
+            root.clear();
+        }
     }
     root += " ]\n/Count " + std::to_string(selection.size()) + "\n>>";
-    WriteValue(pagesOut, generation, root);
+    if (!inPieces) {
+        WriteValue(pagesOut, generation, root);
+        return;
+    }
+    output.Write(root);
+    WriteValueEnd();
 }
 
 namespace {

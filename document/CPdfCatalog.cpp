@@ -225,7 +225,7 @@ void CPdfCatalog::LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
     CPdfPage page;
     if (kidRef.kind == kindReference) {
         page.objectNumber = kidRef.refNumber;
-        page.objectGeneration = kidRef.refGeneration;
+        a.objectGeneration = kidRef.refGeneration;
     }
     page.attributes = Share(a);
     pages.push_back(page);

@@ -9,9 +9,10 @@
 
 bool CPdfPageAttributes::operator<(const CPdfPageAttributes& o) const {
     auto key = [](const CPdfPageAttributes& a) {
-        return std::tie(a.resourcesFrom, a.cropBoxFrom, a.rotateFrom, a.resources.kind,
-                        a.resources.refNumber, a.resources.refGeneration, a.resourcesMissing,
-                        a.rotate, a.mediaBox[0], a.mediaBox[1], a.mediaBox[2], a.mediaBox[3]);
+        return std::tie(a.objectGeneration, a.resourcesFrom, a.cropBoxFrom, a.rotateFrom,
+                        a.resources.kind, a.resources.refNumber, a.resources.refGeneration,
+                        a.resourcesMissing, a.rotate, a.mediaBox[0], a.mediaBox[1], a.mediaBox[2],
+                        a.mediaBox[3]);
     };
     return key(*this) < key(o);
 }

@@ -27,8 +27,10 @@ struct CPdfInherited {
 // What a page is written with besides its own dictionary: the nodes whose attributes it
 // inherits (0 when it has its own, or none does), the resources it inherits as stored, its
 // media box (its own, the nearest ancestor's, or US Letter: 0 0 612 792 as readers take it)
-// and its rotation. Pages under the same nodes share one record.
+// and its rotation; also the page object's generation. Pages under the same nodes share one
+// record.
 struct CPdfPageAttributes {
+    int32_t objectGeneration = 0;  // the page object's generation
     int32_t resourcesFrom = 0;
     int32_t cropBoxFrom = 0;
     int32_t rotateFrom = 0;
@@ -56,6 +58,5 @@ public:
                      const CPdfInherited& inherited, CPdfPageAttributes& attributes);
 
     int32_t objectNumber = 0;  // 0 when the page is not an indirect object
-    int32_t objectGeneration = 0;
-    uint32_t attributes = 0;  // its record in the catalog
+    uint32_t attributes = 0;   // its record in the catalog
 };

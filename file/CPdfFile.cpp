@@ -7,6 +7,7 @@
 #include "file/CPdfSecurity.h"
 #include "object/CPdfObjectWriter.h"
 #include "stream/CPdfDeflate.h"
+#include "stream/CPdfDeflater.h"
 
 namespace {
 // Writes value as count decimal digits, with leading zeros.
@@ -79,15 +80,19 @@ void CPdfFile::MarkWritten(int32_t number, int32_t generation) {
     Entry(number) = ObjectEntry(1, output.Position(), generation);
 }
 
+void CPdfFile::WriteValueHead(int32_t number, int32_t generation) {
+    MarkWritten(number, generation);
+    output.Write(CPdfObjectWriter::ObjectHeader(number, generation));
+}
+
 void CPdfFile::WriteValue(int32_t number, int32_t generation, const std::string& value) {
     if (number < 1) return;
     // A very large value (the page tree root of a long output) is written as it is: packing
     // it would hold it in memory twice more.
     if (!Packs(generation) || value.size() > CPdfObjStmWriter::kMaxValueBytes) {
-        MarkWritten(number, generation);
-        output.Write(CPdfObjectWriter::ObjectHeader(number, generation));
+        WriteValueHead(number, generation);
         output.Write(value);
-        output.Write("\nendobj\n", 8);
+        WriteValueEnd();
         return;
     }
     Entry(number) = ObjectEntry(2, 0, 0);  // its place is set when the stream is written
@@ -183,25 +188,37 @@ void CPdfFile::WriteXRefStream(const CPdfTrailerEntries& entries) {
                            std::max(compressed ? 1 : 0, FieldWidth(largest[1]))};
     const size_t columns = static_cast<size_t>(widths[0] + widths[1] + widths[2]);
     // The rows as they are, and with the PNG Up predictor (each byte less the one above it),
-    // which makes the columns of offsets that grow slowly compress better.
-    std::string rows, predicted;
-    rows.reserve(objectTable.size() * columns);
-    predicted.reserve(objectTable.size() * (columns + 1));
-    for (const ObjectEntry& e : objectTable) {
-        const size_t at = rows.size();
-        rows.push_back(static_cast<char>(e.Type()));
-        PutField(rows, static_cast<uint64_t>(e.Offset()), widths[1]);
-        PutField(rows, static_cast<uint64_t>(e.Generation()), widths[2]);
-        predicted.push_back('\x02');
-        for (size_t i = 0; i < columns; ++i) {
-            const char above = at >= columns ? rows[at - columns + i] : '\0';
-            predicted.push_back(static_cast<char>(rows[at + i] - above));
+    // which makes the columns of offsets that grow slowly compress better: each compressed as
+    // it is made, a block at a time, and the smaller kept.
+    auto deflated = [&](bool predictor) {
+        CPdfDeflater deflater;
+        std::string rows, previous(columns, '\0');
+        for (size_t k = 0; k < objectTable.size(); ++k) {
+            const ObjectEntry& e = objectTable[k];
+            std::string row;
+            row.push_back(static_cast<char>(e.Type()));
+            PutField(row, static_cast<uint64_t>(e.Offset()), widths[1]);
+            PutField(row, static_cast<uint64_t>(e.Generation()), widths[2]);
+            if (predictor) {
+                rows.push_back('\x02');
+                for (size_t i = 0; i < columns; ++i) {
+                    rows.push_back(static_cast<char>(row[i] - previous[i]));
+                }
+                previous = row;
+            } else {
+                rows += row;
+            }
+            if (rows.size() >= 65536 || k + 1 == objectTable.size()) {
+                deflater.Add(rows);
+                rows.clear();
+            }
         }
-    }
-    std::string plain = CPdfDeflate::Compress(rows);
-    std::string encoded = CPdfDeflate::Compress(predicted);
-    const bool usePredictor = encoded.size() < plain.size();
-    const std::string& data = usePredictor ? encoded : plain;
+        return deflater.Finish();
+    };
+    const std::string unpredicted = deflated(false);
+    const std::string withPredictor = deflated(true);
+    const bool usePredictor = withPredictor.size() < unpredicted.size();
+    const std::string& data = usePredictor ? withPredictor : unpredicted;
     std::string text = CPdfObjectWriter::ObjectHeader(number, 0) + "<</Type/XRef/Size " +
                        std::to_string(objectTable.size()) + "/W[" + std::to_string(widths[0]) +
                        " " + std::to_string(widths[1]) + " " + std::to_string(widths[2]) + "]";

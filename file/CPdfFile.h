@@ -48,6 +48,11 @@ protected:
     // Writes the value text of object number: into an object stream where Packs says so, else
     // as an indirect object at the current position.
     void WriteValue(int32_t number, int32_t generation, const std::string& value);
+    // For a value too long to be held whole (a long output's page tree root): writes the head
+    // of object number at the current position; the caller writes the value through output,
+    // then WriteValueEnd. Such a value is never packed.
+    void WriteValueHead(int32_t number, int32_t generation);
+    void WriteValueEnd() { output.Write("\nendobj\n", 8); }
     // Records that object number starts at the current output position; the table grows to
     // hold it. Numbers below 1 are ignored.
     void MarkWritten(int32_t number, int32_t generation);

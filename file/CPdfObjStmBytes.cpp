@@ -165,6 +165,7 @@ void CPdfObjStmBytes::LoadObjects(CPdfStream& stream, const std::string& head) {
         begins[k] = static_cast<uint32_t>(compactBegin[at]);
         ends[k] = static_cast<uint32_t>(compactEnd[at]);
     }
+    bytes->shrink_to_fit();  // kept for reuse: the room the appending took is given back
     data = std::move(bytes);
 }
 

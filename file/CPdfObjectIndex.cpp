@@ -70,11 +70,11 @@ CPdfObjectInfo CPdfObjectIndex::Get(int32_t number) {
     if (slot == 0) {
         CPdfObjectInfo info;
         Locate(number, info);
-        const uint32_t stored = info.present ? Store(info) : kAbsent;
+        const uint32_t stored = info.present ? Store(number, info) : kAbsent;
         slots[static_cast<size_t>(number)] = stored;  // Locate may have grown slots
         return info;
     }
-    return slot == kAbsent ? CPdfObjectInfo() : Load(slot);
+    return slot == kAbsent ? CPdfObjectInfo() : Load(number, slot);
 }
 
 namespace {
@@ -132,13 +132,19 @@ void TakeSpans(const uint8_t*& at, std::vector<CPdfRefSpan>& spans, bool refs) {
 }
 }  // namespace
 
-uint32_t CPdfObjectIndex::Store(const CPdfObjectInfo& info) {
+int64_t CPdfObjectIndex::Base(int32_t number, const CPdfObjectInfo& info) const {
+    if (info.compressed) return 0;
+    return xref.Physical(xref.entries[static_cast<size_t>(number)].offset);
+}
+
+uint32_t CPdfObjectIndex::Store(int32_t number, const CPdfObjectInfo& info) {
     std::vector<uint8_t> record;
     record.push_back(static_cast<uint8_t>(
         (info.compressed ? flagCompressed : 0) | (info.hasPages ? flagPages : 0) |
         (info.hasPage ? flagPage : 0) | (info.isStream ? flagStream : 0)));
     PutNumber(record, static_cast<uint32_t>(info.generation));
-    PutNumber(record, static_cast<uint64_t>(info.valueStart));
+    // An object in the file body is stored as the distance from where its entry points.
+    PutNumber(record, static_cast<uint64_t>(info.valueStart - Base(number, info)));
     PutNumber(record, static_cast<uint64_t>(info.valueLength));
     if (info.isStream) {
         PutNumber(record, static_cast<uint64_t>(info.dataStart - info.valueStart));
@@ -160,7 +166,7 @@ uint32_t CPdfObjectIndex::Store(const CPdfObjectInfo& info) {
     return slot;
 }
 
-CPdfObjectInfo CPdfObjectIndex::Load(uint32_t slot) const {
+CPdfObjectInfo CPdfObjectIndex::Load(int32_t number, uint32_t slot) const {
     const uint8_t* at = blocks[(slot >> 16) - 1].get() + (slot & 0xFFFF);
     CPdfObjectInfo info;
     info.present = true;
@@ -170,7 +176,7 @@ CPdfObjectInfo CPdfObjectIndex::Load(uint32_t slot) const {
     info.hasPage = flags & flagPage;
     info.isStream = flags & flagStream;
     info.generation = static_cast<int32_t>(TakeNumber(at));
-    info.valueStart = static_cast<int64_t>(TakeNumber(at));
+    info.valueStart = Base(number, info) + static_cast<int64_t>(TakeNumber(at));
     info.valueLength = static_cast<int64_t>(TakeNumber(at));
     if (info.isStream) {
         info.dataStart = info.valueStart + static_cast<int64_t>(TakeNumber(at));

@@ -113,9 +113,12 @@ private:
     std::string ReencryptedData(int32_t number, const CPdfObjectInfo& info,
                                 const std::string& value, int32_t outNumber);
 
-    // Appends info's record to the blocks; returns its slot.
-    uint32_t Store(const CPdfObjectInfo& info);
-    CPdfObjectInfo Load(uint32_t slot) const;
+    // Appends the record of object number to the blocks; returns its slot.
+    uint32_t Store(int32_t number, const CPdfObjectInfo& info);
+    CPdfObjectInfo Load(int32_t number, uint32_t slot) const;
+    // Where the value of object number is counted from in its record: the file position its
+    // entry gives (its value follows its "n g obj"), or 0 in an object stream.
+    int64_t Base(int32_t number, const CPdfObjectInfo& info) const;
 
     CPdfXRef& xref;
     FILE* source;
