@@ -267,9 +267,8 @@ TEST(ObjectIndex, ObjectIsWrittenWithItsReferencesMappedAndItsStreamLengthTrue) 
          "<</M 6/N(a  %b)>>\nendobj\n"},
         {"empty names", "6 0 obj\n<< / 7 0 R /D [11 /#0b / 44 /, ] >>\nendobj\n",
          "<</ 107 0 R/D[11/#0b/ 44/,]>>\nendobj\n"},
-        {"comment before stream", "6 0 obj\n<</Length 25>>\n% note\nstream\n" + data +
-                                      "\nendstream\nendobj\n",
-         stream},
+        {"comment before stream",
+         "6 0 obj\n<</Length 25>>\n% note\nstream\n" + data + "\nendstream\nendobj\n", stream},
         {"dropped reference", "6 0 obj [13 0 R 12 0 R] endobj", "[null 112 0 R]\nendobj\n"},
         {"references in strings stay", "6 0 obj << /T (3 0 R) /U <3 0 R> /V 3 0 R >> endobj",
          "<</T(3 0 R)/U<3 0 R>/V 103 0 R>>\nendobj\n"},
