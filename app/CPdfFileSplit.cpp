@@ -27,8 +27,7 @@ bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
 
 bool CPdfFileSplit::Run() {
     CPdfInputSpool spool;
-    const std::string sourceName =
-        CPdfCommandLine::IsStandardStream(inputName) ? spool.Open() : inputName;
+    const std::string sourceName = spool.Open(inputName);
     source = CPdfFileCloser::OpenForReading(sourceName);
     if (!source) throw CPdfException("File open error");
     document.Open(sourceName, password);
