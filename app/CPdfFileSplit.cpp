@@ -170,9 +170,9 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
     copies->Begin();
     annotationCopies.clear();
     ClaimPages();
+    PlanStructure();
     PlanOutline();
     PlanForm();
-    PlanStructure();
 
     output.Open(fileName);
     WriteHeader(document.version);
