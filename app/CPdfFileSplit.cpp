@@ -136,6 +136,7 @@ void CPdfFileSplit::PrepareRun() {
     if (catalog.kind != kindDictionary) throw CPdfException("Catalog CPdfObject is wrong type");
     copies = std::make_unique<CPdfCopySet>(*index, xref->entries.size(), keepNumbers);
     writer = std::make_unique<CPdfObjectWriter>(*copies);
+    resourceUse = std::make_unique<CPdfResourceUse>(*xref);
     // Pages, page tree nodes and the catalog are written anew for every output; so are the
     // outline's root and items.
     copies->Skip(rootNumber);
