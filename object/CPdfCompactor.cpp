@@ -32,7 +32,7 @@ void CPdfCompactor::Scan(bool final) {
             at = pending.size();
             break;
         }
-        if (!final && span.Open(pending.size())) {
+        if (!final && span.open) {
             at = span.start;
             break;
         }

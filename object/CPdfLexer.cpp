@@ -168,26 +168,24 @@ void CPdfLexer::ReadNumber(int first, CPdfObject& out) {
         }
     }
     text.assign(1, static_cast<char>(first));
-    bool real = first == '.';
-    for (;;) {
-        int c = LookChar();
-        if (IsDigit(c)) {
-            text.push_back(static_cast<char>(ReadChar()));
-        } else if (c == '.') {
-            text.push_back(static_cast<char>(ReadChar()));
-            real = true;
-        } else {
-            break;
-        }
+    for (int c = LookChar(); IsDigit(c) || c == '.'; c = LookChar()) {
+        text.push_back(static_cast<char>(ReadChar()));
     }
+    NumberValue(text.data(), text.size(), out);
+}
+
+void CPdfLexer::NumberValue(const char* text, size_t length, CPdfObject& out) {
+    // A sign alone reads as 0, and an integer too large for 64 bits as a real number.
+    out.Clear();
+    const bool real = std::memchr(text, '.', length) != nullptr;
     int64_t value = 0;
-    if (!real && ((text.size() == 1 && !IsDigit(first)) ||
-                  CPdfInteger::Parse(text.data(), text.data() + text.size(), value))) {
+    if (!real &&
+        ((length == 1 && !IsDigit(text[0])) || CPdfInteger::Parse(text, text + length, value))) {
         out.kind = kindInteger;
         out.intValue = value;
     } else {
         out.kind = kindReal;
-        out.realValue = std::strtod(text.c_str(), nullptr);
+        out.realValue = std::strtod(std::string(text, length).c_str(), nullptr);
     }
 }
 
@@ -416,6 +414,10 @@ CPdfLexer::Span CPdfLexer::NextSpan(const char* text, size_t length, size_t from
             }
     }
     span.end = i;
+    if (i == length) {
+        span.open = span.kind == spanName || span.kind == spanNumber || span.kind == spanWord ||
+                    !span.closed || (span.kind == spanError && c == '>');
+    }
     return span;
 }
 

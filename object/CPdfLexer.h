@@ -64,14 +64,16 @@ public:
         bool closed = true;
         // spanEnd: the bytes end inside a comment.
         bool inComment = false;
-        // Whether more bytes after the end could have made the token longer.
-        bool Open(size_t length) const {
-            return end == length && !((kind == spanLiteral || kind == spanHex) && closed);
-        }
+        // The bytes end within the token or right after it, and more bytes could make it
+        // longer or another token (a name, number or word; a string not closed; ">").
+        bool open = false;
     };
     // The first token in text[from, length), after white space and comments (from inside a
     // comment when startInComment is set), as NextToken would find it there.
     static Span NextSpan(const char* text, size_t length, size_t from, bool startInComment = false);
+    // The value of a number token (a spanNumber's bytes): an integer, or a real number where
+    // it has a point or its digits do not fit in 64 bits; a sign or point alone reads as 0.
+    static void NumberValue(const char* text, size_t length, CPdfObject& out);
     // The value of a name from the bytes after its "/": "#" and two hex digits stand for one
     // byte, and the name ends at a zero byte.
     static std::string NameText(const char* text, size_t length);
