@@ -263,8 +263,13 @@ bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generat
         if (value.kind == CPdfLexer::spanError || in.IsDelimiter(value, ">>")) return false;
         // Only the entries that the page tree walk looks at are kept; the first of a key
         // that appears twice counts.
-        const std::string name = in.Name(key);
-        const CPdfNodeEntries::Key k = CPdfNodeEntries::KeyOf(name.data(), name.size());
+        // Keys are plain names as a rule: only one with "#" escapes is decoded first.
+        const char* raw = in.text + key.start + 1;
+        const size_t rawLength = key.end - key.start - 1;
+        const bool escaped = std::memchr(raw, '#', rawLength) != nullptr;
+        const std::string name = escaped ? in.Name(key) : std::string();
+        const CPdfNodeEntries::Key k = escaped ? CPdfNodeEntries::KeyOf(name.data(), name.size())
+                                               : CPdfNodeEntries::KeyOf(raw, rawLength);
         const bool keep = k != CPdfNodeEntries::kKeyCount && !out.Has(k);
         if (!(keep ? ReadEntry(in, k, xref, out) : in.SkipValue(0))) return false;
     }
