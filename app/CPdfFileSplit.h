@@ -142,8 +142,16 @@ private:
 
     // The outline of the output (CPdfFileSplitOutline.cpp): items kept, their numbers.
     void PlanOutline();
+    // keptItems: the kept first-level items in output order; position gives each page
+    // object's first place in the selection.
+    void OrderFirstLevel(const std::unordered_map<int32_t, size_t>& position);
     void WriteOutline();
     int32_t OpeningPageOf(int32_t item);
+    // A destination that opens source page object page, which the output holds, at its top.
+    CPdfObject FirstPageDestination(int32_t page) const;
+    // Whether the output keeps the structure element that is source object number (an
+    // outline item's /SE); false for 0.
+    bool ElementKept(int32_t number) const;
     // Writes an item's indirect /Title and /A into it, the title in as few bytes as it takes.
     void InlineItemValues(CPdfDictionary& item) const;
 
