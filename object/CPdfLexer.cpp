@@ -1,5 +1,6 @@
 #include "object/CPdfLexer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -421,6 +422,19 @@ CPdfLexer::Span CPdfLexer::NextSpan(const char* text, size_t length, size_t from
     return span;
 }
 
+namespace {
+// Whether bytes are text: printable ASCII and white space, as content operators are.
+bool TextFollows(const char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x7F || (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f')) {
+            return false;
+        }
+    }
+    return true;
+}
+}  // namespace
+
 bool CPdfLexer::InlineImageEnd(const char* text, size_t length, size_t from, int64_t declared,
                                size_t& after) {
     auto white = [&](size_t i) {
@@ -447,8 +461,10 @@ bool CPdfLexer::InlineImageEnd(const char* text, size_t length, size_t from, int
         i = static_cast<size_t>(static_cast<const char*>(e) - text);
         if (i > 0 && white(i - 1) && closesAt(i)) {
             after = i + 2;
-            // Where a declared length says otherwise, readers may end the data at either.
-            return declared < 0;
+            // Where a declared length says otherwise, readers may end the data at either; and
+            // readers that decode the data to find its end may find a later "EI" where bytes
+            // that are not text follow this one (binary data holding " EI ").
+            return declared < 0 && TextFollows(text + after, std::min(length - after, size_t(32)));
         }
     }
     after = length;

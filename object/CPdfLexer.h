@@ -81,7 +81,8 @@ public:
     // or /Length (-1 when it gives none). after is set just past the "EI" that ends the data,
     // as readers find it: declared bytes on, or else the first "EI" with white space before it
     // and white space, a delimiter or the end of the bytes after it. False when that end is in
-    // doubt: no such "EI", or none where the declared length says.
+    // doubt: no such "EI", none where the declared length says, or bytes that are not text
+    // right after the "EI" found (it may lie inside binary data).
     static bool InlineImageEnd(const char* text, size_t length, size_t from, int64_t declared,
                                size_t& after);
     // How many bytes after the keyword "stream" (bytes following it, up to count) come before

@@ -199,6 +199,7 @@ TEST(Lexer, InlineImageEndIsWhereReadersFindIt) {
         {"DeclaredLengthOverLookAlikes", " EI( EI Q", 4, true, " Q"},
         {"DeclaredLengthWrong", " abc EI Q", 2, false, " Q"},
         {"NoEnd", " data", -1, false, ""},
+        {"BinaryAfterTheEndFound", " \xff\x01 EI \x80\x81 EI Q", -1, false, " \x80\x81 EI Q"},
         {"DeclaredLengthWithoutEnd", " data", 4, false, ""},
     };
     for (const auto& c : cases) {
