@@ -65,10 +65,16 @@ constexpr size_t kMaxTreeLevels = 256;
 // Outline items, form fields and structure elements read from one document.
 constexpr size_t kMaxItems = 4000000;
 
-// --- Stream data (stream/, app/) ---
+// --- Stream data (stream/, document/CPdfResourceUse) ---
 // Decoded bytes of a page's content read to find the resources it names: beyond this the page
 // keeps every resource it inherits.
 constexpr size_t kMaxScannedContentBytes = size_t(16) << 20;
+// Decoded bytes of the shared drawings (forms, glyph programs, patterns, appearances) read in
+// one run to find the names they use, each once: beyond this, pages that draw with unread ones
+// keep every resource they inherit.
+constexpr size_t kMaxScannedDrawingBytes = size_t(256) << 20;
+// Drawings inside drawings (a form that draws a form ...): real documents nest a few levels.
+constexpr int kMaxDrawingDepth = 64;
 // Bytes of one predictor row: images are a few thousand pixels wide.
 constexpr int64_t kMaxPredictorRowBytes = int64_t(1) << 24;
 

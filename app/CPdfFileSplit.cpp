@@ -28,8 +28,7 @@ bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
 
 bool CPdfFileSplit::Run() {
     CPdfInputSpool spool;
-    const std::string sourceName =
-        CPdfCommandLine::IsStandardStream(inputName) ? spool.Open() : inputName;
+    const std::string sourceName = spool.Open(inputName);
     source = CPdfFileCloser::OpenForReading(sourceName);
     if (!source) throw CPdfException("File open error");
     document.Open(sourceName, password);
@@ -161,6 +160,7 @@ void CPdfFileSplit::PrepareRun() {
     // the objects it adds.
     ReserveObjects(xref->entries.size() + cat.pages.size() + 1024);
     writer = std::make_unique<CPdfObjectWriter>(*copies);
+    resourceUse = std::make_unique<CPdfResourceUse>(*xref);
     // Pages, page tree nodes and the catalog are written anew for every output; so are the
     // outline's root and items.
     copies->Skip(rootNumber);
@@ -195,9 +195,9 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
     copies->Begin();
     annotationCopies.clear();
     ClaimPages();
+    PlanStructure();
     PlanOutline();
     PlanForm();
-    PlanStructure();
 
     output.Open(fileName);
     WriteHeader(document.version);
@@ -317,21 +317,24 @@ int32_t CPdfFileSplit::OutputPageOf(int32_t page) const {
 }
 
 std::string CPdfFileSplit::IdText() const {
-    // The first element stays the source's (an encrypted document's key depends on it); the
-    // second is the output's own: a digest of the source's /ID and the output's page list, so
-    // the same command always writes the same bytes. A source without /ID gets a first element
-    // made the same way from what its table and page tree hold.
+    // The first element stays the source's; for an encrypted source it is the one its key was
+    // made with, empty where readers took an empty one. The second is the output's own: a
+    // digest of the source's /ID and the output's page list, so the same command always writes
+    // the same bytes. A source without /ID gets a first element made the same way from what
+    // its table and page tree hold, unless its key depends on it.
     std::string parts[2];
     CPdfObject id = xref->trailer.dictValue->GetResolved("ID");
     for (size_t i = 0; id.kind == kindArray && i < 2 && i < id.arrayValue->GetCount(); ++i) {
         CPdfObject part = id.arrayValue->GetResolvedAt(i);
         if (part.kind == kindString) parts[i] = part.stringValue.Bytes();
     }
+    const bool keyed = document.security != nullptr;
+    if (keyed) parts[0] = document.security->FirstId();
     std::string seed = std::to_string(parts[0].size()) + ":" + parts[0] + parts[1] + "\n";
     if (parts[0].empty()) {
         seed = "objects " + std::to_string(xref->entries.size()) + " pages " +
                std::to_string(pageCount) + "\n";
-        parts[0] = CPdfCipher::Hash(CPdfCipher::md5, seed);
+        if (!keyed) parts[0] = CPdfCipher::Hash(CPdfCipher::md5, seed);
     }
     seed.reserve(seed.size() + selection.size() * (std::to_string(pageCount).size() + 1));
     for (const SelectedPage& s : selection) seed += std::to_string(s.pageNumber) + " ";

@@ -16,6 +16,7 @@
 #include "document/CPdfDestinations.h"
 #include "document/CPdfOutline.h"
 #include "document/CPdfPageLabels.h"
+#include "document/CPdfResourceUse.h"
 #include "document/CPdfStructTree.h"
 #include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
@@ -95,13 +96,9 @@ private:
     // Sets key in page to what the page inherits from node, unless the page has key. True when
     // the value set holds a string.
     bool Inherit(CPdfDictionary& page, const char* key, int32_t node) const;
-    // Cuts resources a page inherits down to those its content names (see the .cpp).
+    // Cuts the images, forms and fonts a page inherits down to those its drawing can look up
+    // (see CPdfResourceUse); all stay when that drawing cannot be read whole.
     void KeepUsedResources(CPdfDictionary& page) const;
-    // Adds the names the page's content streams hold; false when one cannot be read whole.
-    bool ContentNames(const CPdfDictionary& page, std::unordered_set<std::string>& names) const;
-    // Whether a form, Type 3 font or appearance the page draws has no resources of its own.
-    bool DrawsWithPageResources(const CPdfDictionary& page, const CPdfObject& resources,
-                                const std::unordered_set<std::string>& names) const;
     void WritePageTree();
     void WriteCatalog();
     // The catalog's parts rebuilt for the output (CPdfFileSplitCatalog.cpp); null for a part
@@ -158,8 +155,16 @@ private:
 
     // The outline of the output (CPdfFileSplitOutline.cpp): items kept, their numbers.
     void PlanOutline();
+    // keptItems: the kept first-level items in output order; position gives each page
+    // object's first place in the selection.
+    void OrderFirstLevel(const std::unordered_map<int32_t, size_t>& position);
     void WriteOutline();
     int32_t OpeningPageOf(int32_t item);
+    // A destination that opens source page object page, which the output holds, at its top.
+    CPdfObject FirstPageDestination(int32_t page) const;
+    // Whether the output keeps the structure element that is source object number (an
+    // outline item's /SE); false for 0.
+    bool ElementKept(int32_t number) const;
     // Writes an item's indirect /Title and /A into it, the title in as few bytes as it takes.
     void InlineItemValues(CPdfDictionary& item) const;
 
@@ -197,8 +202,8 @@ private:
     CPdfPageLabels labels;
     CPdfAcroForm form;
     CPdfStructTree structure;
-    // By object number: whether a font or form draws with the resources of the page using it.
-    mutable std::unordered_map<int32_t, bool> borrowers;
+    // What pages and the objects they share draw with, worked out once a run.
+    std::unique_ptr<CPdfResourceUse> resourceUse;
 
     // The current output.
     int32_t catalogOut = 0;

@@ -1,8 +1,12 @@
-// The outline of an output: every item that opens one of its pages, and every item that
-// holds such an item, at its level. The first level follows the order of the pages; lower
-// levels keep the source's order. Items are written anew with their links rebuilt and every
-// other entry kept; an item kept only for the items it holds opens the first of their pages.
+// The outline of an output: every item that opens one of its pages, every item that opens no
+// page (a web address, a named action, a script, a layer, another file), every item whose
+// structure element the output keeps, and every item that holds one of these, at its level.
+// Dead go-to items go. The first level follows the order of the pages, an item that opens no
+// page after the kept item before it; lower levels keep the source's order. Items are written
+// anew with their links rebuilt and every other entry kept; an item kept only for the items
+// it holds opens the first of their pages.
 #include <algorithm>
+#include <tuple>
 #include <unordered_map>
 
 #include "app/CPdfFileSplit.h"
@@ -29,6 +33,15 @@ void CPdfFileSplit::InlineItemValues(CPdfDictionary& item) const {
     if (action.kind == kindDictionary) item.entries["A"] = action;
 }
 
+CPdfObject CPdfFileSplit::FirstPageDestination(int32_t page) const {
+    CPdfObject dest;
+    dest.NewArray(nullptr);
+    dest.arrayValue->Append(
+        CPdfObjectWriter::OutputReference(OutputPageOf(page), copies->GenerationOf(page)));
+    dest.arrayValue->Append(CPdfObjectWriter::Verbatim("/XYZ null null null"));
+    return dest;
+}
+
 int32_t CPdfFileSplit::OpeningPageOf(int32_t item) {
     // The item's own page when the output holds it; else the first page that an item it
     // holds opens. Depth is bounded by the outline's levels.
@@ -42,6 +55,15 @@ int32_t CPdfFileSplit::OpeningPageOf(int32_t item) {
     return 0;
 }
 
+bool CPdfFileSplit::ElementKept(int32_t number) const {
+    // Without a pruned structure tree (kept whole, or none), an element is kept where its
+    // item is.
+    if (number <= 0) return false;
+    if (structureOut == 0) return keepNumbers;
+    const int32_t i = structure.ElementOf(number);
+    return i >= 0 && elementKept[static_cast<size_t>(i)];
+}
+
 void CPdfFileSplit::PlanOutline() {
     for (int32_t i : itemsTouched) itemOut[static_cast<size_t>(i)] = 0;
     itemsTouched.clear();
@@ -49,34 +71,27 @@ void CPdfFileSplit::PlanOutline() {
     outlineOut = 0;
     if (!outline.IsPresent()) return;
     itemOut.resize(outline.items.size(), 0);
+    // An item is kept with every item that holds it.
+    auto keep = [&](int32_t i) {
+        for (int32_t j = i; j >= 0 && itemOut[static_cast<size_t>(j)] == 0;
+             j = outline.items[static_cast<size_t>(j)].parent) {
+            itemOut[static_cast<size_t>(j)] = kKept;
+            itemsTouched.push_back(j);
+        }
+    };
     const CPdfCatalog& cat = *document.catalog;
     std::unordered_map<int32_t, size_t> position;  // page object: first place in the selection
     for (size_t k = 0; k < selection.size(); ++k) {
         int32_t page = cat.pages[selection[k].pageNumber - 1].objectNumber;
         if (!position.emplace(page, k).second) continue;  // a repeated page's items come once
-        for (int32_t i : outline.ItemsOpening(page)) {
-            for (int32_t j = i; j >= 0 && itemOut[static_cast<size_t>(j)] == 0;
-                 j = outline.items[static_cast<size_t>(j)].parent) {
-                itemOut[static_cast<size_t>(j)] = kKept;
-                itemsTouched.push_back(j);
-                if (outline.items[static_cast<size_t>(j)].parent < 0) keptItems.push_back(j);
-            }
-        }
+        for (int32_t i : outline.ItemsOpening(page)) keep(i);
     }
+    for (int32_t i : outline.ItemsOpeningNoPage()) keep(i);
+    for (int32_t i : outline.ItemsWithElement()) {
+        if (ElementKept(outline.items[static_cast<size_t>(i)].element)) keep(i);
+    }
+    OrderFirstLevel(position);
     if (keptItems.empty()) return;
-    // The first level in the order of the pages its items open, each page's in outline order.
-    std::vector<std::pair<size_t, size_t>> order;  // (place of its page, rank in the outline)
-    std::unordered_map<int32_t, size_t> rank;
-    for (size_t r = 0; r < outline.top.size(); ++r) rank[outline.top[r]] = r;
-    for (int32_t i : keptItems) order.push_back({position[OpeningPageOf(i)], rank[i]});
-    std::vector<size_t> byOrder(keptItems.size());
-    for (size_t k = 0; k < byOrder.size(); ++k) byOrder[k] = k;
-    std::sort(byOrder.begin(), byOrder.end(),
-              [&](size_t a, size_t b) { return order[a] < order[b]; });
-    std::vector<int32_t> sorted;
-    sorted.reserve(byOrder.size());
-    for (size_t k : byOrder) sorted.push_back(keptItems[k]);
-    keptItems = std::move(sorted);
     // Numbers: the root, then the items in the order they are written (each before its own).
     outlineOut = copies->Claim(outline.rootNumber);
     std::vector<int32_t> work(keptItems.rbegin(), keptItems.rend());
@@ -88,6 +103,43 @@ void CPdfFileSplit::PlanOutline() {
         for (size_t k = item.kids.size(); k-- > 0;) {
             if (itemOut[static_cast<size_t>(item.kids[k])] != 0) work.push_back(item.kids[k]);
         }
+    }
+}
+
+void CPdfFileSplit::OrderFirstLevel(const std::unordered_map<int32_t, size_t>& position) {
+    // Items that open a page (theirs, or the first of the items they hold) in the order of
+    // those pages, each page's in outline order; an item that opens no page follows the kept
+    // item before it in the outline, or leads when none is.
+    struct Placed {
+        size_t place;  // of its page in the selection
+        size_t rank;   // in the outline's first level
+        int32_t item;
+    };
+    std::vector<Placed> placed;
+    std::vector<std::vector<int32_t>> followers(1);  // [0]: leading; [k + 1]: after placed[k]
+    for (size_t r = 0; r < outline.top.size(); ++r) {
+        const int32_t i = outline.top[r];
+        if (itemOut[static_cast<size_t>(i)] == 0) continue;
+        const int32_t page =
+            outline.items[static_cast<size_t>(i)].OpensNoPage() ? 0 : OpeningPageOf(i);
+        auto place = position.find(page);
+        if (place != position.end()) {
+            placed.push_back({place->second, r, i});
+            followers.emplace_back();
+        } else {
+            followers.back().push_back(i);
+        }
+    }
+    std::vector<size_t> byPlace(placed.size());
+    for (size_t k = 0; k < byPlace.size(); ++k) byPlace[k] = k;
+    std::sort(byPlace.begin(), byPlace.end(), [&](size_t a, size_t b) {
+        return std::tie(placed[a].place, placed[a].rank) <
+               std::tie(placed[b].place, placed[b].rank);
+    });
+    keptItems = followers[0];
+    for (size_t k : byPlace) {
+        keptItems.push_back(placed[k].item);
+        keptItems.insert(keptItems.end(), followers[k + 1].begin(), followers[k + 1].end());
     }
 }
 
@@ -163,18 +215,15 @@ void CPdfFileSplit::WriteOutline() {
                 dict->Set("Last", reference(kids.back()));
                 dict->Set("Count", CPdfObject::Integer(it.open ? visible[i] : -visible[i]));
             }
-            if (it.page <= 0 || OutputPageOf(it.page) <= 0) {
-                // Kept for the items it holds: it opens the first of their pages.
-                int32_t page = OpeningPageOf(i);
+            if (it.action != CPdfOutlineItem::actionOther &&
+                (it.page <= 0 || OutputPageOf(it.page) <= 0)) {
+                // Kept for the items it holds: it opens the first of their pages, if any.
                 dict->entries.erase("A");
                 dict->entries.erase("Dest");
-                CPdfObject dest;
-                dest.NewArray(nullptr);
-                dest.arrayValue->Append(CPdfObjectWriter::OutputReference(
-                    OutputPageOf(page), copies->GenerationOf(page)));
-                dest.arrayValue->Append(CPdfObjectWriter::Verbatim("/XYZ null null null"));
-                dict->Set("Dest", dest);
+                const int32_t page = OpeningPageOf(i);
+                if (page > 0) dict->Set("Dest", FirstPageDestination(page));
             }
+            if (!ElementKept(it.element)) dict->entries.erase("SE");
             if (!keepNumbers) InlineItemValues(*dict);
             CPdfObject value;
             value.SetDictionary(dict);

@@ -1,6 +1,5 @@
 // The pages of an output: the rewritten page objects and the new one-level page tree root.
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <string>
 #include <unordered_set>
@@ -12,7 +11,6 @@
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
-#include "object/CPdfLexer.h"
 
 void CPdfFileSplit::ClaimPages() {
     const CPdfCatalog& cat = *document.catalog;
@@ -211,132 +209,19 @@ void CPdfFileSplit::WritePageTree() {
 }
 
 namespace {
-// The resources cut to what the content names: images, forms and fonts, which hold nearly all
+// The resources cut to what the page draws with: images, forms and fonts, which hold nearly all
 // the bytes. Colour spaces, patterns, shadings and graphics states stay whole: small, and some
 // renderers look at them beyond the names a content uses.
 const char* const kNamedResources[] = {"XObject", "Font"};
-
-// The name tokens of content stream bytes ("#" escapes decoded), strings skipped.
-void CollectNames(const std::string& data, std::unordered_set<std::string>& names) {
-    for (size_t i = 0; i < data.size(); ++i) {
-        if (data[i] == '(') {
-            for (int depth = 0; i < data.size(); ++i) {
-                if (data[i] == '\\') {
-                    ++i;
-                } else if (data[i] == '(') {
-                    ++depth;
-                } else if (data[i] == ')' && --depth == 0) {
-                    break;
-                }
-            }
-            continue;
-        }
-        if (data[i] != '/') continue;
-        std::string name;
-        for (++i; i < data.size() &&
-                  CPdfLexer::ClassOf(static_cast<unsigned char>(data[i])) == CPdfLexer::regular;
-             ++i) {
-            if (data[i] == '#' && i + 2 < data.size() &&
-                std::isxdigit(static_cast<unsigned char>(data[i + 1])) &&
-                std::isxdigit(static_cast<unsigned char>(data[i + 2]))) {
-                name.push_back(static_cast<char>(std::stoi(data.substr(i + 1, 2), nullptr, 16)));
-                i += 2;
-            } else {
-                name.push_back(data[i]);
-            }
-        }
-        names.insert(name);
-        --i;
-    }
-}
-
-// Whether a form XObject, Type 3 font or appearance stream has no resources of its own, and
-// so draws with the page's.
-bool BorrowsResources(const CPdfObject& value) {
-    const CPdfDictionary* dict = value.kind == kindStream       ? value.streamValue->GetDict()
-                                 : value.kind == kindDictionary ? value.dictValue.get()
-                                                                : nullptr;
-    return dict && !dict->Has("Resources");
-}
 }  // namespace
-
-bool CPdfFileSplit::ContentNames(const CPdfDictionary& page,
-                                 std::unordered_set<std::string>& names) const {
-    CPdfObject contents = page.GetResolved("Contents");
-    std::vector<CPdfObject> list;
-    if (contents.kind == kindArray) {
-        list = contents.arrayValue->items;
-    } else if (contents.kind != kindNull) {
-        list.push_back(page.Get("Contents"));
-    }
-    size_t total = 0;
-    uint8_t chunk[16384];
-    for (const CPdfObject& item : list) {
-        CPdfObject stream = item.Resolve(xref);
-        if (stream.kind != kindStream) return false;
-        std::string data;
-        for (size_t got; (got = stream.streamValue->Read(chunk, sizeof chunk)) > 0;) {
-            total += got;
-            if (total > CPdfLimits::kMaxScannedContentBytes) return false;
-            data.append(reinterpret_cast<const char*>(chunk), got);
-        }
-        if (!stream.streamValue->Complete()) return false;
-        CollectNames(data, names);
-    }
-    return true;
-}
-
-bool CPdfFileSplit::DrawsWithPageResources(const CPdfDictionary& page, const CPdfObject& resources,
-                                           const std::unordered_set<std::string>& names) const {
-    for (const char* key : {"XObject", "Font"}) {
-        CPdfObject sub = resources.dictValue->GetResolved(key);
-        if (sub.kind != kindDictionary) continue;
-        for (const auto& [name, ref] : sub.dictValue->entries) {
-            if (!names.count(name)) continue;
-            // Fonts and forms are shared by many pages: each is looked at once a run.
-            auto known =
-                ref.kind == kindReference ? borrowers.find(ref.refNumber) : borrowers.end();
-            if (known != borrowers.end()) {
-                if (known->second) return true;
-                continue;
-            }
-            CPdfObject value = ref.Resolve(xref);
-            const CPdfDictionary* dict = value.kind == kindStream ? value.streamValue->GetDict()
-                                         : value.kind == kindDictionary ? value.dictValue.get()
-                                                                        : nullptr;
-            bool drawn = dict && (dict->Get("Subtype").IsName("Form") ||
-                                  dict->Get("Subtype").IsName("Type3"));
-            bool borrows = drawn && BorrowsResources(value);
-            if (ref.kind == kindReference) borrowers[ref.refNumber] = borrows;
-            if (borrows) return true;
-        }
-    }
-    CPdfObject annots = page.GetResolved("Annots");
-    for (size_t i = 0; annots.kind == kindArray && i < annots.arrayValue->GetCount(); ++i) {
-        CPdfObject annotation = annots.arrayValue->GetResolvedAt(i);
-        if (annotation.kind != kindDictionary) continue;
-        CPdfObject appearances = annotation.dictValue->GetResolved("AP");
-        if (appearances.kind != kindDictionary) continue;
-        for (const auto& entry : appearances.dictValue->entries) {
-            CPdfObject state = entry.second.Resolve(xref);
-            if (state.kind == kindStream && BorrowsResources(state)) return true;
-            if (state.kind != kindDictionary) continue;
-            for (const auto& one : state.dictValue->entries) {
-                CPdfObject stream = one.second.Resolve(xref);
-                if (stream.kind == kindStream && BorrowsResources(stream)) return true;
-            }
-        }
-    }
-    return false;
-}
 
 void CPdfFileSplit::KeepUsedResources(CPdfDictionary& page) const {
     // Resources shared through the page tree are often those of many pages together: the
-    // page keeps the ones its content names, unless something it draws may use the others.
+    // page keeps the ones its drawing can look up, unless it cannot be read whole.
     CPdfObject resources = page.GetResolved("Resources");
     if (resources.kind != kindDictionary) return;
-    std::unordered_set<std::string> names;
-    if (!ContentNames(page, names) || DrawsWithPageResources(page, resources, names)) return;
+    CPdfResourceUse::Names names;
+    if (!resourceUse->NamesOf(page, *resources.dictValue, names)) return;
     auto kept = std::make_shared<CPdfDictionary>(*resources.dictValue);
     for (const char* key : kNamedResources) {
         CPdfObject sub = kept->GetResolved(key);

@@ -1,5 +1,6 @@
 #include "app/CPdfInputSpool.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "app/CPdfCommandLine.h"
 #include "file/CPdfOutputFile.h"
 
 namespace {
@@ -19,12 +21,29 @@ CPdfInputSpool::~CPdfInputSpool() {
     if (!tempName.empty()) unlink(tempName.c_str());
 }
 
-std::string CPdfInputSpool::Open() {
+std::string CPdfInputSpool::Open(const std::string& name) {
+    const bool standard = CPdfCommandLine::IsStandardStream(name);
+    const int in = standard ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) Fail();
     struct stat st;
-    if (fstat(STDIN_FILENO, &st) != 0) Fail();
-    if (S_ISREG(st.st_mode)) return "/dev/stdin";
-    // A document is not typed in: waiting for one at a terminal would only hang.
-    if (isatty(STDIN_FILENO)) Fail();
+    const bool stated = fstat(in, &st) == 0;
+    // Data that can be read again and sought in is opened by its name; a document is not
+    // typed in: waiting for one at a terminal would only hang.
+    const bool direct = stated && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+    const bool refused = !stated || S_ISDIR(st.st_mode) || isatty(in);
+    std::string opened = standard ? "/dev/stdin" : name;
+    try {
+        if (refused) Fail();
+        if (!direct) opened = Spool(in);
+    } catch (...) {
+        if (!standard) close(in);
+        throw;
+    }
+    if (!standard) close(in);
+    return opened;
+}
+
+std::string CPdfInputSpool::Spool(int from) {
     std::string pattern = CPdfOutputFile::TemporaryFolder() + "/brantor-input-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
@@ -32,7 +51,7 @@ std::string CPdfInputSpool::Open() {
     if (out < 0) Fail();
     tempName = path.data();
     try {
-        Copy(STDIN_FILENO, out);
+        Copy(from, out);
     } catch (...) {
         close(out);
         throw;

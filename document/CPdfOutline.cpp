@@ -6,14 +6,19 @@
 #include "object/CPdfDictionary.h"
 
 namespace {
+// What an item does: its /Dest, else the type of its /A action.
+CPdfOutlineItem::Action ActionOf(const CPdfDictionary& item, const CPdfObject& action) {
+    if (item.Get("Dest").kind != kindNull) return CPdfOutlineItem::actionGoTo;
+    if (action.kind != kindDictionary) return CPdfOutlineItem::actionNone;
+    return action.dictValue->Get("S").IsName("GoTo") ? CPdfOutlineItem::actionGoTo
+                                                     : CPdfOutlineItem::actionOther;
+}
+
 // The destination of an item: its /Dest, or the /D of a GoTo action; null for other actions.
-CPdfObject DestinationOf(const CPdfDictionary& item) {
+CPdfObject DestinationOf(const CPdfDictionary& item, const CPdfObject& action) {
     CPdfObject dest = item.Get("Dest");
-    if (dest.kind != kindNull) return dest;
-    CPdfObject action = item.GetResolved("A");
-    if (action.kind != kindDictionary || !action.dictValue->Get("S").IsName("GoTo")) {
-        return CPdfObject(kindNull);
-    }
+    if (dest.kind != kindNull || action.kind != kindDictionary) return dest;
+    if (!action.dictValue->Get("S").IsName("GoTo")) return CPdfObject(kindNull);
     return action.dictValue->Get("D");
 }
 }  // namespace
@@ -22,6 +27,8 @@ void CPdfOutline::Load(CPdfXRef* xref, const CPdfObject& catalog, const CPdfDest
     items.clear();
     top.clear();
     byPage.clear();
+    pageFree.clear();
+    withElement.clear();
     present = false;
     if (catalog.kind != kindDictionary) return;
     CPdfObject stored = catalog.dictValue->Get("Outlines");
@@ -48,6 +55,8 @@ void CPdfOutline::Load(CPdfXRef* xref, const CPdfObject& catalog, const CPdfDest
         stack.pop_back();
         const CPdfOutlineItem& item = items[static_cast<size_t>(i)];
         if (item.page > 0) byPage[item.page].push_back(i);
+        if (item.OpensNoPage()) pageFree.push_back(i);
+        if (item.element > 0) withElement.push_back(i);
         stack.insert(stack.end(), item.kids.rbegin(), item.kids.rend());
     }
     seen.clear();
@@ -67,7 +76,11 @@ void CPdfOutline::ReadChain(CPdfXRef* xref, const Chain& chain, const CPdfDestin
         entry.number = item.refNumber;
         entry.generation = item.refGeneration;
         entry.parent = parent;
-        entry.page = dests.PageOf(DestinationOf(*dict.dictValue));
+        const CPdfObject action = dict.dictValue->GetResolved("A");
+        entry.action = ActionOf(*dict.dictValue, action);
+        entry.page = dests.PageOf(DestinationOf(*dict.dictValue, action));
+        const CPdfObject element = dict.dictValue->Get("SE");
+        if (element.kind == kindReference) entry.element = element.refNumber;
         CPdfObject count = dict.dictValue->GetResolved("Count");
         entry.open = count.kind == kindInteger && count.intValue > 0;
         int32_t index = static_cast<int32_t>(items.size());

@@ -1,9 +1,10 @@
 #include "document/CPdfShallowReader.h"
 
-#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "CPdfLimits.h"
 #include "document/CPdfNodeEntries.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
@@ -11,318 +12,271 @@
 #include "object/CPdfLexer.h"
 
 namespace {
-// A cursor over the bytes; every reader returns false to give up.
+using Span = CPdfLexer::Span;
+
+// A cursor over the bytes, a token at a time (found by the lexer's fast mode); every reader
+// returns false to give up. A token that the bytes may cut short, or the end of the bytes,
+// reads as spanEnd and marks the object as cut off.
 class Cursor {
 public:
-    Cursor(const char* text, size_t length) : p(text), end(text + length) {}
+    Cursor(const char* bytes, size_t size) : text(bytes), length(size) {}
 
-    bool SkipSpace() {
-        while (p < end &&
-               CPdfLexer::ClassOf(static_cast<unsigned char>(*p)) == CPdfLexer::whitespace) {
-            ++p;
-        }
-        return p < end && *p != '%';  // comments are left to the ordinary reader
-    }
-    bool Literal(const char* word) {
-        size_t n = std::strlen(word);
-        if (static_cast<size_t>(end - p) < n || std::memcmp(p, word, n) != 0) return false;
-        p += n;
-        return true;
-    }
-    bool AtDelimiterOrSpace() const {
-        return p < end && CPdfLexer::ClassOf(static_cast<unsigned char>(*p)) != CPdfLexer::regular;
-    }
-    // A run of regular bytes (a name's text after "/", or a word), left at text.
-    bool Word(const char*& text, size_t& length) {
-        text = p;
-        while (p < end &&
-               CPdfLexer::ClassOf(static_cast<unsigned char>(*p)) == CPdfLexer::regular) {
-            if (*p == '#') return false;
-            ++p;
-        }
-        length = static_cast<size_t>(p - text);
-        return p < end;
-    }
-    // An integer that fits in 64 bits, followed by a delimiter or white space.
-    bool Integer(int64_t& value) {
-        const char* after = CPdfInteger::Read(p, end, value);
-        if (!after) return false;
-        p = after;
-        return AtDelimiterOrSpace();
-    }
-    // A number, or "n g R".
-    bool Number(CPdfObject& out) {
-        const char* start = p;
-        bool point = false, innerSign = false;
-        while (p < end && ((*p >= '0' && *p <= '9') || *p == '-' || *p == '+' || *p == '.')) {
-            point = point || *p == '.';
-            innerSign = innerSign || ((*p == '-' || *p == '+') && p != start);
-            ++p;
-        }
-        if (!AtDelimiterOrSpace() || innerSign) return false;
-        if (point) {
-            out.Clear();
-            out.kind = kindReal;
-            out.realValue = std::strtod(std::string(start, p).c_str(), nullptr);
-            return true;
-        }
-        p = start;
-        int64_t n = 0;
-        if (!Integer(n)) return false;
-        const char* after = p;
-        int64_t g = 0;
-        if (SkipSpace() && *p >= '0' && *p <= '9' && Integer(g) && SkipSpace() && *p == 'R' &&
-            p + 1 < end &&
-            CPdfLexer::ClassOf(static_cast<unsigned char>(p[1])) != CPdfLexer::regular) {
-            ++p;
-            if (n < INT32_MIN || n > INT32_MAX || g < INT32_MIN || g > INT32_MAX) return false;
-            out.Clear();
-            out.kind = kindReference;
-            out.refNumber = static_cast<int32_t>(n);
-            out.refGeneration = static_cast<int32_t>(g);
-            return true;
-        }
-        p = after;
-        out.Clear();
-        out.kind = kindInteger;
-        out.intValue = n;
-        return true;
-    }
-    // A nested dictionary, skipped to its matching ">>".
-    bool SkipDictionary() {
-        int depth = 0;
-        while (p < end) {
-            p = NextSyntax();
-            if (p == end) break;
-            char c = *p;
-            if (c == '(' || c == '%') return false;
-            if (c == '<') {
-                if (p + 1 < end && p[1] == '<') {
-                    ++depth;
-                    p += 2;
-                    continue;
-                }
-                const char* close =
-                    static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
-                if (!close) return false;
-                p = close + 1;
-                continue;
+    // The next token, not consumed.
+    const Span& Peek() {
+        if (!peeked) {
+            next = CPdfLexer::NextSpan(text, length, at);
+            if (next.kind == CPdfLexer::spanEnd || next.open) {
+                next.kind = CPdfLexer::spanEnd;
+                ranOut = true;
             }
-            if (c == '>') {
-                if (p + 1 >= end || p[1] != '>') return false;
-                p += 2;
-                if (--depth == 0) return true;
-                continue;
-            }
-            ++p;
+            peeked = true;
         }
-        return false;
+        return next;
     }
-    // The first byte from p on that opens or closes something in a nested dictionary ("<",
-    // ">", "(" or "%"), or end. Found with memchr, which steps over the bytes between many at
-    // a time.
-    const char* NextSyntax() const {
-        const char* stop =
-            static_cast<const char*>(std::memchr(p, '>', static_cast<size_t>(end - p)));
-        if (!stop) stop = end;
-        for (char c : {'<', '(', '%'}) {
-            const char* q =
-                static_cast<const char*>(std::memchr(p, c, static_cast<size_t>(stop - p)));
-            if (q) stop = q;
-        }
-        return stop;
+    // The next token, consumed.
+    Span Take() {
+        Span span = Peek();
+        if (span.kind != CPdfLexer::spanEnd) at = span.end;
+        peeked = false;
+        return span;
     }
+    bool Is(const Span& span, const char* word) const {
+        const size_t size = std::strlen(word);
+        return span.end - span.start == size && std::memcmp(text + span.start, word, size) == 0;
+    }
+    bool IsDelimiter(const Span& span, const char* word) const {
+        return span.kind == CPdfLexer::spanDelimiter && Is(span, word);
+    }
+    bool IsWord(const Span& span, const char* word) const {
+        return span.kind == CPdfLexer::spanWord && Is(span, word);
+    }
+    // Goes back to position to (a token read from there is forgotten); false when the bytes
+    // ran out on the way.
+    bool Rewind(size_t to) {
+        at = to;
+        peeked = false;
+        return !ranOut;
+    }
+    std::string Name(const Span& span) const {
+        return CPdfLexer::NameText(text + span.start + 1, span.end - span.start - 1);
+    }
+    // The integer a number token holds; false for anything else.
+    bool Integer(const Span& span, int64_t& value) const {
+        return span.kind == CPdfLexer::spanNumber &&
+               CPdfInteger::Parse(text + span.start, text + span.end, value);
+    }
+
     bool Value(CPdfObject& out, CPdfXRef* xref, bool inArray);
-    // A /Kids array of references only, as "[ n g R ... ]"; false for anything else.
-    bool KidRefs(std::vector<CPdfNodeEntries::KidRef>& out) {
-        if (!SkipSpace() || *p != '[') return false;
-        ++p;
-        for (;;) {
-            if (!SkipSpace()) return false;
-            if (*p == ']') {
-                ++p;
-                return true;
-            }
-            int64_t n = 0, g = 0;
-            if (!Integer(n) || !SkipSpace() || !Integer(g) || !SkipSpace() || *p != 'R')
-                return false;
-            ++p;
-            if (!AtDelimiterOrSpace() || n <= 0 || n > INT32_MAX || g < 0 || g > INT32_MAX) {
-                return false;
-            }
-            out.push_back({static_cast<int32_t>(n), static_cast<int32_t>(g)});
-        }
-    }
-    // A box of four plain numbers, as "[ a b c d ]"; false for anything else.
-    bool Box(double box[4]) {
-        if (!SkipSpace() || *p != '[') return false;
-        ++p;
-        for (int i = 0; i < 4; ++i) {
-            if (!SkipSpace() || !PlainNumber(box[i])) return false;
-        }
-        if (!SkipSpace() || *p != ']') return false;
-        ++p;
-        return true;
-    }
-    // An integer or a real without exponent or sign in its middle.
-    bool PlainNumber(double& value) {
-        const char* start = p;
-        int64_t n = 0;
-        if (Integer(n)) {
-            value = static_cast<double>(n);
-            return true;
-        }
-        p = start;
-        if (p < end && (*p == '-' || *p == '+')) ++p;
-        bool point = false, digits = false;
-        for (; p < end && ((*p >= '0' && *p <= '9') || *p == '.'); ++p) {
-            if (*p == '.' && point) return false;
-            point = point || *p == '.';
-            digits = digits || *p != '.';
-        }
-        if (!digits || !point || !AtDelimiterOrSpace()) return false;
-        value = std::strtod(std::string(start, p).c_str(), nullptr);
-        return true;
-    }
-    // A flat array of plain tokens, stepped over to its "]"; false for anything else.
-    bool SkipArray() {
-        if (!SkipSpace() || *p != '[') return false;
-        const char* close =
-            static_cast<const char*>(std::memchr(p, ']', static_cast<size_t>(end - p)));
-        if (!close) {
-            p = end;
-            return false;
-        }
-        for (char c : {'[', '(', '%', '<'}) {
-            if (std::memchr(p + 1, c, static_cast<size_t>(close - p - 1))) return false;
-        }
-        p = close + 1;
-        return true;
-    }
-    // Whether the cursor gave up because the text ran out.
-    bool RanOut() const { return end - p < 16; }
+    bool Number(const Span& first, CPdfObject& out);
+    // Steps over one value as the parser reads it (a container to its end).
+    bool SkipValue(int depth);
+    bool SkipDictionary(int depth);
+    bool KidRefs(std::vector<CPdfNodeEntries::KidRef>& out);
+    bool Box(double box[4]);
 
-    const char* p;
-    const char* end;
+    const char* text;
+    size_t length;
+    size_t at = 0;
+    bool ranOut = false;
+
+private:
+    Span next;
+    bool peeked = false;
 };
 
-bool Cursor::Value(CPdfObject& out, CPdfXRef* xref, bool inArray) {
-    if (!SkipSpace()) return false;
-    char c = *p;
-    if (c == '/') {
-        ++p;
-        const char* name = nullptr;
-        size_t length = 0;
-        if (!Word(name, length)) return false;
-        out.Clear();
-        out.kind = kindName;
-        out.textValue.assign(name, length);
-        return true;
+// Containers inside a page dictionary that the cursor steps over: real ones nest a few levels.
+constexpr int kMaxSkipDepth = 64;
+
+bool Cursor::Number(const Span& first, CPdfObject& out) {
+    CPdfLexer::NumberValue(text + first.start, first.end - first.start, out);
+    if (out.kind != kindInteger) return true;
+    // "n g R" is a reference, as the parser reads it.
+    const size_t before = at;
+    const Span second = Take();
+    int64_t generation = 0;
+    if (second.kind != CPdfLexer::spanNumber || !Integer(second, generation) ||
+        !IsWord(Peek(), "R")) {
+        return Rewind(before);  // only an integer
     }
-    if ((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.') return Number(out);
-    if (c == '[' && !inArray) {
-        ++p;
+    Take();
+    if (out.intValue < INT32_MIN || out.intValue > INT32_MAX || generation < INT32_MIN ||
+        generation > INT32_MAX) {
+        return false;
+    }
+    out =
+        CPdfObject::Reference(static_cast<int32_t>(out.intValue), static_cast<int32_t>(generation));
+    return true;
+}
+
+bool Cursor::Value(CPdfObject& out, CPdfXRef* xref, bool inArray) {
+    const Span span = Take();
+    switch (span.kind) {
+        case CPdfLexer::spanName:
+            out.Clear();
+            out.kind = kindName;
+            out.textValue = Name(span);
+            return true;
+        case CPdfLexer::spanNumber:
+            return Number(span, out);
+        case CPdfLexer::spanWord:
+            if (IsWord(span, "null")) {
+                out = CPdfObject(kindNull);
+            } else if (IsWord(span, "true") || IsWord(span, "false")) {
+                out = CPdfObject::Boolean(IsWord(span, "true"));
+            } else {
+                return false;
+            }
+            return true;
+        case CPdfLexer::spanDelimiter:
+            break;
+        default:
+            return false;
+    }
+    if (inArray) return false;  // arrays of containers are left to the parser
+    if (IsDelimiter(span, "[")) {
         out = CPdfObject();
         out.NewArray(xref);
         out.arrayValue->items.reserve(4);  // boxes, as a rule
-        for (;;) {
-            if (!SkipSpace()) return false;
-            if (*p == ']') {
-                ++p;
-                return true;
-            }
+        while (!IsDelimiter(Peek(), "]")) {
             out.arrayValue->items.emplace_back();
             if (!Value(out.arrayValue->items.back(), xref, true)) return false;
         }
-    }
-    if (c == '<' && !inArray && p + 1 < end && p[1] == '<') {
-        if (!SkipDictionary()) return false;
-        // Kept as an empty dictionary: the walk looks at its kind only.
-        static const auto empty = std::make_shared<CPdfDictionary>(nullptr);
-        out = CPdfObject();
-        out.SetDictionary(empty);
+        Take();
         return true;
     }
-    const char* word = nullptr;
-    size_t length = 0;
-    if (CPdfLexer::ClassOf(static_cast<unsigned char>(c)) != CPdfLexer::regular ||
-        !Word(word, length)) {
-        return false;
-    }
-    std::string text(word, length);
-    if (text == "null") {
-        out = CPdfObject(kindNull);
-    } else if (text == "true" || text == "false") {
-        out = CPdfObject::Boolean(text == "true");
-    } else {
-        return false;
-    }
+    if (!IsDelimiter(span, "<<") || !SkipDictionary(1)) return false;
+    // Kept as an empty dictionary: the walk looks at its kind only.
+    static const auto empty = std::make_shared<CPdfDictionary>(nullptr);
+    out = CPdfObject();
+    out.SetDictionary(empty);
     return true;
+}
+
+bool Cursor::SkipValue(int depth) {
+    const Span span = Take();
+    if (span.kind == CPdfLexer::spanEnd || IsWord(span, "endobj")) return false;
+    if (span.kind == CPdfLexer::spanNumber) {
+        CPdfObject number;  // a reference is one value
+        return Number(span, number);
+    }
+    if (IsDelimiter(span, "<<")) return SkipDictionary(depth + 1);
+    if (!IsDelimiter(span, "[")) return true;
+    if (depth >= kMaxSkipDepth) return false;
+    while (!IsDelimiter(Peek(), "]")) {
+        if (!SkipValue(depth + 1)) return false;
+    }
+    Take();
+    return true;
+}
+
+bool Cursor::SkipDictionary(int depth) {
+    // The parser's reading: a key followed by ">>" or a stray delimiter has no value; a token
+    // where a key belongs is passed over.
+    if (depth >= kMaxSkipDepth) return false;
+    for (;;) {
+        const Span span = Take();
+        if (span.kind == CPdfLexer::spanEnd || IsWord(span, "endobj")) return false;
+        if (IsDelimiter(span, ">>")) return true;
+        if (span.kind != CPdfLexer::spanName) continue;
+        const Span& value = Peek();
+        if (value.kind == CPdfLexer::spanError || IsDelimiter(value, ">>")) continue;
+        if (!SkipValue(depth)) return false;
+    }
+}
+
+bool Cursor::KidRefs(std::vector<CPdfNodeEntries::KidRef>& out) {
+    if (!IsDelimiter(Take(), "[")) return false;
+    for (;;) {
+        const Span first = Take();
+        if (IsDelimiter(first, "]")) return true;
+        int64_t n = 0, g = 0;
+        if (!Integer(first, n) || !Integer(Take(), g) || !IsWord(Take(), "R")) return false;
+        if (n <= 0 || n > INT32_MAX || g < 0 || g > INT32_MAX) return false;
+        out.push_back({static_cast<int32_t>(n), static_cast<int32_t>(g)});
+    }
+}
+
+bool Cursor::Box(double box[4]) {
+    if (!IsDelimiter(Take(), "[")) return false;
+    CPdfObject number;
+    for (int i = 0; i < 4; ++i) {
+        const Span span = Take();
+        if (span.kind != CPdfLexer::spanNumber) return false;
+        CPdfLexer::NumberValue(text + span.start, span.end - span.start, number);
+        box[i] = number.GetNumber();
+    }
+    return IsDelimiter(Take(), "]");
+}
+
+bool ReadHeader(Cursor& in, int32_t number, int32_t generation) {
+    int64_t n = 0, g = 0;
+    return in.Integer(in.Take(), n) && n == number && in.Integer(in.Take(), g) && g == generation &&
+           in.IsWord(in.Take(), "obj");
+}
+
+// Reads the value of key k, which the record keeps, into out.
+bool ReadEntry(Cursor& in, CPdfNodeEntries::Key k, CPdfXRef* xref, CPdfNodeEntries& out) {
+    const size_t before = in.at;
+    auto retry = [&]() { return in.Rewind(before); };
+    if (k == CPdfNodeEntries::keyKids) {
+        if (in.KidRefs(out.kidRefs)) {
+            out.compactKids = true;
+            out.Keep(k);
+            return true;
+        }
+        out.kidRefs.clear();
+        if (!retry()) return false;
+    }
+    // Of /Contents and /Annots arrays only the kind counts: their items are not built.
+    if ((k == CPdfNodeEntries::keyContents || k == CPdfNodeEntries::keyAnnots) &&
+        in.IsDelimiter(in.Peek(), "[")) {
+        if (!in.SkipValue(0)) return false;
+        static const auto empty = std::make_shared<CPdfArray>(nullptr);
+        CPdfObject& value = out.Keep(k);
+        value.Clear();
+        value.kind = kindArray;
+        value.arrayValue = empty;
+        return true;
+    }
+    if (k == CPdfNodeEntries::keyMediaBox) {
+        if (in.Box(out.mediaBox)) {
+            out.compactMediaBox = true;
+            out.Keep(k);
+            return true;
+        }
+        if (!retry()) return false;
+    }
+    return in.Value(out.Keep(k), xref, false);
 }
 
 bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generation, CPdfXRef* xref,
                     CPdfNodeEntries& out) {
-    if (withHeader) {
-        int64_t n = 0, g = 0;
-        if (!in.SkipSpace() || !in.Integer(n) || n != number) return false;
-        if (!in.SkipSpace() || !in.Integer(g) || g != generation) return false;
-        if (!in.SkipSpace() || !in.Literal("obj") || !in.AtDelimiterOrSpace()) return false;
-    }
-    if (!in.SkipSpace() || !in.Literal("<<")) return false;
+    if (withHeader && !ReadHeader(in, number, generation)) return false;
+    if (!in.IsDelimiter(in.Take(), "<<")) return false;
     out.xref = xref;
-    CPdfObject ignored;
     for (;;) {
-        if (!in.SkipSpace()) return false;
-        if (*in.p == '>') {
-            if (!in.Literal(">>")) return false;
-            break;
-        }
-        if (*in.p != '/') return false;
-        ++in.p;
-        const char* key = nullptr;
-        size_t keyLength = 0;
-        if (!in.Word(key, keyLength)) return false;
+        const Span key = in.Take();
+        if (in.IsDelimiter(key, ">>")) break;
+        if (key.kind != CPdfLexer::spanName) return false;
+        // A key without a value is left to the parser.
+        const Span& value = in.Peek();
+        if (value.kind == CPdfLexer::spanError || in.IsDelimiter(value, ">>")) return false;
         // Only the entries that the page tree walk looks at are kept; the first of a key
         // that appears twice counts.
-        CPdfNodeEntries::Key k = CPdfNodeEntries::KeyOf(key, keyLength);
-        bool keep = k != CPdfNodeEntries::kKeyCount && !out.Has(k);
-        const char* before = in.p;
-        if (keep && k == CPdfNodeEntries::keyKids) {
-            if (in.KidRefs(out.kidRefs)) {
-                out.compactKids = true;
-                out.Keep(k);
-                continue;
-            }
-            if (in.RanOut()) return false;
-            out.kidRefs.clear();
-            in.p = before;
-        }
-        // Of /Contents and /Annots arrays only the kind counts: their items are not built.
-        if (keep && (k == CPdfNodeEntries::keyContents || k == CPdfNodeEntries::keyAnnots)) {
-            if (in.SkipArray()) {
-                static const auto empty = std::make_shared<CPdfArray>(nullptr);
-                CPdfObject& value = out.Keep(k);
-                value.Clear();
-                value.kind = kindArray;
-                value.arrayValue = empty;
-                continue;
-            }
-            if (in.RanOut()) return false;
-            in.p = before;
-        }
-        if (keep && k == CPdfNodeEntries::keyMediaBox) {
-            if (in.Box(out.mediaBox)) {
-                out.compactMediaBox = true;
-                out.Keep(k);
-                continue;
-            }
-            in.p = before;
-        }
-        if (!in.Value(keep ? out.Keep(k) : ignored, xref, false)) return false;
+        // Keys are plain names as a rule: only one with "#" escapes is decoded first.
+        const char* raw = in.text + key.start + 1;
+        const size_t rawLength = key.end - key.start - 1;
+        const bool escaped = std::memchr(raw, '#', rawLength) != nullptr;
+        const std::string name = escaped ? in.Name(key) : std::string();
+        const CPdfNodeEntries::Key k = escaped ? CPdfNodeEntries::KeyOf(name.data(), name.size())
+                                               : CPdfNodeEntries::KeyOf(raw, rawLength);
+        const bool keep = k != CPdfNodeEntries::kKeyCount && !out.Has(k);
+        if (!(keep ? ReadEntry(in, k, xref, out) : in.SkipValue(0))) return false;
     }
     // A dictionary followed by "stream" is a stream object; the end of the bytes leaves it
     // open to doubt.
-    return in.SkipSpace() && !in.Literal("stream");
+    const Span after = in.Peek();
+    return after.kind != CPdfLexer::spanEnd && !in.IsWord(after, "stream");
 }
 }  // namespace
 
@@ -332,7 +286,7 @@ CPdfShallowReader::Result CPdfShallowReader::Read(const char* text, size_t lengt
                                                   size_t& used) {
     Cursor in(text, length);
     bool done = ReadDictionary(in, withHeader, number, generation, xref, out);
-    used = static_cast<size_t>(in.p - text);
+    used = in.at;
     if (done) return taken;
-    return in.RanOut() ? truncated : declined;
+    return in.ranOut ? truncated : declined;
 }

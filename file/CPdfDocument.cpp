@@ -1,6 +1,7 @@
 #include "file/CPdfDocument.h"
 
 #include <cstring>
+#include <vector>
 
 #include "CPdfException.h"
 #include "CPdfRefusedException.h"
@@ -47,6 +48,20 @@ void CPdfDocument::Open(const std::string& fileName, const std::string& password
     open = true;
 }
 
+namespace {
+// The first /ID elements that an encrypted document's key may have been made with, likeliest
+// first. Readers agree on an /ID of two elements whose first is a string, and on the empty
+// string where the /ID is missing or holds no string first; for an array of another length
+// whose first element is a string, some take that string and some the empty string.
+std::vector<std::string> KeyIds(const CPdfObject& id) {
+    const bool array = id.kind == kindArray && id.arrayValue->GetCount() > 0;
+    CPdfObject first = array ? id.arrayValue->GetResolvedAt(0) : CPdfObject(kindNull);
+    if (first.kind != kindString) return {std::string()};
+    if (id.arrayValue->GetCount() == 2) return {first.stringValue.Bytes()};
+    return {std::string(), first.stringValue.Bytes()};
+}
+}  // namespace
+
 void CPdfDocument::SetUpSecurity(const std::string& password) {
     encrypted = false;
     keyProblem.clear();
@@ -58,16 +73,18 @@ void CPdfDocument::SetUpSecurity(const std::string& password) {
     const int32_t number = encrypt.kind == kindReference ? encrypt.refNumber : 0;
     // The first /ID element goes into the key; the /ID and the /Encrypt dictionary are never
     // encrypted (the table does not decrypt yet).
-    CPdfObject ids = xref->trailer.dictValue->GetResolved("ID");
-    CPdfObject first = ids.kind == kindArray && ids.arrayValue->GetCount() > 0
-                           ? ids.arrayValue->GetResolvedAt(0)
-                           : CPdfObject(kindNull);
-    std::string firstId = first.kind == kindString ? first.stringValue.Bytes() : "";
+    const std::vector<std::string> ids = KeyIds(xref->trailer.dictValue->GetResolved("ID"));
     try {
         encrypt = encrypt.Resolve(xref.get());
         if (encrypt.kind != kindDictionary) throw CPdfException("Encryption dictionary is damaged");
-        security = std::make_unique<CPdfSecurity>(*encrypt.dictValue, firstId, number);
-        if (!security->Authenticate(password)) {
+        for (const std::string& id : ids) {
+            auto handler = std::make_unique<CPdfSecurity>(*encrypt.dictValue, id, number);
+            const bool found = handler->Authenticate(password);
+            if (found || !security) security = std::move(handler);
+            // From revision 5 on the key does not depend on the /ID.
+            if (found || security->Revision() >= 5) break;
+        }
+        if (!security->CanDecrypt()) {
             throw CPdfException(password.empty() ? "Password required" : "Wrong password");
         }
     } catch (const CPdfException& failure) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "file/CPdfXRef.h"
+#include "object/CPdfCompactor.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfParser.h"
 #include "stream/CPdfMemoryStream.h"
@@ -12,72 +13,6 @@ CPdfObjStmBytes::CPdfObjStmBytes(CPdfXRef& xref, int32_t streamNumber)
     : streamNum(streamNumber), data(std::make_shared<const std::string>()) {
     Load(xref);
 }
-
-namespace {
-bool IsWhiteSpace(char c) {
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
-}
-
-// Copies the objects of an object stream, byte by byte as they are decoded, into compact
-// storage: each run of white space between tokens becomes its first byte, and the white
-// space before and after each object goes. Literal strings and comments are copied whole.
-class CompactObjects {
-public:
-    explicit CompactObjects(std::string& target) : out(target) {}
-
-    // Ends the object being copied (its trailing white space is dropped) and starts one.
-    void StartObject() {
-        pending = 0;
-        state = State::Tokens;
-        objectBegin = out.size();
-    }
-    void Add(char c) {
-        switch (state) {
-            case State::Tokens:
-                if (IsWhiteSpace(c)) {
-                    if (pending++ == 0) pendingByte = c;
-                    return;
-                }
-                if (pending && out.size() > objectBegin) out.push_back(pendingByte);
-                pending = 0;
-                out.push_back(c);
-                if (c == '(') state = State::Literal, depth = 1;
-                if (c == '%') state = State::Comment;
-                return;
-            case State::Literal:
-                out.push_back(c);
-                if (escape) {
-                    escape = false;
-                } else if (c == '\\') {
-                    escape = true;
-                } else if (c == '(') {
-                    ++depth;
-                } else if (c == ')' && --depth == 0) {
-                    state = State::Tokens;
-                }
-                return;
-            case State::Comment:
-                if (c == '\r' || c == '\n') {
-                    state = State::Tokens;
-                    Add(c);
-                    return;
-                }
-                out.push_back(c);
-                return;
-        }
-    }
-
-private:
-    enum class State { Tokens, Literal, Comment };
-    std::string& out;
-    State state = State::Tokens;
-    size_t objectBegin = 0;
-    uint64_t pending = 0;
-    char pendingByte = ' ';
-    int64_t depth = 0;
-    bool escape = false;
-};
-}  // namespace
 
 void CPdfObjStmBytes::Load(CPdfXRef& xref) {
     CPdfObject object = xref.Fetch(streamNum, 0);
@@ -135,19 +70,25 @@ void CPdfObjStmBytes::LoadObjects(CPdfStream& stream, const std::string& head) {
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
     std::vector<size_t> compactBegin(starts.size()), compactEnd(starts.size());
     auto bytes = std::make_shared<std::string>();
-    CompactObjects compact(*bytes);
+    CPdfCompactor compact(*bytes);
     size_t next = 0;  // the next object start to meet
     uint64_t position = 0;
     auto add = [&](const char* p, size_t size) {
-        for (size_t i = 0; i < size; ++i, ++position) {
+        while (size > 0) {
             while (next < starts.size() && starts[next] == position) {
+                compact.EndValue();
                 if (next > 0) compactEnd[next - 1] = bytes->size();
-                compact.StartObject();
                 compactBegin[next++] = bytes->size();
             }
-            if (next > 0) compact.Add(p[i]);
+            // The bytes up to the next object's start belong to the current object.
+            uint64_t room = next < starts.size() ? starts[next] - position : UINT64_MAX;
+            size_t take = static_cast<size_t>(std::min<uint64_t>(room, size));
+            if (next > 0) compact.Add(p, take);
+            p += take;
+            size -= take;
+            position += take;
         }
-        return bytes->size() <= kMaxDecodedBytes && position <= kMaxRawBytes;
+        return bytes->size() + compact.Held() <= kMaxDecodedBytes && position <= kMaxRawBytes;
     };
     if (!add(head.data(), head.size())) return;
     uint8_t chunk[16384];
@@ -156,6 +97,7 @@ void CPdfObjStmBytes::LoadObjects(CPdfStream& stream, const std::string& head) {
         if (!add(reinterpret_cast<const char*>(chunk), got)) return;
     }
     if (next < starts.size()) return;  // an offset beyond the data
+    compact.EndValue();
     compactEnd.back() = bytes->size();
     begins.resize(offsets.size());
     ends.resize(offsets.size());

@@ -11,9 +11,9 @@ class CPdfStream;
 class CPdfXRef;
 
 // The decoded content of one object stream: its objects' bytes, and for each of its objects
-// the number and the byte range that holds it. The bytes are kept compact (see Load): white
-// space around objects and repeated white space between their tokens is not stored, so that
-// a stream padded with white space costs the memory of what it holds.
+// the number and the byte range that holds it. The bytes are kept compact (CPdfCompactor): the
+// white space and comments that no token needs are not stored, so that a stream padded with
+// white space costs the memory of what it holds.
 class CPdfObjStmBytes {
 public:
     // Decodes object stream streamNumber through the table. An unusable stream (not a

@@ -21,10 +21,6 @@
 
 namespace {
 
-bool IsWhite(int c) {
-    return CPdfLexer::ClassOf(c) == CPdfLexer::whitespace;
-}
-
 // Whether a parsed value is one (and not a keyword, an error or the end of the bytes).
 bool IsValue(const CPdfObject& value) {
     return value.kind != kindKeyword && value.kind != kindError && value.kind != kindEnd &&
@@ -52,10 +48,11 @@ void AppendReference(std::string& out, int32_t number, int32_t generation, CPdfR
     out += CPdfObjectWriter::ReferenceText(number, generation);
 }
 
-// Skips white space from i in text.
-size_t SkipWhite(const std::string& text, size_t i) {
-    while (i < text.size() && IsWhite(static_cast<unsigned char>(text[i]))) ++i;
-    return i;
+// Whether the first token of text is the keyword word.
+bool StartsWithKeyword(const std::string& text, const char* word) {
+    CPdfLexer::Span span = CPdfLexer::NextSpan(text.data(), text.size(), 0);
+    return span.kind == CPdfLexer::spanWord &&
+           text.compare(span.start, span.end - span.start, word) == 0;
 }
 }  // namespace
 
@@ -262,20 +259,16 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
         }
         CPdfObject length =
             value.kind == kindDictionary ? value.dictValue->Get("Length") : CPdfObject(kindNull);
-        if (!LocateStreamData(end, length, info)) return;
+        if (!LocateStreamData(scan.streamKeywordEnd, length, info)) return;
     }
     info.present = true;
 }
 
-bool CPdfObjectIndex::LocateStreamData(int64_t dictionaryEnd, const CPdfObject& length,
+bool CPdfObjectIndex::LocateStreamData(int64_t keywordEnd, const CPdfObject& length,
                                        CPdfObjectInfo& info) {
-    std::string after = CPdfRawText::ReadAt(source, dictionaryEnd, 64);
-    size_t i = SkipWhite(after, 0);
-    if (after.compare(i, 6, "stream") != 0) return false;
-    i += 6;
-    if (i < after.size() && after[i] == '\r') ++i;
-    if (i < after.size() && after[i] == '\n') ++i;
-    info.dataStart = dictionaryEnd + static_cast<int64_t>(i);
+    std::string after = CPdfRawText::ReadAt(source, keywordEnd, 64);
+    info.dataStart =
+        keywordEnd + static_cast<int64_t>(CPdfLexer::StreamDataOffset(after.data(), after.size()));
 
     CPdfObject value(kindNull);
     try {
@@ -286,7 +279,7 @@ bool CPdfObjectIndex::LocateStreamData(int64_t dictionaryEnd, const CPdfObject& 
     if (value.kind == kindInteger && value.intValue >= 0 &&
         value.intValue <= xref.fileSize - info.dataStart) {
         std::string tail = CPdfRawText::ReadAt(source, info.dataStart + value.intValue, 64);
-        if (tail.compare(SkipWhite(tail, 0), 9, "endstream") == 0) {
+        if (StartsWithKeyword(tail, "endstream")) {
             info.dataLength = value.intValue;
             return true;
         }

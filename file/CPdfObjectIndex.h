@@ -95,9 +95,10 @@ private:
     // into info; end is where it ends. False for a value that cannot be written again.
     bool ScanValue(CPdfParser& parser, CPdfScan& scan, CPdfObject& value, int64_t& end,
                    CPdfObjectInfo& info) const;
-    // Finds a stream's data after its dictionary: where /Length says when "endstream" follows
-    // it there, else up to the first "endstream". False when there is no data to be found.
-    bool LocateStreamData(int64_t dictionaryEnd, const CPdfObject& length, CPdfObjectInfo& info);
+    // Finds a stream's data after its keyword "stream" (which ends at keywordEnd): where
+    // /Length says when "endstream" follows it there, else up to the first "endstream". False
+    // when there is no data to be found.
+    bool LocateStreamData(int64_t keywordEnd, const CPdfObject& length, CPdfObjectInfo& info);
     // The value text of object number, compact, with its references passed through map, its
     // strings re-encrypted for output object outNumber (0: left in clear) and a stream's
     // /Length set to dataLength.

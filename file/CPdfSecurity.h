@@ -24,7 +24,7 @@ public:
     enum Method { methodNone, methodRc4, methodAes128, methodAes256 };
 
     // Reads the /Encrypt dictionary (encrypt, with its references resolved through its table),
-    // the first element of the trailer's /ID (empty when there is none) and the number of the
+    // the first /ID element to make the key with (empty when there is none) and the number of the
     // dictionary's object (0 when it is direct). Throws "Encryption method is not supported"
     // for another handler than /Standard or a version, revision or crypt filter method it
     // does not know, and "Encryption dictionary is damaged" for a missing or malformed entry
@@ -79,8 +79,8 @@ public:
 
     // The /Encrypt dictionary as read (its references resolved), for outputs to keep.
     const CPdfObject& EncryptDictionary() const { return dictionary; }
-    // The first element of the source's /ID, as bytes; outputs must keep it, since the file
-    // key depends on it.
+    // The first /ID element the key is made with, as bytes (empty where the source's /ID
+    // gives none); outputs must keep it, since the file key depends on it.
     const std::string& FirstId() const { return firstId; }
     // The /Encrypt dictionary's object number in the source; 0 when it is direct.
     int32_t EncryptNumber() const { return encryptNumber; }

@@ -174,30 +174,20 @@ bool CPdfXRef::ReadSection(int64_t offset, int64_t& prev) {
 }
 
 namespace {
-// Reads the tokens of a classic table straight from the file: integers and words, with
-// white space and comments between them, as the lexer would see them.
+// Reads the tokens of a classic table from the file through the lexer, with a fast way for
+// the standard entries.
 class TableScanner {
 public:
-    explicit TableScanner(std::shared_ptr<CPdfStream> s) : stream(std::move(s)) {}
+    explicit TableScanner(const std::shared_ptr<CPdfStream>& s) : stream(s), lexer(s) {}
 
-    // The next token; isInteger tells whether it is a run of digits (with a sign).
+    // The next token's text where it is a keyword; isInteger tells whether it is an integer.
     const std::string& Next(bool& isInteger, int64_t& value) {
-        text.clear();
-        int c = SkipSpace();
-        tokenStart = stream->GetPos() - (c < 0 ? 0 : 1);
-        if (c < 0) {
-            isInteger = false;
-            return text;
-        }
-        text.push_back(static_cast<char>(c));
-        if (CPdfLexer::ClassOf(c) == CPdfLexer::regular) {
-            for (int d = stream->LookChar(); d >= 0 && CPdfLexer::ClassOf(d) == CPdfLexer::regular;
-                 d = stream->LookChar()) {
-                text.push_back(static_cast<char>(stream->GetChar()));
-            }
-        }
-        isInteger = ParseInteger(value);
-        return text;
+        lexer.NextToken(token);
+        tokenStart = lexer.TokenStart();
+        isInteger = token.kind == kindInteger;
+        if (isInteger) value = token.intValue;
+        if (token.kind != kindKeyword) token.textValue.clear();
+        return token.textValue;
     }
     int64_t TokenStart() const { return tokenStart; }
 
@@ -219,26 +209,13 @@ public:
     }
 
 private:
-    int SkipSpace() {
-        for (;;) {
-            int c = stream->GetChar();
-            if (c == '%') {
-                while (c >= 0 && c != '\r' && c != '\n') c = stream->GetChar();
-                continue;
-            }
-            if (c < 0 || CPdfLexer::ClassOf(c) != CPdfLexer::whitespace) return c;
-        }
-    }
     // Exactly count digits at p, without a sign.
     static bool Digits(const uint8_t* p, int count, int64_t& value) {
         return p[0] >= '0' && p[0] <= '9' && CPdfInteger::Read(p, p + count, value) == p + count;
     }
-    bool ParseInteger(int64_t& value) const {
-        return CPdfInteger::Parse(text.data(), text.data() + text.size(), value);
-    }
-
     std::shared_ptr<CPdfStream> stream;
-    std::string text;
+    CPdfLexer lexer;  // reads the same stream: the fast way and the lexer take turns
+    CPdfObject token;
     int64_t tokenStart = 0;
 };
 }  // namespace

@@ -19,7 +19,8 @@ target=$1
 seconds=$2
 shift 2
 case $target in
-    fuzz_parser | fuzz_document | fuzz_split | fuzz_decrypt | fuzz_quick_reader) ;;
+    fuzz_parser | fuzz_document | fuzz_split | fuzz_decrypt | fuzz_quick_reader | fuzz_compactor | \
+        fuzz_content_scan) ;;
     *) echo "unknown target: $target" >&2; exit 2 ;;
 esac
 

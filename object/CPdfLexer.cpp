@@ -1,9 +1,11 @@
 #include "object/CPdfLexer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "object/CPdfInteger.h"
+#include "stream/CPdfMemoryStream.h"
 #include "stream/CPdfStream.h"
 
 namespace {
@@ -70,17 +72,6 @@ int CPdfLexer::NextStream() {
         c = current->GetChar();
     }
     return c;
-}
-
-void CPdfLexer::SkipLine() {
-    for (;;) {
-        int c = ReadChar();
-        if (c < 0 || c == '\n') return;
-        if (c == '\r') {
-            if (LookChar() == '\n') ReadChar();
-            return;
-        }
-    }
 }
 
 void CPdfLexer::NextToken(CPdfObject& out) {
@@ -178,26 +169,24 @@ void CPdfLexer::ReadNumber(int first, CPdfObject& out) {
         }
     }
     text.assign(1, static_cast<char>(first));
-    bool real = first == '.';
-    for (;;) {
-        int c = LookChar();
-        if (IsDigit(c)) {
-            text.push_back(static_cast<char>(ReadChar()));
-        } else if (c == '.') {
-            text.push_back(static_cast<char>(ReadChar()));
-            real = true;
-        } else {
-            break;
-        }
+    for (int c = LookChar(); IsDigit(c) || c == '.'; c = LookChar()) {
+        text.push_back(static_cast<char>(ReadChar()));
     }
+    NumberValue(text.data(), text.size(), out);
+}
+
+void CPdfLexer::NumberValue(const char* text, size_t length, CPdfObject& out) {
+    // A sign alone reads as 0, and an integer too large for 64 bits as a real number.
+    out.Clear();
+    const bool real = std::memchr(text, '.', length) != nullptr;
     int64_t value = 0;
-    if (!real && ((text.size() == 1 && !IsDigit(first)) ||
-                  CPdfInteger::Parse(text.data(), text.data() + text.size(), value))) {
+    if (!real &&
+        ((length == 1 && !IsDigit(text[0])) || CPdfInteger::Parse(text, text + length, value))) {
         out.kind = kindInteger;
         out.intValue = value;
     } else {
         out.kind = kindReal;
-        out.realValue = std::strtod(text.c_str(), nullptr);
+        out.realValue = std::strtod(std::string(text, length).c_str(), nullptr);
     }
 }
 
@@ -265,37 +254,40 @@ void CPdfLexer::ReadHexString(CPdfObject& out) {
 void CPdfLexer::ReadName(CPdfObject& out) {
     std::string& word = out.textValue;
     word.clear();
-    // Runs of plain name bytes are taken from the window in one piece.
+    // Runs of name bytes are taken from the window in one piece; "#" escapes are decoded at
+    // the end, as NameText decodes them.
     const uint8_t *begin, *end;
     if (current->Window(begin, end)) {
         const uint8_t* p = begin;
-        while (p < end && kClasses[*p] == regular && *p != '#') ++p;
+        while (p < end && kClasses[*p] == regular) ++p;
         word.assign(reinterpret_cast<const char*>(begin), static_cast<size_t>(p - begin));
         current->Advance(p);
     }
     for (;;) {
         int c = LookChar();
         if (c < 0 || ClassOf(c) != regular) break;
-        ReadChar();
-        // "#" and two hex digits stand for one byte; a "#" without them is an ordinary byte,
-        // and so is a single digit after it.
-        int high = c == '#' ? HexDigit(LookChar()) : -1;
-        if (high >= 0) {
-            int digit = ReadChar();
-            int low = HexDigit(LookChar());
-            if (low >= 0) {
-                ReadChar();
-                c = high * 16 + low;
-            } else {
-                word.push_back('#');
-                c = digit;
-            }
-        }
-        word.push_back(static_cast<char>(c));
+        word.push_back(static_cast<char>(ReadChar()));
     }
     out.kind = kindName;
-    size_t zero = word.find('\0');  // a name ends at a zero byte
-    if (zero != std::string::npos) word.resize(zero);
+    if (word.find('#') != std::string::npos) word = NameText(word.data(), word.size());
+}
+
+std::string CPdfLexer::NameText(const char* text, size_t length) {
+    std::string name;
+    name.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        // "#" and two hex digits stand for one byte; a "#" without them is an ordinary byte,
+        // and so is a single digit after it.
+        if (c == '#' && i + 2 < length && HexDigit(text[i + 1]) >= 0 &&
+            HexDigit(text[i + 2]) >= 0) {
+            c = static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            i += 2;
+        }
+        if (c == '\0') break;  // a name ends at a zero byte
+        name.push_back(c);
+    }
+    return name;
 }
 
 void CPdfLexer::ReadWord(int first, CPdfObject& out) {
@@ -328,4 +320,171 @@ void CPdfLexer::ReadWord(int first, CPdfObject& out) {
         return;
     }
     word.clear();
+}
+
+namespace {
+bool IsNumberStart(unsigned char c) {
+    return c == '-' || c == '+' || c == '.' || IsDigit(c);
+}
+
+// Just past the ")" that closes a literal string whose "(" is before from; closed is false when
+// the bytes end first. A backslash takes the byte after it out of the count of parentheses.
+size_t LiteralEnd(const char* text, size_t length, size_t from, bool& closed) {
+    int64_t depth = 1;
+    for (size_t i = from; i < length; ++i) {
+        char c = text[i];
+        if (c == '\\') {
+            ++i;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && --depth == 0) {
+            return i + 1;
+        }
+    }
+    closed = false;
+    return length;
+}
+}  // namespace
+
+CPdfLexer::Span CPdfLexer::NextSpan(const char* text, size_t length, size_t from,
+                                    bool startInComment) {
+    Span span;
+    bool comment = startInComment;
+    size_t i = from;
+    for (; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (comment) {
+            if (c == '\r' || c == '\n') comment = false;
+        } else if (c == '%') {
+            comment = true;
+        } else if (kClasses[c] != whitespace) {
+            break;
+        }
+    }
+    span.start = i;
+    if (i >= length) {
+        span.start = span.end = length;
+        span.inComment = comment;
+        return span;
+    }
+    const unsigned char c = static_cast<unsigned char>(text[i++]);
+    auto regularRun = [&]() {
+        while (i < length && kClasses[static_cast<unsigned char>(text[i])] == regular) ++i;
+    };
+    switch (c) {
+        case '(':
+            span.kind = spanLiteral;
+            i = LiteralEnd(text, length, i, span.closed);
+            break;
+        case '<':
+            if (i < length && text[i] == '<') {
+                span.kind = spanDelimiter;
+                ++i;
+            } else {
+                span.kind = spanHex;
+                const void* close = std::memchr(text + i, '>', length - i);
+                span.closed = close != nullptr;
+                i = close ? static_cast<size_t>(static_cast<const char*>(close) - text) + 1
+                          : length;
+            }
+            break;
+        case '>':
+            span.kind = i < length && text[i] == '>' ? spanDelimiter : spanError;
+            if (span.kind == spanDelimiter) ++i;
+            break;
+        case ')':
+        case '{':
+        case '}':
+            span.kind = spanError;
+            break;
+        case '[':
+        case ']':
+            span.kind = spanDelimiter;
+            break;
+        case '/':
+            span.kind = spanName;
+            regularRun();
+            break;
+        default:
+            if (IsNumberStart(c)) {
+                span.kind = spanNumber;
+                while (i < length && (IsDigit(text[i]) || text[i] == '.')) ++i;
+            } else {
+                span.kind = spanWord;
+                regularRun();
+            }
+    }
+    span.end = i;
+    if (i == length) {
+        span.open = span.kind == spanName || span.kind == spanNumber || span.kind == spanWord ||
+                    !span.closed || (span.kind == spanError && c == '>');
+    }
+    return span;
+}
+
+namespace {
+// Whether bytes are text: printable ASCII and white space, as content operators are.
+bool TextFollows(const char* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x7F || (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f')) {
+            return false;
+        }
+    }
+    return true;
+}
+}  // namespace
+
+bool CPdfLexer::InlineImageEnd(const char* text, size_t length, size_t from, int64_t declared,
+                               size_t& after) {
+    auto white = [&](size_t i) {
+        return kClasses[static_cast<unsigned char>(text[i])] == whitespace;
+    };
+    // "EI" at i that ends the data: a delimiter, white space or the end after it.
+    auto closesAt = [&](size_t i) {
+        return i + 1 < length && text[i] == 'E' && text[i + 1] == 'I' &&
+               (i + 2 == length || kClasses[static_cast<unsigned char>(text[i + 2])] != regular);
+    };
+    // One white-space byte separates "ID" from the data.
+    const size_t data = from < length && white(from) ? from + 1 : from;
+    if (declared >= 0 && static_cast<uint64_t>(declared) <= length - data) {
+        size_t i = data + static_cast<size_t>(declared);
+        while (i < length && white(i)) ++i;
+        if (closesAt(i)) {
+            after = i + 2;
+            return true;
+        }
+    }
+    for (size_t i = data; i < length; ++i) {
+        const void* e = std::memchr(text + i, 'E', length - i);
+        if (!e) break;
+        i = static_cast<size_t>(static_cast<const char*>(e) - text);
+        if (i > 0 && white(i - 1) && closesAt(i)) {
+            after = i + 2;
+            // Where a declared length says otherwise, readers may end the data at either; and
+            // readers that decode the data to find its end may find a later "EI" where bytes
+            // that are not text follow this one (binary data holding " EI ").
+            return declared < 0 && TextFollows(text + after, std::min(length - after, size_t(32)));
+        }
+    }
+    after = length;
+    return false;
+}
+
+void CPdfLexer::SkipToStreamData() {
+    while (LookChar() == ' ' || LookChar() == '\t') ReadChar();
+    if (LookChar() == '\r') {
+        ReadChar();
+        if (LookChar() == '\n') ReadChar();
+    } else if (LookChar() == '\n') {
+        ReadChar();
+    }
+}
+
+size_t CPdfLexer::StreamDataOffset(const char* bytes, size_t count) {
+    auto copy = std::make_shared<const std::string>(bytes, count);
+    auto stream = std::make_shared<CPdfMemoryStream>(copy, 0, count);
+    CPdfLexer lexer(stream);
+    lexer.SkipToStreamData();
+    return static_cast<size_t>(stream->GetPos());
 }

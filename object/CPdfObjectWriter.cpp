@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "object/CPdfArray.h"
+#include "object/CPdfCompactor.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfLexer.h"
 #include "object/CPdfReferenceMap.h"
@@ -26,66 +27,8 @@ std::string CPdfObjectWriter::ObjectHeader(int32_t number, int32_t generation) {
     return std::to_string(number) + " " + std::to_string(generation) + " obj\n";
 }
 
-namespace {
-bool IsSpace(char c) {
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
-}
-bool IsDelimiter(char c) {
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' ||
-           c == '}' || c == '/' || c == '%';
-}
-// The end of the literal string that starts at at (past its closing parenthesis).
-size_t LiteralEnd(const std::string& text, size_t at) {
-    int64_t depth = 0;
-    for (; at < text.size(); ++at) {
-        if (text[at] == '\\') {
-            ++at;
-        } else if (text[at] == '(') {
-            ++depth;
-        } else if (text[at] == ')' && --depth == 0) {
-            return at + 1;
-        }
-    }
-    return text.size();
-}
-}  // namespace
-
 std::string CPdfObjectWriter::Compact(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    bool afterComment = false;
-    for (size_t i = 0; i < text.size();) {
-        char c = text[i];
-        if (IsSpace(c)) {
-            size_t j = i;
-            while (j < text.size() && IsSpace(text[j])) ++j;
-            bool needed = !out.empty() && j < text.size() && !IsDelimiter(out.back()) &&
-                          !IsDelimiter(text[j]);
-            if (afterComment) {
-                size_t eol = text.find_first_of("\r\n", i);
-                out.push_back(eol < j ? text[eol] : '\n');
-            } else if (needed) {
-                out.push_back(c);
-            }
-            afterComment = false;
-            i = j;
-        } else if (c == '(') {
-            size_t end = LiteralEnd(text, i);
-            out.append(text, i, end - i);
-            i = end;
-        } else if (c == '%') {
-            size_t end = text.find_first_of("\r\n", i);
-            if (end == std::string::npos) end = text.size();
-            out.append(text, i, end - i);
-            afterComment = true;
-            i = end;
-        } else {
-            out.push_back(c);
-            ++i;
-        }
-    }
-    if (afterComment) out.push_back('\n');
-    return out;
+    return CPdfCompactor::Compact(text);
 }
 
 std::string CPdfObjectWriter::StringText(const std::string& bytes) {

@@ -37,9 +37,8 @@ public:
     static std::string ObjectHeader(int32_t number, int32_t generation);
     // The text of a name (without its slash) with "#" escapes.
     static std::string NameText(const std::string& name);
-    // PDF value text with the white space that no token needs taken out: runs before or after
-    // a delimiter and at either end go, other runs become their first byte (a line end after
-    // a comment stays). Literal strings and comments are kept whole.
+    // PDF value text with the white space and comments that no token needs taken out (see
+    // CPdfCompactor): it reads back as the same tokens.
     static std::string Compact(const std::string& text);
     // A string's bytes as a literal string, or in hexadecimal where that is shorter.
     static std::string StringText(const std::string& bytes);

@@ -154,8 +154,11 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
     // such object, and so on, each level many times over.
     if (depth == 1 && Nxt().IsKeyword("stream")) {
         if (!scan || !scan->stopAtStream) return ParseStream(out);
+        // The lookahead stops at "stream": the data after it is not read as tokens.
         scan->streamFollows = true;
         scan->dictionaryEnd = CurrentEnd();
+        scan->streamKeywordEnd = ends[cur ^ 1];
+        return out;
     }
     Shift();
     return out;
@@ -163,7 +166,7 @@ CPdfObject CPdfParser::ParseDictionary(int depth) {
 
 CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
     streamDictionary = dictionary;
-    lexer.SkipLine();
+    lexer.SkipToStreamData();
     CPdfStream& input = lexer.CurrentStream();
     int64_t start = input.GetPos();
     CPdfObject length = dictionary.dictValue->GetResolved("Length");

@@ -29,11 +29,13 @@ struct CPdfScan {
     bool wantStrings = false;
     std::vector<CPdfTextSpan> refs;
     std::vector<CPdfTextSpan> strings;
-    // When set, a top-level dictionary followed by "stream" comes back as the dictionary, with
-    // streamFollows set and dictionaryEnd just after its ">>"; the data is not looked at.
+    // When set, a top-level dictionary followed by "stream" (after white space or comments)
+    // comes back as the dictionary, with streamFollows set, dictionaryEnd just after its ">>"
+    // and streamKeywordEnd just after the keyword; the data is not looked at.
     bool stopAtStream = false;
     bool streamFollows = false;
     int64_t dictionaryEnd = 0;
+    int64_t streamKeywordEnd = 0;
     CPdfTextSpan length;  // the top-level /Length value; start == end when there is none
     bool hasPage = false;
     bool hasPages = false;

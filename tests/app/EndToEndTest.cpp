@@ -252,8 +252,8 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
 }
 
 // "-" as the source reads standard input (a pipe is kept in a temporary file that goes away
-// with the run); "-" as the output of a one-file mode writes standard output, which then takes
-// no message: a failed run writes nothing there.
+// with the run, as is a named pipe given as the source); "-" as the output of a one-file mode
+// writes standard output, which then takes no message: a failed run writes nothing there.
 TEST_F(EndToEnd, StandardInputAndOutput) {
     const std::string source = MakeDocument(5);
     const std::string out = dir / "out/out.pdf";
@@ -282,6 +282,13 @@ TEST_F(EndToEnd, StandardInputAndOutput) {
         {R"("$B" "$SRC" - -s9)", 1, "", "Page number 9 greater than 5 pages in file", {}},
         {R"(printf '' | "$B" - "$OUT" odd)", 1, "PDF file was damaged", "", {}},
         {R"("$B" - "$OUT" odd < "$DIR")", 1, "File open error", "", {}},
+        // A named pipe that a writer fills is read once, like standard input.
+        {R"(F="$DIR/../in.fifo"; rm -f "$F"; mkfifo "$F" && { cat "$SRC" > "$F" 2>/dev/null & }
+            "$B" "$F" "$OUT" -s5,2)",
+         0,
+         "",
+         "",
+         {{"out.pdf", {5, 2}}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);

@@ -1,6 +1,7 @@
 // Outline copying by the split job: which items an output keeps (those that open one of its
-// pages, and those that hold them), their order, and how they and the outline root are
-// rewritten. OutputPdf::Outline checks the links of every output outline it reads.
+// pages, those that open no page, and those that hold them), their order, and how they and
+// the outline root are rewritten. OutputPdf::Outline checks the links of every output outline
+// it reads.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -129,10 +130,7 @@ TEST(Outline, ItemIsKeptWhenItsDestinationIsAChosenPage) {
         {"/A << /Type /Action /S /GoTo /D [20 0 R /Fit] >>", true},
         {"/A << /S /GoTo /D (chap2) >>", true},
         {"/A 201 0 R", true},
-        {"/A << /S /URI /URI (http://example.com/) >>", false},
-        {"/A << /S /GoToR /F (other.pdf) /D [1 /Fit] >>", false},
-        {"/A << /S /GoToR /F (other.pdf) /D (chap2) >>", false},
-        {"/A << /Type /Action /S /GoToR /F (other.pdf) /D (chap2) >>", false},
+        {"/A << /S /GoTo /D [10 0 R /Fit] /Next 202 0 R >>", false},
         {"/Dest (chap2)", true},
         {"/Dest <6368617032>", true},
         {"/Dest (chap3)", true},
@@ -143,7 +141,7 @@ TEST(Outline, ItemIsKeptWhenItsDestinationIsAChosenPage) {
         {"/Dest /old1", false, true},
         {"/Dest (chap2)", false, true},
         {"/Dest (nothing)", false},
-        {"", false},
+        {"/A << /S /GoTo >>", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
@@ -161,6 +159,97 @@ TEST(Outline, ItemIsKeptWhenItsDestinationIsAChosenPage) {
                 << Shell("mutool show '" + dir / "out.pdf" + "' outline").second;
         }
     }
+}
+
+// Items that open no page of the document (a web address, a named action, a script, a layer,
+// another file, a program) are kept by every output, at their level among the kept items: on
+// the first level, whose order follows the pages, each after the kept item before it in the
+// outline. Items of a structure element go with the element; dead go-to items go; an item
+// without action stays for what it holds. Printed: the page an item opens, or its action.
+TEST(Outline, ItemsThatOpenNoPageAreKeptInPlace) {
+    testpdf::Builder b;
+    b.Add(1,
+          "<< /Type /Catalog /Pages 2 0 R /Outlines 5 0 R /StructTreeRoot 6 0 R /OCProperties "
+          "<< /OCGs [7 0 R] /D << /Order [7 0 R] >> >> >>");
+    std::string kids;
+    for (int k = 1; k <= 4; ++k) {
+        kids += std::to_string(10 * k) + " 0 R ";
+        b.Add(10 * k, "<< /Type /Page /Parent 2 0 R /Resources << >> /MediaBox [0 0 9 9]" +
+                          std::string(k == 2 ? " /StructParents 0" : "") + " >>");
+    }
+    b.Add(2, "<< /Type /Pages /Kids [" + kids + "] /Count 4 >>");
+    b.Add(6, "<< /Type /StructTreeRoot /K [400 0 R] /ParentTree 8 0 R >>");
+    b.Add(7, "<< /Type /OCG /Name (Layer) >>");
+    b.Add(8, "<< /Nums [0 [400 0 R]] >>");
+    b.Add(400, "<< /Type /StructElem /S /P /P 6 0 R /Pg 20 0 R /K 0 >>");
+    // Each item: number, title, what it does, the items it holds (first, last, count).
+    const struct {
+        int number;
+        const char* title;
+        std::string target;
+        std::string held;
+    } items[] = {
+        {100, "U", "/A << /S /URI /URI (https://example.com/) >>", ""},
+        {101, "P3", "/Dest [30 0 R /Fit]", ""},
+        {102, "N", "/A << /S /Named /N /NextPage >>", ""},
+        {103, "J", "/A << /S /JavaScript /JS (app.alert\\(1\\)) >>", ""},
+        {104, "P1", "/Dest [10 0 R /Fit]", "/First 120 0 R /Last 122 0 R /Count 3"},
+        {105, "R", "/A << /S /GoToR /F (other.pdf) /D [0 /Fit] >>", ""},
+        {106, "X", "/A << /S /GoTo /D [99 0 R /Fit] >>", ""},
+        {107, "C", "", "/First 123 0 R /Last 124 0 R /Count -2"},
+        {108, "S", "/SE 400 0 R", ""},
+        {109, "E", "", "/First 125 0 R /Last 125 0 R /Count 1"},
+        {110, "Launch", "/A << /S /Launch /F (notes.txt) >>", ""},
+        {120, "P1a", "/Dest [10 0 R /XYZ 0 0 0]", ""},
+        {121, "L", "/A << /S /SetOCGState /State [/Toggle 7 0 R] >>", ""},
+        {122, "DD", "/Dest [7 0 R /Fit]", ""},
+        {123, "C2", "/Dest [20 0 R /Fit]", ""},
+        {124, "CW", "/A << /S /URI /URI (https://example.org/) >>", ""},
+        {125, "E4", "/Dest [40 0 R /Fit]", ""},
+    };
+    const struct {
+        int first, last, parent;
+    } chains[] = {{100, 110, 5}, {120, 122, 104}, {123, 124, 107}, {125, 125, 109}};
+    for (const auto& c : chains) {
+        for (int n = c.first; n <= c.last; ++n) {
+            const auto& it = items[n < 120 ? n - 100 : n - 120 + 11];
+            std::string body = "<< /Title (" + std::string(it.title) + ") " + it.target + " " +
+                               it.held + " /Parent " + std::to_string(c.parent) + " 0 R";
+            if (n > c.first) body += " /Prev " + std::to_string(n - 1) + " 0 R";
+            if (n < c.last) body += " /Next " + std::to_string(n + 1) + " 0 R";
+            b.Add(n, body + " >>");
+        }
+    }
+    b.Add(5, "<< /Type /Outlines /First 100 0 R /Last 110 0 R /Count 14 >>");
+    const std::string source = b.SetRoot(1).Build();
+    const struct {
+        const char* mode;
+        const char* outline;
+    } cases[] = {
+        {"-s1-4",
+         "U@URI P1@1(P1a@1 L@SetOCGState) R@GoToR C@2:c(C2@2 CW@URI) S@-+SE P3@3 N@Named "
+         "J@JavaScript E@4(E4@4) Launch@Launch"},
+        {"-s3",
+         "U@URI P3@1 N@Named J@JavaScript P1@-(L@SetOCGState) R@GoToR C@-:c(CW@URI) "
+         "Launch@Launch"},
+        {"-s2,1",
+         "U@URI N@Named J@JavaScript C@1:c(C2@1 CW@URI) S@-+SE Launch@Launch "
+         "P1@2(P1a@2 L@SetOCGState) R@GoToR"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        TempDir dir;
+        ASSERT_EQ(Split(dir, source, c.mode), "");
+        EXPECT_EQ(OutputPdf(dir / "out.pdf").Outline(), c.outline);
+        ExpectQpdfClean(dir / "out.pdf");
+    }
+    // Items that open no page start no file of the bookmarks mode, and come into each.
+    TempDir dir;
+    ASSERT_EQ(Split(dir, source, "bookmarks", "ch"), "");
+    EXPECT_EQ(Outputs(dir), (std::vector<std::string>{"ch000002-P3.pdf", "ch000005-P1.pdf"}));
+    EXPECT_EQ(OutputPdf(dir / "ch000002-P3.pdf").Outline(),
+              "U@URI P3@1 N@Named J@JavaScript P1@-(L@SetOCGState) R@GoToR C@-:c(CW@URI) "
+              "E@2(E4@2) Launch@Launch");
 }
 
 TEST(Outline, ItemsFollowTheSelectionAndComeOnce) {

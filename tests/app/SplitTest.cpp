@@ -28,6 +28,8 @@
 #include "TestPdf.h"
 #include "app/CPdfFileSplit.h"
 #include "object/CPdfObjectWriter.h"
+#include "object/CPdfString.h"
+#include "stream/CPdfCipher.h"
 
 namespace {
 
@@ -857,6 +859,106 @@ TEST(Split, EncryptedFilesMadeByQpdfStayReadable) {
                                       .out;
         EXPECT_NE(plain.find("(Page 2) Tj"), std::string::npos);
         EXPECT_EQ(plain.find("(Page 1) Tj"), std::string::npos);
+    }
+}
+
+// A one-page document encrypted under the user password user and the owner password "owner"
+// with RC4-128 (revision 3) or AES-128 (revision 4), its key made with keyId as the first /ID
+// element, and idEntry ("/ID ..." or nothing) in its trailer. Without revision, in clear.
+std::string EncryptedWithKeyId(int revision, const std::string& user, const std::string& keyId,
+                               const std::string& idEntry) {
+    const std::string pad(
+        "\x28\xBF\x4E\x5E\x4E\x75\x8A\x41\x64\x00\x4E\x56\xFF\xFA\x01\x08"
+        "\x2E\x2E\x00\xB6\xD0\x68\x3E\x80\x2F\x0C\xA9\xFE\x64\x53\x69\x7A",
+        32);
+    auto md5 = [](const std::string& data) { return CPdfCipher::Hash(CPdfCipher::md5, data); };
+    auto rc4 = [](const std::string& key, const std::string& data) {
+        return CPdfCipher::Apply(CPdfCipher::rc4, key, "", true, CPdfCipher::noPadding, data);
+    };
+    // Twenty rounds of RC4, the key's bytes xored with the round number.
+    auto rounds = [&](const std::string& key, std::string data) {
+        for (char i = 0; i < 20; ++i) {
+            std::string k = key;
+            for (char& c : k) c ^= i;
+            data = rc4(k, data);
+        }
+        return data;
+    };
+    auto fifty = [&](std::string hash) {
+        for (int i = 0; i < 50; ++i) hash = md5(hash);
+        return hash;
+    };
+    const std::string o =
+        rounds(fifty(md5(("owner" + pad).substr(0, 32))), (user + pad).substr(0, 32));
+    const std::string p("\xD4\xFF\xFF\xFF", 4);  // /P -44
+    const std::string key = fifty(md5((user + pad).substr(0, 32) + o + p + keyId));
+    const std::string u = rounds(key, md5(pad + keyId)) + std::string(16, '\0');
+    std::string content = "0 0 1 rg 10 10 50 50 re f";
+    const std::string objectKey =
+        md5(key + std::string("\4\0\0\0\0", 5) + (revision == 4 ? "sAlT" : ""));
+    if (revision == 3) content = rc4(objectKey, content);
+    if (revision == 4) {
+        const std::string iv(16, 'v');
+        content = iv + CPdfCipher::Apply(CPdfCipher::aes128Cbc, objectKey, iv, true,
+                                         CPdfCipher::pdfPadding, content);
+    }
+    Builder b;
+    b.Add(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.Add(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 90 90] >>");
+    b.Add(3, "<< /Type /Page /Parent 2 0 R /Resources << >> /Contents 4 0 R >>");
+    b.AddStream(4, "", content);
+    b.SetRoot(1);
+    if (revision == 0) return b.Build();
+    b.Add(5, "<< /Filter /Standard /Length 128 /P -44 /O <" + CPdfString::HexEncode(o) + "> /U <" +
+                 CPdfString::HexEncode(u) + "> " +
+                 (revision == 3 ? "/V 2 /R 3"
+                                : "/V 4 /R 4 /CF << /StdCF << /CFM /AESV2 /Length 16 >> >> "
+                                  "/StmF /StdCF /StrF /StdCF") +
+                 " >>");
+    return b.AddTrailerEntries("/Encrypt 5 0 R " + idEntry).Build();
+}
+
+// Sources without a usable /ID: readers then make the key with an empty first element, or,
+// for an array of another length than two, some with its first string. Each output keeps the
+// element the source's key was made with, opens with the source's password and shows its page.
+TEST(Split, EncryptedSourcesWithoutUsableIdKeepTheirKey) {
+    if (!e2e::HaveQpdf() || !HaveTool("mutool")) GTEST_SKIP() << "qpdf or mutool missing";
+    TempDir dir;
+    WriteFile(dir / "plain.pdf", EncryptedWithKeyId(0, "", "", ""));
+    auto render = [](const std::string& file, const std::string& password) {
+        return Shell("mutool draw -q -F pam -r 18 -p '" + password + "' -o - " + file +
+                     " 2>/dev/null")
+            .second;
+    };
+    const std::string expected = render(dir / "plain.pdf", "");
+    ASSERT_FALSE(expected.empty());
+    const struct {
+        const char* id;
+        const char* keyId;
+    } cases[] = {
+        {"", ""},
+        {"/ID (abc)", ""},
+        {"/ID [<> <0102>]", ""},
+        {"/ID [1 2]", ""},
+        {"/ID [<616263>]", ""},
+        {"/ID [<616263>]", "abc"},
+        {"/ID [<616263> <01> <02>]", "abc"},
+    };
+    for (int revision : {3, 4}) {
+        for (const std::string user : {"", "user"}) {
+            for (const auto& c : cases) {
+                SCOPED_TRACE(std::to_string(revision) + " '" + user + "' " + c.id + " key '" +
+                             c.keyId + "'");
+                WriteFile(dir / "in.pdf", EncryptedWithKeyId(revision, user, c.keyId, c.id));
+                fs::remove(dir / "out.pdf");
+                ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s1", user), "");
+                EXPECT_NE(ReadFile(dir / "out.pdf")
+                              .find("/ID [<" + CPdfString::HexEncode(c.keyId) + "><"),
+                          std::string::npos);
+                ExpectQpdfClean(dir / "out.pdf", "--password=" + user);
+                EXPECT_TRUE(render(dir / "out.pdf", user) == expected) << "renders otherwise";
+            }
+        }
     }
 }
 

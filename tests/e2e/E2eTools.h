@@ -182,4 +182,61 @@ inline std::vector<std::string> CompareRendering(const std::string& source,
     return problems;
 }
 
+// ---------------------------------------------------------------------------------------
+// Ghostscript, which draws some damage differently from mutool.
+
+inline bool HaveGhostscript() {
+    return RunCommand({"gs", "--version"}, kToolTimeout).Exited(0);
+}
+
+// Pages (in increasing order) as one Ghostscript run draws them at 18 dpi, by page number;
+// none where it cannot draw the file.
+inline std::map<int, std::string> RenderPagesWithGhostscript(const std::string& pdf,
+                                                             const std::vector<int>& pages,
+                                                             const std::string& dir,
+                                                             const std::string& tag) {
+    std::map<int, std::string> images;
+    std::string list;
+    for (int page : pages) list += (list.empty() ? "" : ",") + std::to_string(page);
+    const std::string pattern = dir + "/" + tag + "-%d.ppm";
+    RunCommand({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=ppmraw", "-r18",
+                "-sPageList=" + list, "-sOutputFile=" + pattern, pdf},
+               kToolTimeout);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const std::string image = dir + "/" + tag + "-" + std::to_string(i + 1) + ".ppm";
+        std::string bytes = ReadFile(image);
+        if (!bytes.empty()) images[pages[i]] = std::move(bytes);
+        std::error_code ignored;
+        std::filesystem::remove(image, ignored);
+    }
+    return images;
+}
+
+// Compares page i+1 of `output` with page sourcePages[i] of `source` (increasing) as
+// Ghostscript draws them. Source pages it cannot draw are skipped. One line per difference.
+inline std::vector<std::string> CompareRenderingWithGhostscript(const std::string& source,
+                                                                const std::vector<int>& sourcePages,
+                                                                const std::string& output,
+                                                                const std::string& dir) {
+    std::vector<int> outputPages;
+    for (size_t i = 0; i < sourcePages.size(); ++i) outputPages.push_back(static_cast<int>(i + 1));
+    const auto from = RenderPagesWithGhostscript(source, sourcePages, dir, "gs-source");
+    if (from.empty()) return {};
+    const auto to = RenderPagesWithGhostscript(output, outputPages, dir, "gs-output");
+    std::vector<std::string> problems;
+    for (size_t i = 0; i < sourcePages.size(); ++i) {
+        auto image = from.find(sourcePages[i]);
+        if (image == from.end()) continue;
+        auto drawn = to.find(static_cast<int>(i + 1));
+        const std::string where = "output page " + std::to_string(i + 1) + " (source page " +
+                                  std::to_string(sourcePages[i]) + ")";
+        if (drawn == to.end()) {
+            problems.push_back(where + " does not draw in Ghostscript");
+        } else if (drawn->second != image->second) {
+            problems.push_back(where + " draws differently in Ghostscript");
+        }
+    }
+    return problems;
+}
+
 }  // namespace e2e

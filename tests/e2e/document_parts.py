@@ -7,10 +7,13 @@ shows that:
 - the output's three pages are three page objects;
 - each page shows the label it had in the source;
 - every outline item that opens a chosen page is there and opens the same page; every other
-  item opens the page its title opened in the source or holds kept items;
+  item opens the page its title opened in the source, opens no page as in the source, or
+  holds kept items;
 - the form holds exactly the fields with a widget on a chosen page;
-and, for a file with an outline, that the bookmarks split gives files that qpdf accepts, hold
-every page once, and whose outline items open pages of their own file.
+and, for a file with an outline, that a copy of every page keeps every item that is not a
+dead go-to (a destination that opens no page of the source), and that the bookmarks split gives
+files that qpdf accepts, hold every page once, and whose outline items open pages of their own
+file or no page, as in the source.
 Exit status: 0 when every file passes, 1 on a failure, 77 when the corpus or qpdf is absent.
 """
 import json
@@ -31,17 +34,40 @@ def qpdf_json(path):
 
 
 def items(outline, pages, out):
-    """(title, page, holds kept items) of every outline item, depth first; the page is None
-    where the destination is a name or names no page."""
+    """(title, page, holds kept items, has a destination) of every outline item, depth first;
+    the page is None where the destination is a name or names no page, and where the item has
+    no destination (an action that opens no page, or none)."""
     for item in outline:
         dest = item.get("dest")
         if isinstance(dest, dict):
             dest = dest.get("/D")
         page = pages.get(dest[0]) if isinstance(dest, list) and dest else None
         out.append((item.get("title"), page or item.get("destpageposfrom1"),
-                    bool(item.get("kids"))))
+                    bool(item.get("kids")), dest is not None))
         items(item.get("kids") or [], pages, out)
     return out
+
+
+def expected_in_copy(outline, pages, out, seen):
+    """Titles of the items a copy of every page keeps, depth first: all but dead go-to items
+    (a destination that opens no page) and items without destination whose items all go; an
+    item met again (a loop) counts once. True when the outline holds one."""
+    kept_any = False
+    for item in outline:
+        if item.get("object") in seen:
+            continue
+        seen.add(item.get("object"))
+        dest = item.get("dest")
+        if isinstance(dest, dict):
+            dest = dest.get("/D")
+        page = pages.get(dest[0]) if isinstance(dest, list) and dest else None
+        page = page or item.get("destpageposfrom1")
+        mark = len(out)
+        holds = expected_in_copy(item.get("kids") or [], pages, out, seen)
+        if (dest is None and (holds or not item.get("kids"))) or page or holds:
+            out.insert(mark, item.get("title"))
+            kept_any = True
+    return kept_any
 
 
 def page_numbers(view):
@@ -85,16 +111,20 @@ def check(brantor, corpus, path, work):
             problems.append("page %d shows label %s, not %s" %
                             (i + 1, label(page), label(src["pages"][chosen[i] - 1])))
     before = items(src.get("outlines") or [], page_numbers(src), [])
-    after = [(t, chosen[p - 1] if p else None, k)
-             for t, p, k in items(dst.get("outlines") or [], page_numbers(dst), [])]
-    opened = {(t, p) for t, p, _ in after}
-    for title, page, _ in before:
+    after = [(t, chosen[p - 1] if p else None, k, d)
+             for t, p, k, d in items(dst.get("outlines") or [], page_numbers(dst), [])]
+    opened = {(t, p) for t, p, _, _ in after}
+    for title, page, _, _ in before:
         if page in (1, n) and (title, page) not in opened:
             problems.append("outline item %r of page %d is missing" % (title, page))
-    known = {(t, p) for t, p, _ in before}
-    unknown = {t for t, p, _ in before if p is None}
-    for title, page, holds in after:
-        if page is None or ((title, page) not in known and not holds and title not in unknown):
+    known = {(t, p) for t, p, _, _ in before}
+    unknown = {t for t, p, _, _ in before if p is None}
+    pageless = {t for t, _, _, d in before if not d}
+    for title, page, holds, _ in after:
+        if page is None and not holds and title not in pageless:
+            problems.append("outline item %r opens no page, as it did not" % title)
+        elif page is not None and (title, page) not in known and not holds and \
+                title not in unknown:
             problems.append("outline item %r opens page %s, which it did not" % (title, page))
     fields_in = {(f.get("fullname"), f.get("pageposfrom1"))
                  for f in src.get("acroform", {}).get("fields", [])
@@ -105,11 +135,27 @@ def check(brantor, corpus, path, work):
         problems.append("fields %s instead of %s" % (sorted(fields_out - fields_in)[:3],
                                                       sorted(fields_in - fields_out)[:3]))
     if src.get("outlines"):
-        problems += check_bookmarks(brantor, source, n, work)
+        problems += check_copy(brantor, source, src, n, work)
+        problems += check_bookmarks(brantor, source, pageless, n, work)
     return problems
 
 
-def check_bookmarks(brantor, source, n, work):
+def check_copy(brantor, source, src, n, work):
+    out = os.path.join(work, "all.pdf")
+    run = subprocess.run([brantor, source, out, "-s1-%d" % n], capture_output=True, text=True)
+    if run.returncode != 0:
+        return ["copy of every page: " + run.stdout.strip()]
+    expected = []
+    expected_in_copy(src["outlines"], page_numbers(src), expected, set())
+    kept = [t for t, _, _, _ in items(qpdf_json(out).get("outlines") or [], {}, [])]
+    missing = list(expected)
+    for title in kept:
+        if title in missing:
+            missing.remove(title)
+    return ["copy of every page lost outline items %s" % missing[:3]] if missing else []
+
+
+def check_bookmarks(brantor, source, pageless, n, work):
     folder = os.path.join(work, "bookmarks")
     os.mkdir(folder)
     run = subprocess.run([brantor, source, os.path.join(folder, "ch"), "bookmarks"],
@@ -127,8 +173,8 @@ def check_bookmarks(brantor, source, n, work):
         except ValueError:
             continue
         total += len(view["pages"])
-        for title, page, _ in items(view.get("outlines") or [], page_numbers(view), []):
-            if page is None:
+        for title, page, holds, _ in items(view.get("outlines") or [], page_numbers(view), []):
+            if page is None and not holds and title not in pageless:
                 return ["bookmarks: item %r of %s opens no page of its file" % (title, name)]
     return [] if total == n else ["bookmarks: %d pages in the files, not %d" % (total, n)]
 

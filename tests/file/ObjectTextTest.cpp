@@ -264,7 +264,11 @@ TEST(ObjectIndex, ObjectIsWrittenWithItsReferencesMappedAndItsStreamLengthTrue) 
         {"comment right after", "6 0 obj<</M 6>>endobj%x\n", "<</M 6>>\nendobj\n"},
         {"no endobj", "6 0 obj\n<< /M 6 >>\n", "<</M 6>>\nendobj\n"},
         {"comment inside", "6 0 obj\n<< /M 6 % note\r /N (a  %b) >>\nendobj\n",
-         "<</M 6% note\r/N(a  %b)>>\nendobj\n"},
+         "<</M 6/N(a  %b)>>\nendobj\n"},
+        {"empty names", "6 0 obj\n<< / 7 0 R /D [11 /#0b / 44 /, ] >>\nendobj\n",
+         "<</ 107 0 R/D[11/#0b/ 44/,]>>\nendobj\n"},
+        {"comment before stream",
+         "6 0 obj\n<</Length 25>>\n% note\nstream\n" + data + "\nendstream\nendobj\n", stream},
         {"dropped reference", "6 0 obj [13 0 R 12 0 R] endobj", "[null 112 0 R]\nendobj\n"},
         {"references in strings stay", "6 0 obj << /T (3 0 R) /U <3 0 R> /V 3 0 R >> endobj",
          "<</T(3 0 R)/U<3 0 R>/V 103 0 R>>\nendobj\n"},
@@ -295,7 +299,7 @@ TEST(ObjectIndex, ObjectIsWrittenWithItsReferencesMappedAndItsStreamLengthTrue) 
     }
 }
 
-// White space that no token needs goes, other runs shrink to their first byte; strings stay.
+// White space that no token needs goes, other runs shrink to one space; strings stay.
 TEST(ObjectIndex, CompressedObjectIsWrittenCompactly) {
     const std::string body =
         "<< /M 6 >><<  /M\n\n 7   >>\n(ei  ght)   \n\n";  // 6, 7, 8 at 0, 10, 26
@@ -306,7 +310,7 @@ TEST(ObjectIndex, CompressedObjectIsWrittenCompactly) {
     } layouts[] = {{"6 0 7 10 8 26 ", {0, 1, 2}}, {"8 26 7 10 6 0 ", {2, 1, 0}}};
     const std::pair<int, const char*> cases[] = {
         {6, "9 0 obj\n<</M 6>>\nendobj\n"},
-        {7, "9 0 obj\n<</M\n7>>\nendobj\n"},
+        {7, "9 0 obj\n<</M 7>>\nendobj\n"},
         {8, "9 0 obj\n(ei  ght)\nendobj\n"},
     };
     for (const auto& layout : layouts) {

@@ -182,4 +182,33 @@ const LexCase kWordsAndDelimiters[] = {
 INSTANTIATE_TEST_SUITE_P(WordsAndDelimiters, LexerTokens, ::testing::ValuesIn(kWordsAndDelimiters),
                          CaseName);
 
+// Where inline image data ends, and when that end is in doubt (then nothing after it is read
+// for names): the bytes after "ID", the declared length, the end readers find.
+TEST(Lexer, InlineImageEndIsWhereReadersFindIt) {
+    const struct {
+        const char* name;
+        std::string after;  // the bytes after "ID"
+        int64_t declared;
+        bool certain;
+        std::string rest;  // what follows the "EI" found
+    } cases[] = {
+        {"ParenthesesInData", " ((\x01) EI /Im1 Do", -1, true, " /Im1 Do"},
+        {"EIInsideAWordIsData", " aEIb EIx EI\n/F1", -1, true, "\n/F1"},
+        {"EIBeforeADelimiter", " data\nEI/Im1 Do", -1, true, "/Im1 Do"},
+        {"EIAtTheEnd", " data EI", -1, true, ""},
+        {"DeclaredLengthOverLookAlikes", " EI( EI Q", 4, true, " Q"},
+        {"DeclaredLengthWrong", " abc EI Q", 2, false, " Q"},
+        {"NoEnd", " data", -1, false, ""},
+        {"BinaryAfterTheEndFound", " \xff\x01 EI \x80\x81 EI Q", -1, false, " \x80\x81 EI Q"},
+        {"DeclaredLengthWithoutEnd", " data", 4, false, ""},
+    };
+    for (const auto& c : cases) {
+        size_t after = 0;
+        EXPECT_EQ(CPdfLexer::InlineImageEnd(c.after.data(), c.after.size(), 0, c.declared, after),
+                  c.certain)
+            << c.name;
+        EXPECT_EQ(c.after.substr(after), c.rest) << c.name;
+    }
+}
+
 }  // namespace

@@ -233,6 +233,8 @@ private:
             EXPECT_EQ(d.Get("Prev").refNumber, previous.refNumber) << "/Prev";
             if (!text.empty()) text += " ";
             text += d.GetResolved("Title").stringValue.Bytes() + "@" + PageOfItem(d);
+            // A structure element: "+SE", "+SE?" when the output does not hold it.
+            if (d.Has("SE")) text += Resolve(d.Get("SE")).kind == kindDictionary ? "+SE" : "+SE?";
             ++visible;
             if (d.Has("First")) {
                 int64_t below = 0;
@@ -250,11 +252,16 @@ private:
         return text;
     }
 
+    // The page number an item opens, "-" for none, "?" for a page that is not the output's,
+    // or the type of its action when that is not GoTo ("URI").
     std::string PageOfItem(const CPdfDictionary& item) const {
         CPdfObject dest = item.Get("Dest");
         if (dest.kind == kindNull) {
             CPdfObject action = item.GetResolved("A");
-            if (action.kind == kindDictionary) dest = action.dictValue->Get("D");
+            if (action.kind != kindDictionary) return "-";
+            CPdfObject type = action.dictValue->Get("S");
+            if (!type.IsName("GoTo")) return type.kind == kindName ? type.textValue : "?";
+            dest = action.dictValue->Get("D");
         }
         for (int step = 0; step < 4; ++step) {
             dest = Resolve(dest);
