@@ -235,8 +235,8 @@ void CPdfFileSplit::WriteCopies() {
     while (copies->Next(from, to)) {
         const int32_t generation = copies->GenerationOf(from);
         const CPdfObjectInfo& info = index->Get(from);
-        if (info.present && !info.isStream && Packs(generation)) {
-            WriteValue(to, generation, index->PackedText(from, *copies));
+        if (info.present && !info.isStream) {
+            WriteValue(to, generation, index->ValueText(from, Packs(generation) ? 0 : to, *copies));
             continue;
         }
         MarkWritten(to, generation);

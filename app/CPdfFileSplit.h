@@ -84,6 +84,8 @@ private:
     void PrepareRun();
     // Numbers for the catalog, the page tree root and every chosen page.
     void ClaimPages();
+    // Numbers what the first page's own resources name ahead of the pages (see the .cpp).
+    void NumberFirstResources(const SelectedPage& first);
     void WritePages();
     void WritePage(const SelectedPage& selected, bool repeated);
     // The page dictionary of the page at index (from 0): its object, or the dictionary written

@@ -16,6 +16,7 @@ void CPdfFileSplit::ClaimPages() {
     const CPdfCatalog& cat = *document.catalog;
     catalogOut = copies->Claim(rootNumber);
     pagesOut = pagesNumber > 0 ? copies->Claim(pagesNumber) : copies->Reserve();
+    if (!keepNumbers && !selection.empty()) NumberFirstResources(selection.front());
     for (SelectedPage& s : selection) {
         const CPdfPage& page = cat.pages[s.pageNumber - 1];
         // A page written into /Kids gets a number of its own, and is written as a page chosen
@@ -28,6 +29,29 @@ void CPdfFileSplit::ClaimPages() {
         // A page chosen again is a page object of its own, sharing what the first one uses.
         bool repeated = page.objectNumber <= 0 || copies->NumberOf(page.objectNumber) > 0;
         s.outputNumber = repeated ? copies->Reserve() : copies->Claim(page.objectNumber);
+    }
+}
+
+void CPdfFileSplit::NumberFirstResources(const SelectedPage& first) {
+    // What the first page's own resources name (its fonts above all, which the pages of a
+    // document mostly share) takes the numbers before the pages, so that every page names it
+    // in few digits. Only what the page writes as it stands: it is written in any case.
+    CPdfObject page = PageDictionary(first.pageNumber - 1);
+    CPdfObject resources = page.dictValue->Get("Resources");
+    std::vector<int32_t> refs;
+    if (resources.kind == kindReference) refs.push_back(resources.refNumber);
+    CPdfObject dict = resources.Resolve(xref);
+    if (dict.kind != kindDictionary) return;
+    for (const char* key : {"Font", "XObject", "ExtGState", "ColorSpace", "Pattern", "Shading"}) {
+        CPdfObject group = dict.dictValue->GetResolved(key);
+        if (group.kind != kindDictionary) continue;
+        for (const auto& entry : group.dictValue->entries) {
+            if (entry.second.kind == kindReference) refs.push_back(entry.second.refNumber);
+        }
+    }
+    for (int32_t number : refs) {
+        int32_t generation = 0;
+        copies->Map(number, generation);
     }
 }
 
@@ -199,7 +223,7 @@ void CPdfFileSplit::WritePageTree() {
             root.clear();
         }
     }
-    root += " ]\n/Count " + std::to_string(selection.size()) + "\n>>";
+    root += " ]\n/Count " + std::to_string(selection.size()) + "\n>>\n";
     if (!inPieces) {
         WriteValue(pagesOut, generation, root);
         return;

@@ -5,6 +5,7 @@
 
 #include "CPdfException.h"
 #include "file/CPdfSecurity.h"
+#include "object/CPdfLexer.h"
 #include "object/CPdfObjectWriter.h"
 #include "stream/CPdfDeflate.h"
 #include "stream/CPdfDeflater.h"
@@ -38,19 +39,17 @@ bool BeforeObjectStreams(const std::string& version) {
     return major < '1' || (major == '1' && minor < '5');
 }
 
-// The trailer entries as they follow /Size, each ended by end.
-std::string EntriesText(const CPdfTrailerEntries& entries, const char* end) {
+// The trailer entries as they follow /Size.
+std::string EntriesText(const CPdfTrailerEntries& entries) {
     auto ref = [](int32_t number, int32_t generation) {
         return CPdfObjectWriter::ReferenceText(number, generation);
     };
     std::string text;
-    if (!entries.id.empty()) text += "/ID " + entries.id + end;
-    if (entries.infoNumber > 0) {
-        text += "/Info " + ref(entries.infoNumber, entries.infoGeneration) + end;
-    }
-    text += "/Root " + ref(entries.rootNumber, entries.rootGeneration) + end;
+    if (!entries.id.empty()) text += "/ID " + entries.id;
+    if (entries.infoNumber > 0) text += "/Info " + ref(entries.infoNumber, entries.infoGeneration);
+    text += "/Root " + ref(entries.rootNumber, entries.rootGeneration);
     if (entries.encryptNumber > 0) {
-        text += "/Encrypt " + ref(entries.encryptNumber, entries.encryptGeneration) + end;
+        text += "/Encrypt " + ref(entries.encryptNumber, entries.encryptGeneration);
     }
     return text;
 }
@@ -90,9 +89,20 @@ void CPdfFile::WriteValue(int32_t number, int32_t generation, const std::string&
     // A very large value (the page tree root of a long output) is written as it is: packing
     // it would hold it in memory twice more.
     if (!Packs(generation) || value.size() > CPdfObjStmWriter::kMaxValueBytes) {
-        WriteValueHead(number, generation);
+        // No white space where the value starts or ends with a delimiter.
+        auto delimits = [](char c) {
+            return CPdfLexer::ClassOf(static_cast<unsigned char>(c)) != CPdfLexer::regular;
+        };
+        MarkWritten(number, generation);
+        std::string head = CPdfObjectWriter::ObjectHeader(number, generation);
+        if (!value.empty() && delimits(value.front())) head.pop_back();
+        output.Write(head);
         output.Write(value);
-        WriteValueEnd();
+        if (!value.empty() && delimits(value.back())) {
+            output.Write("endobj\n", 7);
+        } else {
+            WriteValueEnd();
+        }
         return;
     }
     Entry(number) = ObjectEntry(2, 0, 0);  // its place is set when the stream is written
@@ -167,8 +177,8 @@ void CPdfFile::WriteXRefTable() {
 
 void CPdfFile::WriteTrailer(int64_t startXRef, const CPdfTrailerEntries& entries) {
     std::string text =
-        "trailer\n<<\n/Size " + std::to_string(std::max<size_t>(objectTable.size(), 1)) + "\n";
-    text += EntriesText(entries, "\n");
+        "trailer\n<</Size " + std::to_string(std::max<size_t>(objectTable.size(), 1));
+    text += EntriesText(entries);
     text += ">>\nstartxref\n" + std::to_string(startXRef) + "\n%%EOF";
     output.Write(text);
 }
@@ -222,7 +232,7 @@ void CPdfFile::WriteXRefStream(const CPdfTrailerEntries& entries) {
     std::string text = CPdfObjectWriter::ObjectHeader(number, 0) + "<</Type/XRef/Size " +
                        std::to_string(objectTable.size()) + "/W[" + std::to_string(widths[0]) +
                        " " + std::to_string(widths[1]) + " " + std::to_string(widths[2]) + "]";
-    text += EntriesText(entries, "");
+    text += EntriesText(entries);
     text += "/Filter/FlateDecode";
     if (usePredictor)
         text += "/DecodeParms<</Columns " + std::to_string(columns) + "/Predictor 12>>";

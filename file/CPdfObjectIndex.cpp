@@ -386,10 +386,10 @@ std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInf
     return security->EncryptStreamData(data, streamDict, outNumber);
 }
 
-std::string CPdfObjectIndex::PackedText(int32_t number, CPdfReferenceMap& map) {
+std::string CPdfObjectIndex::ValueText(int32_t number, int32_t outNumber, CPdfReferenceMap& map) {
     const CPdfObjectInfo info = Get(number);
     if (!info.present || info.isStream) return std::string();
-    return Rewritten(number, info, ReadValue(number), 0, map, 0);
+    return Rewritten(number, info, ReadValue(number), outNumber, map, 0);
 }
 
 std::string CPdfObjectIndex::Rewritten(int32_t number, const CPdfObjectInfo& info,

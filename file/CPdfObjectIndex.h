@@ -78,11 +78,12 @@ public:
     void WriteObject(int32_t number, int32_t outNumber, int32_t outGeneration,
                      CPdfReferenceMap& map, CPdfOutputFile& out);
 
-    // The value text of object number (not a stream) to be stored in an object stream as
-    // output object outNumber: compact, its references passed through map, its strings (when
-    // re-encrypting) decrypted and left in clear, as the stream is encrypted as a whole. Empty
-    // for an object that is not present or is a stream. Throws as WriteObject.
-    std::string PackedText(int32_t number, CPdfReferenceMap& map);
+    // The value text of object number (not a stream) for output object outNumber: compact,
+    // its references passed through map, its strings (when re-encrypting) encrypted for
+    // outNumber, or with outNumber 0 (the object goes into an object stream, which is
+    // encrypted as a whole) decrypted and left in clear. Empty for an object that is not
+    // present or is a stream. Throws as WriteObject.
+    std::string ValueText(int32_t number, int32_t outNumber, CPdfReferenceMap& map);
 
     // Collects the numbers of all references inside a value, in order.
     static void CollectReferences(const CPdfObject& value, std::vector<int32_t>& refs);

@@ -37,7 +37,9 @@ WRAP = os.path.join(LIB, "rusage-wrap.py")
 
 JOBS = ["list-small", "list-large", "odd", "even", "chunk10", "single"]
 PEERS = ["qpdf", "qpdf-empty", "mutool", "mutool-clean"]
-TOOLS = ["brantor"] + PEERS
+# brantor-generate: brantor with --object-streams=generate (object streams for every source).
+BRANTORS = ["brantor", "brantor-generate"]
+TOOLS = BRANTORS + PEERS
 BRANTOR_MODE = {"list-small": "-s1,3,7-9", "list-large": "-s100-1100", "odd": "odd", "even": "even",
                 "chunk10": "-s10s", "single": "-s1s"}
 MARKER = re.compile(rb"\(Page (\d+)\) Tj")
@@ -46,6 +48,9 @@ RENDER_DPI = 24
 # repository): two long manuals, one with page labels, and the longest document with a form.
 REAL = ["debian/avr-libc-user-manual.pdf", "debian/gnuplot.pdf", "debian/siscone-refman.pdf",
         "pdfjs/issue6127.pdf"]
+# Real documents outside the corpus, used where installed: R's reference manual (Debian
+# r-doc-pdf), 2,415 pages and 59,470 objects in object streams, with 18,000 named destinations.
+REAL_INSTALLED = ["/usr/share/R/doc/manual/refman.pdf"]
 
 
 def log(*a):
@@ -111,11 +116,12 @@ def command(tool, job, inp, n, brantor):
     """argv for one run (started inside the empty output folder), or None if the tool has no form."""
     if job == "list-small" and n < 9:
         return None
-    if tool == "brantor":
+    if tool in BRANTORS:
         mode = BRANTOR_MODE[job]
         if job == "list-large":
             mode = "-s%d-%d" % large_range(n)
-        return brantor + [inp, "out" if job in ("chunk10", "single") else "out.pdf", mode]
+        option = ["--object-streams=generate"] if tool == "brantor-generate" else []
+        return brantor + [inp, "out" if job in ("chunk10", "single") else "out.pdf", mode] + option
     if job in ("list-small", "list-large"):
         qrange = "1,3,7-9" if job == "list-small" else "%d-%d" % large_range(n)
         listed = qrange
@@ -384,12 +390,12 @@ def check_outputs(tool, job, source, wdir, run, use_qpdf):
     expected = expected_pages(job, n)
     if run["rc"] != 0:
         notes.append("exit status %d: %s" % (run["rc"], run["stderr"].decode("latin-1").strip()[-160:]))
-    if tool == "brantor" and run["stdout"]:
+    if tool in BRANTORS and run["stdout"]:
         notes.append("stdout not empty: %r" % run["stdout"][:120].decode("latin-1"))
     files, _ = output_files(wdir)
     if len(files) != len(expected):
         notes.append("%d output files, expected %d" % (len(files), len(expected)))
-    if tool == "brantor":
+    if tool in BRANTORS:
         want = brantor_names(job, n)
         got = sorted(os.path.relpath(f, wdir) for f in files)
         if got != sorted(want):
@@ -469,14 +475,14 @@ def measure_cell(runner, tools, job, source, cfg, workroot):
                 first = st["check"] is None
                 files, total = output_files(wdir)
                 if first:
-                    deep = cfg["use_qpdf"] and cfg["check"] and (tool == "brantor" or not cfg["quick"])
+                    deep = cfg["use_qpdf"] and cfg["check"] and (tool in BRANTORS or not cfg["quick"])
                     notes, extra = check_outputs(tool, job, source, wdir, run, deep)
                     st["check"] = {"ok": not notes, "notes": notes}
                     st["check"].update(extra)
                     st["out_files"], st["out_bytes"] = len(files), total
                     if notes:
                         st["failed"] = True
-                elif run["rc"] != 0 or (tool == "brantor" and run["stdout"]):
+                elif run["rc"] != 0 or (tool in BRANTORS and run["stdout"]):
                     st["check"]["ok"] = False
                     st["check"]["notes"].append("a later run: exit status %d%s" % (
                         run["rc"], ", stdout not empty" if run["stdout"] else ""))
@@ -542,33 +548,37 @@ def report(data):
       "fastest, leanest (peak RSS) or smallest (bytes written) peer whose output passed the checks; "
       "`*` marks the cells brantor does not win.")
     w("")
-    w("## Summary")
-    w("")
-    w("| input | job | brantor s | best peer s | time x | brantor RSS MB | best peer MB | mem x "
-      "| brantor out MB | best peer out MB | bytes x |")
-    w("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     inputs = [i["name"] for i in meta["inputs"]]
     bars = []
-    for name in inputs:
-        for job in JOBS:
-            cell = [r for r in results if r["input"] == name and r["job"] == job]
-            if not cell:
-                continue
-            ok = [r for r in cell if r["tool"] in PEERS and r["check"]["ok"] and r["wall_s"] is not None]
-            br = next((r for r in cell if r["tool"] == "brantor"), None)
-            good = br is not None and br["check"]["ok"]
-            row = [name, job]
-            for key, fmt in (("wall_s", ft), ("rss_mb", fm), ("out_bytes", fbytes)):
-                have = [r for r in ok if r[key] is not None]
-                best = min(have, key=lambda r: r[key]) if have else None
-                mine = br[key] if good else None
-                row.append("FAIL" if br and not good else fmt(mine) if mine is not None else "-")
-                row.append("%s %s" % (best["tool"], fmt(best[key])) if best else "-")
-                x = ratio(mine, best[key]) if mine is not None and best else "-"
-                row.append(x + (" *" if x != "-" and mine > best[key] else ""))
-                if key == "wall_s" and mine is not None and best and best[key]:
-                    bars.append((name, job, mine / best[key]))
-            w("| " + " | ".join(row) + " |")
+    for variant in [b for b in BRANTORS if b in meta.get("tools", ["brantor"])]:
+        w("## Summary" + ("" if variant == "brantor" else ", brantor --object-streams=generate"))
+        w("")
+        w("| input | job | brantor s | best peer s | time x | brantor RSS MB | best peer MB | mem x "
+          "| brantor out MB | best peer out MB | bytes x |")
+        w("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+        for name in inputs:
+            for job in JOBS:
+                cell = [r for r in results if r["input"] == name and r["job"] == job]
+                if not cell:
+                    continue
+                ok = [r for r in cell if r["tool"] in PEERS and r["check"]["ok"] and r["wall_s"] is not None]
+                br = next((r for r in cell if r["tool"] == variant), None)
+                if br is None:
+                    continue
+                good = br["check"]["ok"]
+                row = [name, job]
+                for key, fmt in (("wall_s", ft), ("rss_mb", fm), ("out_bytes", fbytes)):
+                    have = [r for r in ok if r[key] is not None]
+                    best = min(have, key=lambda r: r[key]) if have else None
+                    mine = br[key] if good else None
+                    row.append("FAIL" if not good else fmt(mine) if mine is not None else "-")
+                    row.append("%s %s" % (best["tool"], fmt(best[key])) if best else "-")
+                    x = ratio(mine, best[key]) if mine is not None and best else "-"
+                    row.append(x + (" *" if x != "-" and mine > best[key] else ""))
+                    if key == "wall_s" and variant == "brantor" and mine is not None and best and best[key]:
+                        bars.append((name, job, mine / best[key]))
+                w("| " + " | ".join(row) + " |")
+        w("")
     if bars:
         w("")
         w("## Chart")
@@ -617,7 +627,7 @@ def tool_versions(tools, brantor):
         v.append("mutool " + sh("mutool", "-v").stderr.decode().strip().split()[-1])
     if shutil.which("gs"):
         v.append("gs %s (renders for the checks)" % sh("gs", "--version").stdout.decode().strip())
-    if "brantor" in tools:
+    if any(t in BRANTORS for t in tools):
         v.append("brantor = " + " ".join(brantor))
     return v
 
@@ -640,6 +650,11 @@ def real_documents(say):
             found.append(p)
         elif say:
             log("run.sh: %s is not in the corpus at %s: skipped" % (r, corpus))
+    for p in REAL_INSTALLED:
+        if os.path.isfile(p):
+            found.append(p)
+        elif say:
+            log("run.sh: %s is not installed (Debian r-doc-pdf): skipped" % p)
     return found
 
 
@@ -686,7 +701,7 @@ def main(argv):
         brantor[0] = os.path.abspath(exe)
     cfg["brantor"] = brantor
 
-    available = {"brantor": brantor_ok, "qpdf": bool(shutil.which("qpdf")),
+    available = {"brantor": brantor_ok, "brantor-generate": brantor_ok, "qpdf": bool(shutil.which("qpdf")),
                  "qpdf-empty": bool(shutil.which("qpdf")), "mutool": bool(shutil.which("mutool")),
                  "mutool-clean": bool(shutil.which("mutool"))}
     want_tools = os.environ.get("TOOLS", "").split()
@@ -800,7 +815,7 @@ def main(argv):
             f.write(text)
         print(text, end="")
         log("results: %s/results.json, table.md (%.0f s)" % (results_dir, time.time() - t_start))
-        brantor_failed = [r for r in data["results"] if r["tool"] == "brantor" and not r["check"]["ok"]]
+        brantor_failed = [r for r in data["results"] if r["tool"] in BRANTORS and not r["check"]["ok"]]
         return 1 if brantor_failed else 0
     finally:
         shutil.rmtree(workroot, ignore_errors=True)

@@ -168,11 +168,13 @@ TEST(Split, OutputFrameAndObjectOrder) {
     ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s4,2"), "");
     OutputPdf pdf(dir / "out.pdf");
     EXPECT_EQ(pdf.bytes.rfind(kHead, 0), 0u);
-    // The catalog, the page tree root, the pages in selection order, then the objects they
-    // reach; the numbers run from 1 without a gap.
+    // The catalog, the page tree root, what the first page's resources name (the font), the
+    // pages in selection order, then the objects they reach; the numbers run from 1 without a
+    // gap.
     EXPECT_EQ(pdf.XRef()->rootNum, 1);
-    EXPECT_EQ(pdf.bytes.find("2 0 obj\n<<\n/Type /Pages\n/Kids [ 3 0 R 4 0 R ]\n/Count 2\n"),
+    EXPECT_EQ(pdf.bytes.find("2 0 obj<<\n/Type /Pages\n/Kids [ 4 0 R 5 0 R ]\n/Count 2\n"),
               pdf.objects[2]);
+    EXPECT_EQ(pdf.bytes.find("3 0 obj<</Type/Font"), pdf.objects[3]);
     EXPECT_EQ(pdf.ShownPages(), (std::vector<int>{4, 2}));
     // Content, font and information are the source's values.
     const std::multiset<std::string> values = Values(pdf);
@@ -184,10 +186,10 @@ TEST(Split, OutputFrameAndObjectOrder) {
     }
     std::string trailer = pdf.trailer;
     std::transform(trailer.begin(), trailer.end(), trailer.begin(), ::tolower);
-    EXPECT_EQ(trailer, "trailer\n<<\n/size " + std::to_string(pdf.size) +
-                           "\n/id [<000000055b7a1c3e9d2f4a6b8c0e1d3f>"
-                           "<id2>]\n/info " +
-                           std::to_string(pdf.size - 1) + " 0 r\n/root 1 0 r\n>>\n");
+    EXPECT_EQ(trailer, "trailer\n<</size " + std::to_string(pdf.size) +
+                           "/id [<000000055b7a1c3e9d2f4a6b8c0e1d3f>"
+                           "<id2>]/info " +
+                           std::to_string(pdf.size - 1) + " 0 r/root 1 0 r>>\n");
     ExpectQpdfClean(dir / "out.pdf");
     // The output's own /ID element follows from the page list: the same command writes the
     // same bytes, another list another element.
@@ -232,7 +234,7 @@ TEST(Split, EverySourceLayoutGivesAPlainTable) {
             const bool stream = c.packed && std::string(streams) == "preserve";
             EXPECT_EQ(pdf.xrefStream, stream);
             EXPECT_EQ(pdf.packed.empty(), !stream);
-            std::string head = "trailer\n<<\n/Size " + std::to_string(pdf.size) + "\n";
+            std::string head = "trailer\n<</Size " + std::to_string(pdf.size);
             std::vector<const char*> dropped = {"/Index", "/Prev", "/XRefStm"};
             if (stream) {
                 head = pdf.trailer.substr(0, pdf.trailer.find("]") + 1);
@@ -281,7 +283,7 @@ TEST(Split, VersionAndNewestObjectsComeFromTheSource) {
         if (&c != &cases[0]) continue;
         EXPECT_EQ(pdf.Content(0), "(new) Tj");
         EXPECT_EQ(pdf.bytes.find("(old)"), std::string::npos);
-        EXPECT_EQ(pdf.trailer, "trailer\n<<\n/Size 5\n/ID [<aa><id2>]\n/Root 1 0 R\n>>\n");
+        EXPECT_EQ(pdf.trailer, "trailer\n<</Size 5/ID [<aa><id2>]/Root 1 0 R>>\n");
     }
 }
 
@@ -444,13 +446,14 @@ TEST(Split, RootListsPagesInSelectionOrderTenToALine) {
     for (int n = 25; n >= 1; --n) list += std::to_string(n) + ",";
     ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", list + "3"), "");
     OutputPdf pdf(dir / "out.pdf");
-    // Pages are numbered from 3 in selection order; page 3, chosen twice, is two page objects.
+    // Pages are numbered from 4 (after the font of the first) in selection order; page 3,
+    // chosen twice, is two page objects.
     std::string kids;
     for (int i = 0; i < 26; ++i) {
-        kids += " " + std::to_string(3 + i) + " 0 R";
+        kids += " " + std::to_string(4 + i) + " 0 R";
         if (i == 10 || i == 20) kids += "\n";
     }
-    EXPECT_NE(pdf.bytes.find("2 0 obj\n<<\n/Type /Pages\n/Kids [" + kids + " ]\n/Count 26\n>>\n"),
+    EXPECT_NE(pdf.bytes.find("2 0 obj<<\n/Type /Pages\n/Kids [" + kids + " ]\n/Count 26\n>>\n"),
               std::string::npos);
     std::vector<int> shown = Range(1, 25);
     std::reverse(shown.begin(), shown.end());
@@ -822,8 +825,7 @@ TEST(Split, EncryptedSourceKeepsItsEncryption) {
     for (const auto& o : pdf.objects) numbers.insert(o.first);
     EXPECT_EQ(numbers, (std::set<int>{1, 2, 10, 11, 30}));
     EXPECT_EQ(pdf.trailer,
-              "trailer\n<<\n/Size 31\n/ID [<0123456789abcdef><id2>]\n"
-              "/Root 1 0 R\n/Encrypt 30 0 R\n>>\n");
+              "trailer\n<</Size 31/ID [<0123456789abcdef><id2>]/Root 1 0 R/Encrypt 30 0 R>>\n");
 
     WriteFile(dir / "in.pdf", EncryptedSource(true));
     EXPECT_EQ(Split(dir / "in.pdf", dir / "out2.pdf", "-s1"), "Password required");
@@ -1027,7 +1029,7 @@ TEST(Split, EncryptedSourcesAreReencryptedUnderOutputNumbers) {
                 // catalog and the /Encrypt dictionary.
                 // With object streams, one of them and the cross-reference stream.
                 const std::string size =
-                    std::string(streams) == "generate" ? "/Size 11/" : "/Size 9\n";
+                    std::string(streams) == "generate" ? "/Size 11/W" : "/Size 9/ID";
                 EXPECT_NE(ReadFile(dir / "out.pdf").find(size), std::string::npos);
             }
         }

@@ -439,7 +439,7 @@ TEST(FileWriter, TableHasOneLinePerEntryAndForgetsEarlierOutputs) {
 
     EXPECT_EQ(w.Write(dir / "c.pdf", {}),
               std::string(kHead) +
-                  "xref\n0 1\r0000000000 65535 f \rtrailer\n<<\n/Size 1\n/Root 0 0 R\n"
+                  "xref\n0 1\r0000000000 65535 f \rtrailer\n<</Size 1/Root 0 0 R"
                   ">>\nstartxref\n16\n%%EOF");
 }
 
@@ -454,17 +454,17 @@ TEST(FileWriter, TrailerNamesRootInfoIdAndEncrypt) {
     rootOnly.rootNumber = 4;
     const struct {
         CPdfTrailerEntries entries;
-        const char* text;  // what follows "/Size 1\n"
+        const char* text;  // what follows "/Size 1"
     } cases[] = {
-        {all, "/ID [<ab01><cd02>]\n/Info 3 0 R\n/Root 1 0 R\n/Encrypt 7 2 R\n"},
-        {rootOnly, "/Root 4 0 R\n"},
+        {all, "/ID [<ab01><cd02>]/Info 3 0 R/Root 1 0 R/Encrypt 7 2 R"},
+        {rootOnly, "/Root 4 0 R"},
     };
     TempDir dir;
     FileWriter w;
     for (const auto& c : cases) {
         std::string bytes = w.Write(dir / "t.pdf", {}, c.entries);
         std::string expected =
-            "trailer\n<<\n/Size 1\n" + std::string(c.text) + ">>\nstartxref\n16\n%%EOF";
+            "trailer\n<</Size 1" + std::string(c.text) + ">>\nstartxref\n16\n%%EOF";
         EXPECT_EQ(bytes.substr(16 + 9 + 20), expected) << c.text;
     }
 }
