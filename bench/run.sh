@@ -26,7 +26,7 @@
 #                    c-2k-objstm d-2k-deep e-2k-outline and the real documents)
 #   CORPUS=dir       where the real documents are (default ../shared/corpus/files beside the repository)
 #   JOBS="odd single"         only these jobs
-#   TOOLS="brantor qpdf"      only these tools (brantor qpdf qpdf-empty mutool mutool-clean;
+#   TOOLS="brantor qpdf"      only these tools (brantor brantor-generate qpdf qpdf-empty mutool mutool-clean;
 #                             default: all that are installed)
 #   REPS=5           timed runs per tool and cell (--quick: 1)
 #   WARMUP=1         untimed runs first (--quick: 0); a warm-up slower than SLOW=2 s counts as timed
