@@ -197,13 +197,15 @@ void CPdfFile::WriteXRefStream(const CPdfTrailerEntries& entries) {
     const int widths[3] = {1, std::max(1, FieldWidth(largest[0])),
                            std::max(compressed ? 1 : 0, FieldWidth(largest[1]))};
     const size_t columns = static_cast<size_t>(widths[0] + widths[1] + widths[2]);
-    // The rows as they are, and with the PNG Up predictor (each byte less the one above it),
-    // which makes the columns of offsets that grow slowly compress better: each compressed as
-    // it is made, a block at a time, and the smaller kept.
-    auto deflated = [&](bool predictor) {
+    // The rows as they are, or with the PNG Up predictor (each byte less the one above it),
+    // which makes the columns of offsets that grow slowly compress better: the form whose
+    // first block compresses smaller (for most outputs, the whole table) is compressed as it
+    // is made, a block at a time.
+    const size_t kBlockRows = 65536 / (columns + 1);
+    auto deflated = [&](bool predictor, size_t rowCount) {
         CPdfDeflater deflater;
         std::string rows, previous(columns, '\0');
-        for (size_t k = 0; k < objectTable.size(); ++k) {
+        for (size_t k = 0; k < rowCount; ++k) {
             const ObjectEntry& e = objectTable[k];
             std::string row;
             row.push_back(static_cast<char>(e.Type()));
@@ -218,17 +220,20 @@ void CPdfFile::WriteXRefStream(const CPdfTrailerEntries& entries) {
             } else {
                 rows += row;
             }
-            if (rows.size() >= 65536 || k + 1 == objectTable.size()) {
+            if (rows.size() >= 65536 || k + 1 == rowCount) {
                 deflater.Add(rows);
                 rows.clear();
             }
         }
         return deflater.Finish();
     };
-    const std::string unpredicted = deflated(false);
-    const std::string withPredictor = deflated(true);
-    const bool usePredictor = withPredictor.size() < unpredicted.size();
-    const std::string& data = usePredictor ? withPredictor : unpredicted;
+    const size_t sampleRows = std::min(objectTable.size(), kBlockRows);
+    std::string data = deflated(false, sampleRows);
+    std::string withPredictor = deflated(true, sampleRows);
+    const bool usePredictor = withPredictor.size() < data.size();
+    if (usePredictor) data.swap(withPredictor);
+    withPredictor.clear();
+    if (sampleRows < objectTable.size()) data = deflated(usePredictor, objectTable.size());
     std::string text = CPdfObjectWriter::ObjectHeader(number, 0) + "<</Type/XRef/Size " +
                        std::to_string(objectTable.size()) + "/W[" + std::to_string(widths[0]) +
                        " " + std::to_string(widths[1]) + " " + std::to_string(widths[2]) + "]";

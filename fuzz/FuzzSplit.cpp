@@ -1,4 +1,5 @@
-// Fuzz target: a whole split run on arbitrary file contents. The first byte picks the mode;
+// Fuzz target: a whole split run on arbitrary file contents. The first byte picks the mode and
+// whether outputs have object streams;
 // the input file and every output are kept in a private scratch folder that is emptied after
 // each run.
 #include <cstddef>
@@ -15,12 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fuzzsupport::TempDir& dir = fuzzsupport::Scratch();
     std::string input = dir.Write("in.pdf", data, size);
     std::string output = dir.File("out");
+    static const char* const kObjectStreams[] = {
+        "--object-streams=preserve", "--object-streams=generate", "--object-streams=disable"};
     std::string mode = kModes[size ? data[0] % 3 : 0];
+    std::string objectStreams = kObjectStreams[size ? data[0] / 3 % 3 : 0];
     std::string program = "brantor";
-    std::vector<char*> argv = {program.data(), input.data(), output.data(), mode.data(), nullptr};
+    std::vector<char*> argv = {program.data(), input.data(),         output.data(),
+                               mode.data(),    objectStreams.data(), nullptr};
     try {
         CPdfFileSplit job;
-        job.ParseArguments(4, argv.data());
+        job.ParseArguments(5, argv.data());
         job.Run();
     } catch (const CPdfException&) {
     }
