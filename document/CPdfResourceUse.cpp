@@ -102,11 +102,7 @@ bool CPdfResourceUse::Compute(const CPdfObject& value, Kind kind, int depth, Nam
 }
 
 bool CPdfResourceUse::DrawingOf(const CPdfObject& stream, int depth, Names& names) {
-    size_t budget = std::min(runBudget, CPdfLimits::kMaxScannedContentBytes);
-    const size_t before = budget;
-    const bool whole = ContentNames(stream, budget, names);
-    runBudget -= before - budget;
-    if (!whole) return false;
+    if (!SharedContentNames(stream, names)) return false;
     CPdfObject resources = stream.streamValue->GetDict()
                                ? stream.streamValue->GetDict()->GetResolved("Resources")
                                : CPdfObject(kindNull);
@@ -117,11 +113,7 @@ bool CPdfResourceUse::Type3Glyphs(const CPdfDictionary& type3, int depth, Names&
     CPdfObject glyphs = type3.GetResolved("CharProcs");
     if (glyphs.kind == kindDictionary) {
         for (const auto& entry : glyphs.dictValue->entries) {
-            size_t budget = std::min(runBudget, CPdfLimits::kMaxScannedContentBytes);
-            const size_t before = budget;
-            const bool whole = ContentNames(entry.second, budget, names);
-            runBudget -= before - budget;
-            if (!whole) return false;
+            if (!SharedContentNames(entry.second, names)) return false;
         }
     }
     CPdfObject resources = type3.GetResolved("Resources");
@@ -206,4 +198,12 @@ bool CPdfResourceUse::ContentNames(const CPdfObject& content, size_t& budget, Na
         data.push_back('\n');
     }
     return CPdfContentScan::CollectNames(data.data(), data.size(), names);
+}
+
+bool CPdfResourceUse::SharedContentNames(const CPdfObject& content, Names& names) {
+    size_t budget = std::min(runBudget, CPdfLimits::kMaxScannedContentBytes);
+    const size_t before = budget;
+    const bool whole = ContentNames(content, budget, names);
+    runBudget -= before - budget;
+    return whole;
 }

@@ -72,6 +72,8 @@ private:
     // Adds the names in the data of a content stream, or of an array of them read as one;
     // budget is what may still be read, and is lowered by what is read.
     bool ContentNames(const CPdfObject& content, size_t& budget, Names& names);
+    // The same for a drawing that pages share, read within what is left of the run's budget.
+    bool SharedContentNames(const CPdfObject& content, Names& names);
 
     CPdfXRef& xref;
     // By object: an index into lists, kUnreadable or kBusy.
