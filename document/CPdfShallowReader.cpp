@@ -162,6 +162,10 @@ bool Cursor::SkipValue(int depth) {
     if (IsDelimiter(span, "<<")) return SkipDictionary(depth + 1);
     if (!IsDelimiter(span, "[")) return true;
     if (depth >= kMaxSkipDepth) return false;
+    if (const size_t end = CPdfLexer::PlainContainerEnd(text, length, at, false)) {
+        at = end;
+        return true;
+    }
     while (!IsDelimiter(Peek(), "]")) {
         if (!SkipValue(depth + 1)) return false;
     }
@@ -173,6 +177,10 @@ bool Cursor::SkipDictionary(int depth) {
     // The parser's reading: a key followed by ">>" or a stray delimiter has no value; a token
     // where a key belongs is passed over.
     if (depth >= kMaxSkipDepth) return false;
+    if (const size_t end = CPdfLexer::PlainContainerEnd(text, length, at, true)) {
+        at = end;
+        return true;
+    }
     for (;;) {
         const Span span = Take();
         if (span.kind == CPdfLexer::spanEnd || IsWord(span, "endobj")) return false;

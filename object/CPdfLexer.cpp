@@ -351,15 +351,16 @@ CPdfLexer::Span CPdfLexer::NextSpan(const char* text, size_t length, size_t from
     Span span;
     bool comment = startInComment;
     size_t i = from;
-    for (; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
+    for (;;) {
         if (comment) {
-            if (c == '\r' || c == '\n') comment = false;
-        } else if (c == '%') {
-            comment = true;
-        } else if (kClasses[c] != whitespace) {
-            break;
+            while (i < length && text[i] != '\r' && text[i] != '\n') ++i;
+            if (i == length) break;
+            comment = false;
+            ++i;
         }
+        while (i < length && kClasses[static_cast<unsigned char>(text[i])] == whitespace) ++i;
+        if (i == length || text[i] != '%') break;
+        comment = true;
     }
     span.start = i;
     if (i >= length) {
@@ -469,6 +470,38 @@ bool CPdfLexer::InlineImageEnd(const char* text, size_t length, size_t from, int
     }
     after = length;
     return false;
+}
+
+size_t CPdfLexer::PlainContainerEnd(const char* text, size_t length, size_t from, bool dictionary) {
+    int64_t depth = 1;           // dictionaries open (in a flat array: 1 until its "]")
+    bool inArray = !dictionary;  // inside a flat array, which holds no container
+    size_t i = from;
+    while (i < length && depth > 0) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (kClasses[c] != delimiter || c == '/') {
+            ++i;
+            continue;
+        }
+        const bool doubled = i + 1 < length && text[i + 1] == text[i];
+        if (!inArray && doubled && (c == '<' || c == '>')) {
+            depth += c == '<' ? 1 : -1;
+            i += 2;
+        } else if (c == '[' && !inArray) {
+            inArray = true;
+            ++i;
+        } else if (c == ']' && inArray) {
+            inArray = false;
+            depth -= dictionary ? 0 : 1;
+            ++i;
+        } else {
+            return 0;  // a string, a comment, a nested array or a stray delimiter
+        }
+    }
+    // The bytes end first; or a keyword "endobj" ends every container open, as the parser
+    // reads it.
+    static const char kEndobj[] = "endobj";
+    if (depth > 0 || memmem(text + from, i - from, kEndobj, sizeof kEndobj - 1)) return 0;
+    return i;
 }
 
 void CPdfLexer::SkipToStreamData() {

@@ -85,6 +85,12 @@ public:
     // right after the "EI" found (it may lie inside binary data).
     static bool InlineImageEnd(const char* text, size_t length, size_t from, int64_t declared,
                                size_t& after);
+    // The fast way over a container of plain tokens, as the parser reads it: from is just after
+    // its "<<" (dictionary true; dictionaries and flat arrays may be in it) or its "[" (a flat
+    // array). Returns the position just after its closing ">>" or "]" where everything in it
+    // is names, numbers, keywords (not "endobj") and white space; 0 where anything else comes
+    // first, or the bytes end, and the tokens must be read one by one.
+    static size_t PlainContainerEnd(const char* text, size_t length, size_t from, bool dictionary);
     // How many bytes after the keyword "stream" (bytes following it, up to count) come before
     // the stream's data: spaces, then an end of line (CR LF, LF or CR).
     static size_t StreamDataOffset(const char* bytes, size_t count);
