@@ -246,23 +246,21 @@ void CPdfFileSplit::WriteCopies() {
 
 void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value,
                                      bool ownStrings) {
-    if (Packs(generation)) {
-        // Strings in an object stream are stored in clear: the stream is encrypted whole.
-        writer->transformString = nullptr;
-    } else if (reencrypt) {
+    // Strings in an object stream are stored in clear: the stream is encrypted whole.
+    const bool packed = Packs(generation);
+    writer->transformString = nullptr;
+    if (!packed && reencrypt) {
         const CPdfSecurity& security = *document.security;
         writer->transformString = [&security, number](const std::string& bytes) {
             return security.EncryptString(bytes, number);
         };
-    } else if (keepNumbers && !ownStrings) {
+    } else if (!packed && keepNumbers && !ownStrings) {
         // Strings of an encrypted source stay as stored; under another number than theirs
         // they would read as garbage.
         writer->transformString = [this](const std::string&) -> std::string {
             document.RequireKey();
             throw CPdfException("Password required");
         };
-    } else {
-        writer->transformString = nullptr;
     }
     WriteValue(number, generation, CPdfObjectWriter::Compact(writer->Text(value)));
 }

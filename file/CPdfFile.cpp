@@ -151,8 +151,10 @@ void CPdfFile::WriteXRefTable() {
     const size_t n = std::max<size_t>(objectTable.size(), 1);
     output.Write("xref\n0 " + std::to_string(n) + "\r0000000000 65535 f \r");
     // Written in blocks, so that a large table is never held whole.
+    // Lines of 20 bytes, 4096 to a block.
+    constexpr size_t kBlockBytes = size_t{20} * 4096;
     std::string text;
-    text.reserve(20 * 4096);
+    text.reserve(kBlockBytes);
     char line[20];
     for (size_t k = 1; k < n; ++k) {
         const ObjectEntry& e = objectTable[k];
@@ -167,7 +169,7 @@ void CPdfFile::WriteXRefTable() {
             std::copy_n(" n \r", 4, line + 16);
             text.append(line, 20);
         }
-        if (text.size() >= 20 * 4096) {
+        if (text.size() >= kBlockBytes) {
             output.Write(text);
             text.clear();
         }
@@ -196,7 +198,8 @@ void CPdfFile::WriteXRefStream(const CPdfTrailerEntries& entries) {
     }
     const int widths[3] = {1, std::max(1, FieldWidth(largest[0])),
                            std::max(compressed ? 1 : 0, FieldWidth(largest[1]))};
-    const size_t columns = static_cast<size_t>(widths[0] + widths[1] + widths[2]);
+    const size_t columns = static_cast<size_t>(widths[0]) + static_cast<size_t>(widths[1]) +
+                           static_cast<size_t>(widths[2]);
     // The rows as they are, or with the PNG Up predictor (each byte less the one above it),
     // which makes the columns of offsets that grow slowly compress better: the form whose
     // first block compresses smaller (for most outputs, the whole table) is compressed as it
