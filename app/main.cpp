@@ -59,6 +59,9 @@ int main(int argc, char** argv) {
             return kSuccess;
         case CPdfCommandLine::actionUsageError:
             std::fputs(kUsage, stdout);
+            std::fflush(stdout);
+            // What is wrong, when it is more than the form of the command line.
+            if (!line.error.empty()) std::fprintf(stderr, "%s\n", line.error.c_str());
             return kUsageError;
         case CPdfCommandLine::actionRun:
             break;
@@ -67,7 +70,7 @@ int main(int argc, char** argv) {
     FILE* messages = CPdfCommandLine::IsStandardStream(line.outputName) ? stderr : stdout;
     try {
         auto job = std::make_unique<CPdfFileSplit>();
-        job->ParseArguments(argc, argv);
+        job->ParseArguments(line);
         job->Run();
     } catch (const CPdfException& e) {
         return Report(e.GetMessage(), messages);

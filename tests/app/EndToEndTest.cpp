@@ -219,7 +219,7 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
         {eight, "-s99", "Page number 99 greater than 8 pages in file"},
         {eight, "-s1,2,9", "Page number 9 greater than 8 pages in file"},
         {eight, "-s7-9", "Wrong page ranges, 9 greater than 8 pages in file"},
-        {eight, "-s9-8", "Wrong page ranges, start page 9 > end page 8"},
+        {eight, "-s9-8", "Wrong page ranges, 9 greater than 8 pages in file"},
         {eight, "-s0", "Invalid page number 0"},
         {eight, "-s1,,2", "Invalid parameter"},
         {eight, "-s1-3-", "Invalid parameter"},
