@@ -16,13 +16,32 @@ TEST(PageList, ModeIsChosenByExactText) {
         const char* text;
         CPdfMode mode;
     } cases[] = {
-        {"odd", modeOdd},       {"even", modeEven},     {"-s1,3,7-9", modePageList},
-        {"-s1a", modePageList}, {"-s10s", modeEveryN},  {"-s", modeEveryN},
-        {"-ss", modeEveryN},    {"-s1,2s", modeEveryN}, {"-s-", modePageList},
-        {"Odd", modeNone},      {"EVEN", modeNone},     {"odd ", modeNone},
-        {"oddx", modeNone},     {"", modeNone},         {"-", modeNone},
-        {"-S1", modeNone},      {"s1", modeNone},       {"--s1", modeNone},
+        {"odd", modeOdd},
+        {"even", modeEven},
+        {"-s1,3,7-9", modePageList},
+        {"-s1a", modePageList},
+        {"-s10s", modeEveryN},
+        {"-s", modeEveryN},
+        {"-ss", modeEveryN},
+        {"-s1,2s", modeEveryN},
+        {"-s-", modePageList},
+        {"Odd", modeNone},
+        {"EVEN", modeNone},
+        {"odd ", modeNone},
+        {"oddx", modeNone},
+        {"", modeNone},
+        {"-", modeNone},
+        {"-S1", modeNone},
+        {"s1", modeNone},
+        {"--s1", modeNone},
         {" -s1", modeNone},
+        {"-g1-3,4", modeGroups},
+        {"-g", modeGroups},
+        {"-gs", modeGroups},
+        {"maxsize=1M", modeMaxSize},
+        {"maxsize=", modeMaxSize},
+        {"MAXSIZE=1", modeNone},
+        {"maxsize", modeNone},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CPdfPageList::ClassifyMode(c.text), c.mode) << '"' << c.text << '"';
@@ -141,6 +160,60 @@ const ListCase kNumberErrors[] = {
      "Wrong page ranges, 99999999999999999999 greater than 8 pages in file"},
 };
 INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors), CaseName);
+
+// The page list of --dry-run: runs of three or more pages up or down by one as ranges, and
+// the text reads back as the same pages.
+TEST(PageList, FormattedListsReadBackAsTheSamePages) {
+    const struct {
+        std::vector<uint32_t> pages;
+        const char* text;
+    } cases[] = {
+        {{12, 13, 14, 15}, "12-15"},
+        {{1, 3, 5}, "1,3,5"},
+        {{9, 8, 7, 6, 5, 2}, "9-5,2"},
+        {{1, 2}, "1,2"},
+        {{4}, "4"},
+        {{1, 2, 3, 2, 1}, "1-3,2,1"},
+        {{5, 5, 5}, "5,5,5"},
+        {{3, 4, 5, 4, 3}, "3-5,4,3"},
+        {{7, 8, 9, 1, 2, 3}, "7-9,1-3"},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        CPdfSelection selection;
+        for (uint32_t p : c.pages) selection.push_back({p, 0});
+        EXPECT_EQ(CPdfPageList::Format(selection), c.text);
+        if (c.pages.empty()) continue;
+        std::vector<uint32_t> back;
+        EXPECT_EQ(Outcome(std::string("-s") + c.text, 20, back), "");
+        EXPECT_EQ(back, c.pages) << c.text;
+    }
+}
+
+TEST(PageList, MaxSizeIsBytesOrKMG) {
+    const struct {
+        const char* text;
+        uint64_t bytes;  // 0: malformed
+    } cases[] = {
+        {"maxsize=1000", 1000},
+        {"maxsize=10K", 10240},
+        {"maxsize=10k", 10240},
+        {"maxsize=3M", 3u << 20},
+        {"maxsize=2G", uint64_t(2) << 30},
+        {"maxsize=0", 0},
+        {"maxsize=0K", 0},
+        {"maxsize=", 0},
+        {"maxsize=K", 0},
+        {"maxsize=10KB", 0},
+        {"maxsize=1.5M", 0},
+        {"maxsize=-1", 0},
+        {"maxsize= 1", 0},
+        {"maxsize=10T", 0},
+        {"maxsize=99999999999999999999", 0},
+        {"maxsize=9999999999G", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CPdfPageList::ReadMaxSize(c.text), c.bytes) << c.text;
+}
 
 TEST(PageList, ChunkSizeIsADecimalNumberUpToTheFinalS) {
     const struct {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -270,6 +271,81 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
         {{input, "-", "-s1s", "--version"}, 2, kUsage, "", {}},
         {{"--version", "x"}, 2, kUsage, "", {}},
         {{"--verbose"}, 2, kUsage, "", {}},
+        // --dry-run names each file and its pages, and writes nothing.
+        {{input, out, "odd", "--dry-run"}, 0, out + "\t1,3\n", "", {}},
+        {{input, dir + "/g", "-g3-1,2", "--dry-run", "--verbose"},
+         0,
+         dir + "/g000003-000001.pdf\t3-1\n" + dir + "/g000002.pdf\t2\n",
+         "",
+         {}},
+        {{input, dir + "/p-%02d.pdf", "-s1s", "--verbose"},
+         0,
+         "",
+         dir + "/p-01.pdf\n" + dir + "/p-02.pdf\n" + dir + "/p-03.pdf\n",
+         {"p-01.pdf", "p-02.pdf", "p-03.pdf"}},
+        // Malformed additions are usage errors that say what is wrong.
+        {{input, out, "maxsize=10X"},
+         2,
+         kUsage,
+         "\"maxsize=10X\": the size is a number of bytes above 0, or of K, M or G\n",
+         {}},
+        {{input, dir + "/g", "-g1,,2"}, 2, kUsage, "\"-g1,,2\": Invalid parameter\n", {}},
+        {{input, dir + "/g", "-g0"}, 2, kUsage, "\"-g0\": Invalid page number 0\n", {}},
+        {{input, "-", "-g1"}, 2, kUsage, "", {}},
+        {{input, "-", "maxsize=1M"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--level=2"},
+         2,
+         kUsage,
+         "--level= only applies to the bookmarks mode\n",
+         {}},
+        {{input, dir + "/ch", "bookmarks", "--level=0"},
+         2,
+         kUsage,
+         "--level=0: the level is a number from 1 to 1000\n",
+         {}},
+        {{input, dir + "/p-%x.pdf", "odd"},
+         2,
+         kUsage,
+         "output name \"" + dir +
+             "/p-%x.pdf\": \"%x\" is not a placeholder (%d, %f, %l, %t or %%)\n",
+         {}},
+        {{input, dir + "/p%", "odd"},
+         2,
+         kUsage,
+         "output name \"" + dir + "/p%\": \"%\" at its end is an unfinished placeholder\n",
+         {}},
+        {{input, dir + "/p%03t", "bookmarks"},
+         2,
+         kUsage,
+         "output name \"" + dir + "/p%03t\": \"%03t\" takes no width\n",
+         {}},
+        {{input, dir + "/p%t.pdf", "-s1s"},
+         2,
+         kUsage,
+         "output name \"" + dir +
+             "/p%t.pdf\": %t is a bookmark title, only in the bookmarks mode\n",
+         {}},
+        {{input, dir + "/p%%.pdf", "-s1s"},
+         2,
+         kUsage,
+         "output name \"" + dir +
+             "/p%%.pdf\": this mode writes many files: the name needs %d, %f or %l\n",
+         {}},
+        {{input, out, "odd", "--password-file="},
+         2,
+         kUsage,
+         "--password-file= needs a file name (- for standard input)\n",
+         {}},
+        {{input, out, "odd", "--password=a", "--password-file=pw"},
+         2,
+         kUsage,
+         "--password= and --password-file= together\n",
+         {}},
+        {{"-", out, "odd", "--password-file=-"},
+         2,
+         kUsage,
+         "--password-file=- and - as in.pdf both read standard input\n",
+         {}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> argv = {BRANTOR_BINARY};
@@ -285,6 +361,16 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
         EXPECT_EQ(folder.Names(), files);
         for (const std::string& f : c.files) std::remove((dir + "/" + f).c_str());
     }
+
+    // A page larger than maxsize= goes alone, with a warning.
+    const e2e::Outcome big =
+        e2e::RunCommand({BRANTOR_BINARY, input, dir + "/m", "maxsize=1"}, e2e::kProgramTimeout);
+    EXPECT_TRUE(big.Exited(0)) << big.Status();
+    const std::regex warnings(
+        "(Page [123] alone takes [0-9]+ bytes, more than maxsize=1; it is written alone\n){3}");
+    EXPECT_TRUE(std::regex_match(big.err, warnings)) << big.err;
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in file.pdf", "m000001.pdf", "m000002.pdf",
+                                                        "m000003.pdf"}));
 }
 
 }  // namespace
