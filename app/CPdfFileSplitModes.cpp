@@ -144,56 +144,78 @@ void CPdfFileSplit::SplitMaxSize(const std::string& prefix) {
     }
 }
 
+namespace {
+// One measured output: its page count and size in bytes.
+struct Measured {
+    uint64_t pages = 0;
+    int64_t size = 0;
+};
+
+// The page count at which the line through a and b reaches limit (a.pages != b.pages); through
+// the origin and a when the line does not rise.
+double PagesAtLimit(const Measured& a, const Measured& b, int64_t limit) {
+    if (b.size != a.size && (b.size - a.size > 0) == (b.pages > a.pages)) {
+        return static_cast<double>(a.pages) +
+               static_cast<double>(limit - a.size) *
+                   (static_cast<double>(b.pages) - static_cast<double>(a.pages)) /
+                   static_cast<double>(b.size - a.size);
+    }
+    return static_cast<double>(a.pages) * static_cast<double>(limit) /
+           static_cast<double>(std::max<int64_t>(a.size, 1));
+}
+}  // namespace
+
 uint64_t CPdfFileSplit::PagesThatFit(uint64_t first, uint64_t guess, int64_t& size) {
-    // The largest n with size(n) <= maxSize, searched between lo (fits, or 0) and hi (does
-    // not fit, or one past the last page): the first try is the guess, the next ones are
-    // placed where the sizes measured so far say the limit lies (the size of an output grows
-    // about in proportion to its pages), and bisection takes over when that does not close
-    // in. Each try writes one output whose bytes are only counted, so a file costs a few
-    // writes of itself instead of one per page.
+    // The largest n with size(n) <= maxSize, between lo (fits, or 0) and hi (does not fit,
+    // or one past the last page). Each try writes one output whose bytes are only counted.
+    // The first try is the guess (the page count of the file before); the next ones go where
+    // the line through the two measurements that bound the limit (or the last two) reaches
+    // it, as an output grows about linearly with its pages. So a file usually costs two or
+    // three tries: where the limit is, and the page after it. Safeguards keep the worst case
+    // logarithmic: steps upward double after two short ones, and a bounded interval that
+    // does not halve is bisected.
     const uint64_t count = document.catalog->GetPageCount();
     const auto limit = static_cast<int64_t>(std::min<uint64_t>(maxSize, INT64_MAX));
-    uint64_t lo = 0, hi = count - first + 2;
-    int64_t loSize = 0, hiSize = -1;
-    uint64_t n = std::max<uint64_t>(1, std::min(guess, hi - 1));
-    for (int tries = 0; hi - lo > 1; ++tries) {
-        const int64_t measured =
-            WriteOutputFile(std::string(), PageRange(first, first + n - 1), true);
-        if (measured <= limit) {
-            lo = n;
-            loSize = measured;
-        } else {
-            hi = n;
-            hiSize = measured;
-        }
-        if (hi - lo <= 1) break;
-        if (tries >= 3) {
-            n = lo + (hi - lo) / 2;
-            continue;
-        }
-        // Proportional from the sizes known: between the two ends, or onward from lo.
+    Measured lo, hi{count - first + 2, -1}, older, last;
+    uint64_t n = std::max<uint64_t>(1, std::min(guess, hi.pages - 1));
+    int tries = 0, slow = 0;
+    uint64_t width = hi.pages - lo.pages, creep = 0;
+    while (hi.pages - lo.pages > 1) {
+        older = last;
+        last = {n, WriteOutputFile(std::string(), PageRange(first, first + n - 1), true)};
+        ++tries;
+        // Steps of one page upward in a row: the estimates lag behind, so steps then double.
+        creep = last.size <= limit && n == lo.pages + 1 ? creep + 1 : 0;
+        (last.size <= limit ? lo : hi) = last;
+        if (hi.pages - lo.pages <= 1) break;
+        const bool bounded = lo.pages > 0 && hi.size >= 0;
+        slow = bounded && (hi.pages - lo.pages) * 2 > width ? slow + 1 : 0;
+        width = hi.pages - lo.pages;
         double estimate = 0;
-        if (lo > 0 && hiSize >= 0) {
-            estimate = static_cast<double>(lo) + static_cast<double>(hi - lo) *
-                                                     static_cast<double>(limit - loSize) /
-                                                     static_cast<double>(hiSize - loSize);
-        } else if (lo > 0) {
-            estimate = static_cast<double>(lo) * static_cast<double>(limit) /
-                       static_cast<double>(std::max<int64_t>(loSize, 1));
+        if (bounded && slow >= 2) {
+            const uint64_t middle = lo.pages + (hi.pages - lo.pages) / 2;
+            estimate = static_cast<double>(middle);
+        } else if (bounded) {
+            estimate = PagesAtLimit(lo, hi, limit);
         } else {
-            estimate = static_cast<double>(hi) * static_cast<double>(limit) /
-                       static_cast<double>(std::max<int64_t>(hiSize, 1));
+            estimate = PagesAtLimit(tries >= 2 ? older : last, last, limit);
         }
-        const double low = static_cast<double>(lo + 1), high = static_cast<double>(hi - 1);
+        if (creep >= 2) {
+            estimate = std::max(
+                estimate,
+                static_cast<double>(lo.pages + (uint64_t(1) << std::min<uint64_t>(creep, 40))));
+        }
+        const double low = static_cast<double>(lo.pages + 1);
+        const double high = static_cast<double>(hi.pages - 1);
         n = static_cast<uint64_t>(std::min(std::max(estimate, low), high));
     }
-    if (lo == 0) {
+    if (lo.pages == 0) {
         // Not even the first page fits: it goes alone.
-        size = hiSize;
+        size = hi.size;
         return 1;
     }
-    size = loSize;
-    return lo;
+    size = lo.size;
+    return lo.pages;
 }
 
 void CPdfFileSplit::Deliver(const std::string& usual, const CPdfSelection& pages,
