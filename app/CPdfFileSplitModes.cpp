@@ -55,6 +55,8 @@ CPdfSelection CPdfFileSplit::PageRange(uint64_t first, uint64_t last) {
 void CPdfFileSplit::SplitByMode() {
     switch (mode) {
         case modePageList:
+            // The document's parts are read before the list is checked, as for every output.
+            if (!prepared) PrepareRun();
             Deliver(outputName,
                     CPdfPageList::ParsePageList(
                         modeText, static_cast<uint32_t>(document.catalog->GetPageCount())));
@@ -94,6 +96,7 @@ void CPdfFileSplit::SplitEveryN(const std::string& prefix) {
 }
 
 void CPdfFileSplit::SplitOdd(const std::string& fileName) {
+    if (!prepared) PrepareRun();
     uint64_t count = document.catalog->GetPageCount();
     if (count == 0) throw CPdfException("Page number 1 greater than 0 pages in file");
     CPdfSelection pages;
