@@ -101,6 +101,10 @@ private:
     std::string TitleOf(int32_t item) const;
     // The pages first to last (either may be the larger).
     static CPdfSelection PageRange(uint64_t first, uint64_t last);
+    // The name of output number file (from 1) of pages: usual, or what the output name
+    // template makes of it (title fills %t).
+    std::string NameFor(const std::string& usual, const CPdfSelection& pages,
+                        const std::string& title, uint64_t file) const;
     // Hands one output on: with --dry-run its name, a tab and its pages are printed;
     // otherwise it is written and reported. usual is the name the mode gives it; an output
     // name template (title filling %t) gives another.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <unordered_set>
 
 #include "CPdfException.h"
 #include "app/CPdfFileSplit.h"
@@ -118,10 +119,19 @@ void CPdfFileSplit::SplitGroups(const std::string& prefix) {
     const uint64_t count = document.catalog->GetPageCount();
     std::vector<CPdfSelection> items =
         CPdfPageList::ParseItems(modeText, static_cast<uint32_t>(count));
-    progress.Plan(count, items.size());
+    // Items may name the same pages: one file must not replace another.
+    std::vector<std::string> usual;
+    usual.reserve(items.size());
+    std::unordered_set<std::string> seen;
     for (const CPdfSelection& pages : items) {
-        Deliver(RangeFileName(prefix, pages.front().pageNumber, pages.back().pageNumber), pages);
+        usual.push_back(RangeFileName(prefix, pages.front().pageNumber, pages.back().pageNumber));
+        const std::string name = NameFor(usual.back(), pages, std::string(), usual.size());
+        if (!seen.insert(name).second) {
+            throw CPdfException("Two items of the list give the file name " + name);
+        }
     }
+    progress.Plan(count, items.size());
+    for (size_t k = 0; k < items.size(); ++k) Deliver(usual[k], items[k]);
 }
 
 void CPdfFileSplit::SplitMaxSize(const std::string& prefix) {
@@ -221,19 +231,24 @@ uint64_t CPdfFileSplit::PagesThatFit(uint64_t first, uint64_t guess, int64_t& si
     return lo.pages;
 }
 
+std::string CPdfFileSplit::NameFor(const std::string& usual, const CPdfSelection& pages,
+                                   const std::string& title, uint64_t file) const {
+    if (CPdfCommandLine::IsStandardStream(outputName) ||
+        !CPdfNameTemplate::IsTemplate(outputName)) {
+        return usual;
+    }
+    CPdfNameTemplate::Fields fields;
+    fields.file = file;
+    fields.first = pages.empty() ? 0 : pages.front().pageNumber;
+    fields.last = pages.empty() ? 0 : pages.back().pageNumber;
+    fields.title = FileNameTitle(title);
+    return CPdfNameTemplate::Expand(outputName, fields);
+}
+
 void CPdfFileSplit::Deliver(const std::string& usual, const CPdfSelection& pages,
                             const std::string& title) {
     ++filesDelivered;
-    std::string name = usual;
-    if (!CPdfCommandLine::IsStandardStream(outputName) &&
-        CPdfNameTemplate::IsTemplate(outputName)) {
-        CPdfNameTemplate::Fields fields;
-        fields.file = filesDelivered;
-        fields.first = pages.empty() ? 0 : pages.front().pageNumber;
-        fields.last = pages.empty() ? 0 : pages.back().pageNumber;
-        fields.title = FileNameTitle(title);
-        name = CPdfNameTemplate::Expand(outputName, fields);
-    }
+    const std::string name = NameFor(usual, pages, title, filesDelivered);
     if (dryRun) {
         PrintLine(name + "\t" + CPdfPageList::Format(pages) + "\n");
         return;

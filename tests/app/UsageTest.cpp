@@ -183,7 +183,7 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
     const std::string out = dir + "/out.pdf";
     const struct {
         std::vector<std::string> args;
-        const char* message;
+        std::string message;
     } cases[] = {
         {{dir + "/missing.pdf", out, "-s1"}, "File open error"},
         {{dir, out, "-s1"}, "File open error"},  // a folder opens but has no bytes
@@ -191,6 +191,11 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
         {{input, out, "-s9"}, "Page number 9 greater than 3 pages in file"},
         {{input, out, "-s1,x"}, "Invalid parameter"},
         {{input, out, "-s0s"}, "Invalid page number"},
+        // No file of a "-g" list replaces another.
+        {{input, out, "-g1,2-3,1"},
+         "Two items of the list give the file name " + out + "000001.pdf"},
+        {{input, dir + "/p%f.pdf", "-g1-2,1-3"},
+         "Two items of the list give the file name " + dir + "/p1.pdf"},
     };
     for (const auto& c : cases) {
         Result r = RunBrantor(c.args);
