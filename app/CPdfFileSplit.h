@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/CPdfCommandLine.h"
-#include "app/CPdfCopySet.h"
+#include "file/CPdfCopySet.h"
 #include "app/CPdfPageList.h"
 #include "app/CPdfProgress.h"
 #include "document/CPdfAcroForm.h"
