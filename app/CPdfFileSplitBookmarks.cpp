@@ -12,6 +12,7 @@
 #include "CPdfException.h"
 #include "app/CPdfFileSplit.h"
 #include "document/CPdfCatalog.h"
+#include "document/CPdfOutline.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfTextString.h"
 
@@ -78,6 +79,7 @@ std::string CPdfFileSplit::BookmarkFileName(const std::string& prefix, uint64_t 
 std::string CPdfFileSplit::TitleOf(int32_t item) const {
     // The strings of an encrypted source stay encrypted: its titles cannot be read.
     if (encryptNumber > 0) return std::string();
+    const CPdfOutline& outline = assembler->Outline();
     CPdfObject dict = FetchObject(outline.items[static_cast<size_t>(item)].number);
     if (dict.kind != kindDictionary) return std::string();
     CPdfObject title = dict.dictValue->GetResolved("Title");
@@ -87,6 +89,7 @@ std::string CPdfFileSplit::TitleOf(int32_t item) const {
 
 void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
     if (!prepared) PrepareRun();
+    const CPdfOutline& outline = assembler->Outline();
     if (!outline.IsPresent() || outline.top.empty()) {
         throw CPdfException("No bookmarks in file");
     }
