@@ -29,7 +29,7 @@ bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
 bool CPdfFileSplit::Run() {
     CPdfInputSpool spool;
     const std::string sourceName = spool.Open(inputName);
-    source = CPdfFileCloser::OpenForReading(sourceName);
+    source = CPdfInputFile::Open(sourceName);
     if (!source) throw CPdfException("File open error");
     document.Open(sourceName, password);
     xref = document.xref.get();

@@ -20,7 +20,7 @@
 #include "document/CPdfStructTree.h"
 #include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
-#include "file/CPdfFileCloser.h"
+#include "file/CPdfInputFile.h"
 #include "file/CPdfObjectIndex.h"
 #include "object/CPdfObjectWriter.h"
 

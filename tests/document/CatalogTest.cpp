@@ -26,7 +26,7 @@ struct Doc {
     explicit Doc(const std::string& bytes)
         : temp(bytes),
           file(std::fopen(temp.path.c_str(), "rb"), &std::fclose),
-          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull))) {}
+          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0)) {}
     explicit Doc(const Objects& objects) : Doc(Build(objects)) {}
 
     static std::string Build(const Objects& objects) {

@@ -33,7 +33,7 @@ TEST(ResourceUse, SharedAnnotationsAreReadOncePerRun) {
     }
     TempFile temp(b.SetRoot(1).Build());
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(temp.path.c_str(), "rb"), &std::fclose);
-    auto stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull));
+    auto stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0);
     CPdfXRef xref;
     xref.Load(stream.get());
 

@@ -34,7 +34,7 @@ struct Loaded {
     explicit Loaded(const std::string& bytes)
         : temp(bytes),
           file(std::fopen(temp.path.c_str(), "rb"), &std::fclose),
-          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull))),
+          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0)),
           index(xref, file.get()) {
         xref.Load(stream.get());
     }
@@ -363,7 +363,7 @@ TEST(ObjectIndex, ReferencesAndPageKeysComeFromOutsideStreamData) {
             ASSERT_TRUE(info.present) << c.name;
             EXPECT_EQ(info.compressed, compressed) << c.name;
             std::vector<int32_t> refs;
-            for (const CPdfRefSpan& r : info.refs) refs.push_back(r.number);
+            for (const CPdfTextSpan& r : info.refs) refs.push_back(r.number);
             EXPECT_EQ(refs, c.refs) << c.name << (compressed ? ", compressed" : "");
             EXPECT_EQ(info.hasPage, c.hasPage) << c.name;
             EXPECT_EQ(info.hasPages, c.hasPages) << c.name;

@@ -34,7 +34,7 @@ struct Table {
     explicit Table(const std::string& bytes)
         : temp(bytes),
           file(std::fopen(temp.path.c_str(), "rb"), &std::fclose),
-          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull))) {
+          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0)) {
         xref.stream = stream.get();
     }
     // The message that loading throws; empty when the table loads.
