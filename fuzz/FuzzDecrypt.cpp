@@ -8,7 +8,7 @@
 #include <string>
 
 #include "CPdfException.h"
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
 #include "fuzz/FuzzTempDir.h"

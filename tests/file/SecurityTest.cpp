@@ -16,7 +16,7 @@
 #include "E2eTools.h"
 #include "TestPdf.h"
 #include "document/CPdfCatalog.h"
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"

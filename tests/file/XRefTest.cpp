@@ -16,7 +16,7 @@
 #include "TempFile.h"
 #include "TestPdf.h"
 #include "document/CPdfCatalog.h"
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
 #include "stream/CPdfFileStream.h"

@@ -1,4 +1,4 @@
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 
 #include <cstring>
 #include <vector>
