@@ -12,6 +12,7 @@
 
 #include "CPdfException.h"
 #include "ParamName.h"
+#include "TempFile.h"
 #include "TestPdf.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
@@ -21,19 +22,6 @@
 #include "stream/CPdfMemoryStream.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-FilePtr TempFileWith(const std::string& bytes) {
-    FilePtr f(std::tmpfile());
-    if (!f) throw std::runtime_error("tmpfile failed");
-    std::fwrite(bytes.data(), 1, bytes.size(), f.get());
-    std::fflush(f.get());
-    return f;
-}
 
 std::string ReadAll(CPdfStream& s) {
     std::string out;

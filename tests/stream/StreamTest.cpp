@@ -7,24 +7,12 @@
 #include <string>
 
 #include "CPdfException.h"
+#include "TempFile.h"
 #include "stream/CPdfEmbedStream.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-FilePtr TempFileWith(const std::string& bytes) {
-    FilePtr f(std::tmpfile());
-    if (!f) throw std::runtime_error("tmpfile failed");
-    std::fwrite(bytes.data(), 1, bytes.size(), f.get());
-    std::fflush(f.get());
-    return f;
-}
 
 // Bytes that differ from their neighbours and never repeat within a buffer's length.
 std::string Pattern(size_t size) {
