@@ -36,7 +36,7 @@ bool CPdfFileSplit::Run() {
     if (!passwordFile.empty()) password = ReadPasswordFile();
     CPdfInputSpool spool;
     const std::string sourceName = spool.Open(inputName);
-    source = CPdfFileCloser::OpenForReading(sourceName);
+    source = CPdfInputFile::Open(sourceName);
     if (!source) throw CPdfException("File open error");
     document.Open(sourceName, password);
     xref = document.xref.get();

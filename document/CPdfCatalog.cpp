@@ -4,10 +4,10 @@
 #include <set>
 
 #include "CPdfException.h"
-#include "document/CPdfNodeEntries.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
 
 namespace {

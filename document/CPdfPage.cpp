@@ -3,8 +3,8 @@
 #include <tuple>
 
 #include "CPdfException.h"
-#include "document/CPdfNodeEntries.h"
 #include "file/CPdfXRef.h"
+#include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
 
 bool CPdfPageAttributes::operator<(const CPdfPageAttributes& o) const {

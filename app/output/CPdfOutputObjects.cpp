@@ -2,8 +2,8 @@
 
 #include "CPdfException.h"
 #include "document/CPdfCatalog.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfCopySet.h"
-#include "file/CPdfDocument.h"
 #include "file/CPdfFile.h"
 #include "file/CPdfObjectIndex.h"
 #include "file/CPdfSecurity.h"
