@@ -75,6 +75,11 @@ constexpr size_t kMaxScannedContentBytes = size_t(16) << 20;
 constexpr size_t kMaxScannedDrawingBytes = size_t(256) << 20;
 // Drawings inside drawings (a form that draws a form ...): real documents nest a few levels.
 constexpr int kMaxDrawingDepth = 64;
+// Stored data of one stream that the output compresses (unfiltered streams in a source in clear):
+// larger ones are copied as they are, in blocks, never held whole.
+constexpr int64_t kMaxCompressedStreamBytes = int64_t(4) << 20;
+// Compressed stream data kept for the outputs that share a stream.
+constexpr size_t kMaxCompressedCacheBytes = size_t(8) << 20;
 // Bytes of one predictor row: images are a few thousand pixels wide.
 constexpr int64_t kMaxPredictorRowBytes = int64_t(1) << 24;
 

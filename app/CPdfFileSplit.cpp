@@ -48,6 +48,8 @@ bool CPdfFileSplit::Run() {
 
     CPdfObject encrypt = xref->trailer.dictValue->Get("Encrypt");
     if (encrypt.kind != kindNull) PrepareEncryption(encrypt);
+    // Streams stored without a filter are compressed where the source is in clear.
+    index->SetCompression(encrypt.kind == kindNull);
     packObjects = PacksObjects();
 
     SplitByMode();

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "CPdfException.h"
+#include "CPdfLimits.h"
 #include "file/CPdfOutputFile.h"
 #include "file/CPdfRawText.h"
 #include "file/CPdfSecurity.h"
@@ -16,6 +17,7 @@
 #include "object/CPdfParser.h"
 #include "object/CPdfReferenceMap.h"
 #include "object/CPdfScan.h"
+#include "stream/CPdfDeflate.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
@@ -384,6 +386,42 @@ std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInf
     return encryptOutput ? security->EncryptStreamData(data, streamDict, outNumber) : data;
 }
 
+std::string CPdfObjectIndex::CompressedData(int32_t number, const CPdfObjectInfo& info,
+                                            const std::string& value) {
+    if (!compressPlain || info.dataLength < 64 ||
+        info.dataLength > CPdfLimits::kMaxCompressedStreamBytes) {
+        return std::string();
+    }
+    auto known = compressed.find(number);
+    if (known != compressed.end()) return known->second;
+    // Decided on the dictionary's own text: a /Filter given by reference counts as a filter.
+    auto text = std::make_shared<const std::string>(value);
+    CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(text, 0, text->size()));
+    const CPdfObject dict = parser.ParseObject();
+    if (dict.kind != kindDictionary || value.size() < 2 ||
+        value.compare(value.size() - 2, 2, ">>") != 0) {
+        return std::string();
+    }
+    const CPdfDictionary& entries = *dict.dictValue;
+    if (entries.Has("Filter") || entries.Has("DecodeParms") || entries.Has("F") ||
+        entries.Get("Type").IsName("Metadata")) {
+        return std::string();
+    }
+    const std::string data =
+        CPdfRawText::ReadAt(source, info.dataStart, static_cast<size_t>(info.dataLength));
+    if (static_cast<int64_t>(data.size()) != info.dataLength) {
+        throw CPdfException("Corrupted PDF file");
+    }
+    std::string packed = CPdfDeflate::Compress(data);
+    // Worth it only where it saves more than the filter's name costs, and a little more.
+    if (packed.size() + 32 >= data.size()) packed.clear();
+    if (compressedBytes + packed.size() <= CPdfLimits::kMaxCompressedCacheBytes) {
+        compressedBytes += packed.size();
+        compressed.emplace(number, packed);
+    }
+    return packed;
+}
+
 std::string CPdfObjectIndex::ValueText(int32_t number, int32_t outNumber, CPdfReferenceMap& map) {
     const CPdfObjectInfo info = Get(number);
     if (!info.present || info.isStream) return std::string();
@@ -437,11 +475,14 @@ void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t out
     const CPdfObjectInfo info = Get(number);
     if (!info.present) return;
     const std::string value = ReadValue(number);
-    std::string data;  // re-encrypted stream data
+    std::string data;  // re-encrypted or compressed stream data
     if (security && info.isStream) data = ReencryptedData(number, info, value, outNumber);
-    const int64_t dataLength = security ? static_cast<int64_t>(data.size()) : info.dataLength;
+    if (!security && info.isStream) data = CompressedData(number, info, value);
+    const bool ownData = security || !data.empty();
+    const int64_t dataLength = ownData ? static_cast<int64_t>(data.size()) : info.dataLength;
     std::string text = CPdfObjectWriter::ObjectHeader(outNumber, outGeneration) +
                        Rewritten(number, info, value, outNumber, map, dataLength);
+    if (!security && !data.empty()) text.insert(text.size() - 2, "/Filter/FlateDecode");
     if (!info.isStream) {
         text += "\nendobj\n";
         out.Write(text);
@@ -449,7 +490,7 @@ void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t out
     }
     text += "\nstream\n";
     out.Write(text);
-    if (security) {
+    if (ownData) {
         out.Write(data);
     } else {
         out.CopyFrom(fileno(source), info.dataStart, info.dataLength);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "object/CPdfTextSpan.h"
@@ -67,6 +68,11 @@ public:
         encryptOutput = encrypt;
     }
 
+    // Makes WriteObject Flate-compress the data of streams that the source stores without a
+    // filter (not XMP metadata, external files or streams with decode parameters), where
+    // that saves bytes. Only for a source in clear: encrypted data must stay as stored.
+    void SetCompression(bool on) { compressPlain = on; }
+
     // Writes object number as output object outNumber, generation outGeneration: its value
     // with every reference passed through map, a stream's /Length set to its data's length
     // and its data copied in blocks (re-encrypted, see SetReencryption). Nothing is written
@@ -112,6 +118,12 @@ private:
     std::string ReencryptedData(int32_t number, const CPdfObjectInfo& info,
                                 const std::string& value, int32_t outNumber);
 
+    // The data of stream object number Flate-compressed, or empty when it stays as stored:
+    // compression is off, its dictionary (text value) names a filter, decode parameters, an
+    // external file or XMP metadata, or compressing would not save enough.
+    std::string CompressedData(int32_t number, const CPdfObjectInfo& info,
+                               const std::string& value);
+
     // Appends the record of object number to the blocks; returns its slot.
     uint32_t Store(int32_t number, const CPdfObjectInfo& info);
     CPdfObjectInfo Load(int32_t number, uint32_t slot) const;
@@ -123,6 +135,11 @@ private:
     FILE* source;
     const CPdfSecurity* security = nullptr;
     bool encryptOutput = true;
+    bool compressPlain = false;
+    // The compressed data of streams written before, by object number, for outputs that share
+    // them; its bytes are bounded by kMaxCompressedCacheBytes.
+    std::unordered_map<int32_t, std::string> compressed;
+    size_t compressedBytes = 0;
     // What was found of each object, by number: 0 not looked at yet, kAbsent not present,
     // else the place of its record (block index + 1, then the position in the block, 16 bits).
     // A record is a run of variable-length numbers, about a dozen bytes for most objects: the

@@ -783,9 +783,14 @@ TEST(Split, StructureTreeKeepsTheElementsOfTheChosenPages) {
 }
 
 // A content stream of about `size` bytes that draws nothing.
+// Comment lines of varying digits: outputs compress unfiltered streams, and these stay large.
 std::string BigContent(size_t size) {
     std::string data;
-    while (data.size() < size) data += "% filler line that only takes room\n";
+    uint32_t x = 12345;
+    while (data.size() < size) {
+        x = x * 1103515245u + 12345u;
+        data += "% " + std::to_string(x) + "\n";
+    }
     return data;
 }
 
@@ -800,7 +805,7 @@ TEST(Split, FailedDocumentLeavesNoFileButEarlierChunksStay) {
               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 9 9] /Resources << >> "
               "/Contents " +
                   std::to_string(10 * n + 1) + " 0 R >>");
-        b.AddStream(10 * n + 1, "", n >= 5 ? BigContent(300000) : "0 g");
+        b.AddStream(10 * n + 1, "", n >= 5 ? BigContent(400000) : "0 g");
     }
     b.Add(2, "<< /Type /Pages /Kids [" + kids + "] /Count 6 >>");
     b.SetRoot(1);
@@ -821,6 +826,35 @@ TEST(Split, FailedDocumentLeavesNoFileButEarlierChunksStay) {
     ASSERT_EQ(Outputs(dir),
               (std::vector<std::string>{"split000001-000002.pdf", "split000003-000004.pdf"}));
     EXPECT_EQ(OutputPdf(dir / "split000003-000004.pdf").PageCount(), 2u);
+}
+
+TEST(Split, StreamsStoredWithoutAFilterAreCompressedUnlessTheyMustStayAsStored) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "0 0 9 9 re f\n";
+    const std::string xmp = "<x:xmpmeta>" + std::string(200, ' ') + "</x:xmpmeta>";
+    Builder b;
+    b.Add(1, "<< /Type /Catalog /Pages 2 0 R /Metadata 20 0 R /X [21 0 R 22 0 R] >>");
+    b.Add(2, "<< /Type /Pages /Kids [10 0 R] /Count 1 >>");
+    b.Add(10, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 9 9] /Contents 11 0 R >>");
+    b.AddStream(11, "", text);
+    b.AddStream(20, "/Type /Metadata /Subtype /XML", xmp);
+    b.AddStream(21, "/DecodeParms << /Columns 4 >>", text);
+    b.AddStream(22, "/F (data.bin)", text);
+    b.SetRoot(1);
+    TempDir dir;
+    WriteFile(dir / "in.pdf", b.Build());
+    ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s1"), "");
+    OutputPdf out(dir / "out.pdf");
+    EXPECT_EQ(out.Content(0), text);
+    const std::string bytes = ReadFile(dir / "out.pdf");
+    // The content is compressed; the metadata, and streams whose dictionary would read their
+    // data otherwise, are copied as they are.
+    EXPECT_NE(bytes.find(xmp), std::string::npos);
+    size_t copies = 0;
+    for (size_t at = bytes.find(text); at != std::string::npos; at = bytes.find(text, at + 1)) {
+        ++copies;
+    }
+    EXPECT_EQ(copies, 2u);
 }
 
 TEST(Split, OutputThatCannotBeCreatedStopsTheRun) {
