@@ -24,6 +24,8 @@ public:
     static bool IsStandardStream(const std::string& name) { return name == "-"; }
 
     Action action = actionUsageError;
+    // For a usage error, the argument that could not be used and why ("unknown option --x").
+    std::string problem;
     std::string inputName, outputName, modeText;
     bool verbose = false;
     std::string password;

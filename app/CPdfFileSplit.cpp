@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "app/CPdfCommandLine.h"
 #include "app/CPdfInputSpool.h"
 #include "document/CPdfCatalog.h"
@@ -27,10 +28,21 @@ bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
 }
 
 bool CPdfFileSplit::Run() {
+    try {
+        return Split();
+    } catch (CPdfException& failure) {
+        // What the readers and the page list find is about the source.
+        failure.ConcernsFile(CPdfCommandLine::IsStandardStream(inputName) ? "standard input"
+                                                                          : inputName);
+        throw;
+    }
+}
+
+bool CPdfFileSplit::Split() {
     CPdfInputSpool spool;
     const std::string sourceName = spool.Open(inputName);
     source = CPdfFileCloser::OpenForReading(sourceName);
-    if (!source) throw CPdfException("File open error");
+    if (!source) throw CPdfException(CPdfMessages::kFileOpenError);
     document.Open(sourceName, password);
     xref = document.xref.get();
     rootNumber = xref->rootNum;
@@ -61,7 +73,7 @@ bool CPdfFileSplit::Run() {
             SplitBookmarks(outputName);
             break;
         default:
-            throw CPdfException("Wrong program parameteres");
+            throw CPdfException(CPdfMessages::kWrongParameters);
     }
     source.reset();
     document.Close();
@@ -119,7 +131,7 @@ std::string CPdfFileSplit::ChunkFileName(const std::string& prefix, uint64_t fir
 void CPdfFileSplit::SplitEveryN(const std::string& prefix, const std::string& text) {
     uint64_t n = CPdfPageList::ReadChunkSize(text);
     uint64_t count = document.catalog->GetPageCount();
-    if (count == 0) throw CPdfException("No files output");
+    if (count == 0) throw CPdfException(CPdfMessages::kNoFilesOutput);
     progress.Plan(count, (count - 1) / n + 1);
     for (uint64_t first = 1; first <= count; first += n) {
         uint64_t last = count - first < n ? count : first + n - 1;
@@ -137,7 +149,7 @@ void CPdfFileSplit::SplitOdd(const std::string& fileName) {
 
 void CPdfFileSplit::SplitEven(const std::string& fileName) {
     uint64_t count = document.catalog->GetPageCount();
-    if (count <= 1) throw CPdfException("No files output");
+    if (count <= 1) throw CPdfException(CPdfMessages::kNoFilesOutput);
     std::string list = "-s2";
     for (uint64_t p = 4; p <= count; p += 2) list += "," + std::to_string(p);
     WriteReported(fileName, list, count / 2);
@@ -154,7 +166,7 @@ void CPdfFileSplit::PrepareRun() {
     pagesNumber = cat.pagesNumber;
     pagesGeneration = cat.pagesGeneration;
     catalog = xref->Fetch(rootNumber, rootGeneration);
-    if (catalog.kind != kindDictionary) throw CPdfException("Catalog CPdfObject is wrong type");
+    if (catalog.kind != kindDictionary) throw CPdfException(CPdfMessages::kCatalogType);
     copies = std::make_unique<CPdfCopySet>(*index, xref->entries.size(), keepNumbers);
     // An output holds at most the source's objects, a copy of each page chosen again and
     // the objects it adds.
@@ -259,7 +271,7 @@ void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const C
         // they would read as garbage.
         writer->transformString = [this](const std::string&) -> std::string {
             document.RequireKey();
-            throw CPdfException("Password required");
+            throw CPdfException(CPdfMessages::kPasswordRequired);
         };
     }
     WriteValue(number, generation, CPdfObjectWriter::Compact(writer->Text(value)));

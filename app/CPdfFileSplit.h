@@ -43,7 +43,8 @@ public:
     // Takes the source name, output name, mode and options from the command line (see
     // CPdfCommandLine). Returns false when the command line asks for no run. Throws nothing.
     bool ParseArguments(int argc, char** argv) override;
-    // Writes every output document. Throws CPdfException on the first failure; files
+    // Writes every output document. Throws CPdfException on the first failure, its detail
+    // naming the file it concerns (the source, unless the thrower named another); files
     // completed before it stay.
     bool Run() override;
 
@@ -80,6 +81,8 @@ private:
     // WriteOutputFile, then the file is reported as written.
     void WriteReported(const std::string& fileName, const std::string& listText, uint64_t pages);
 
+    // Run, before the detail of a failure names its file.
+    bool Split();
     // Work done once per run: what never changes between outputs.
     void PrepareRun();
     // Numbers for the catalog, the page tree root and every chosen page.

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "app/CPdfFileSplit.h"
 #include "document/CPdfCatalog.h"
 #include "object/CPdfDictionary.h"
@@ -71,8 +72,9 @@ std::string CPdfFileSplit::BookmarkFileName(const std::string& prefix, uint64_t 
 }
 
 std::string CPdfFileSplit::TitleOf(int32_t item) const {
-    // The strings of an encrypted source stay encrypted: its titles cannot be read.
-    if (encryptNumber > 0) return std::string();
+    // Without the key the strings of an encrypted source stay encrypted: its titles cannot be
+    // read. With it, the table decrypts them.
+    if (keepNumbers) return std::string();
     CPdfObject dict = FetchObject(outline.items[static_cast<size_t>(item)].number);
     if (dict.kind != kindDictionary) return std::string();
     CPdfObject title = dict.dictValue->GetResolved("Title");
@@ -83,7 +85,7 @@ std::string CPdfFileSplit::TitleOf(int32_t item) const {
 void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
     if (!prepared) PrepareRun();
     if (!outline.IsPresent() || outline.top.empty()) {
-        throw CPdfException("No bookmarks in file");
+        throw CPdfException(CPdfMessages::kNoBookmarks);
     }
     const CPdfCatalog& cat = *document.catalog;
     std::unordered_map<int32_t, uint64_t> pageNumber;  // page object: its first page number
@@ -100,7 +102,7 @@ void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
         auto found = pageNumber.find(outline.items[static_cast<size_t>(outline.top[k])].page);
         if (found != pageNumber.end()) starts.push_back({found->second, k + 1, outline.top[k]});
     }
-    if (starts.empty()) throw CPdfException("No bookmark opens a page");
+    if (starts.empty()) throw CPdfException(CPdfMessages::kNoBookmarkOpensAPage);
     std::stable_sort(starts.begin(), starts.end(),
                      [](const Start& a, const Start& b) { return a.page < b.page; });
     starts.erase(std::unique(starts.begin(), starts.end(),

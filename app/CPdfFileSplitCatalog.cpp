@@ -157,6 +157,10 @@ void CPdfFileSplit::WriteCatalog() {
     replace("Outlines", outlineOut > 0 ? CPdfObjectWriter::OutputReference(
                                              outlineOut, copies->GenerationOf(outline.rootNumber))
                                        : CPdfObject(kindNull));
+    // A viewer told to open the outline pane would open an empty one.
+    if (outlineOut <= 0 && dict->Get("PageMode").Resolve(xref).IsName("UseOutlines")) {
+        dict->entries.erase("PageMode");
+    }
     if (!keepNumbers) {
         // Rebuilt parts hold values of other objects: an output that keeps the source's
         // numbers (and its encryption) keeps them as they are.

@@ -6,6 +6,7 @@
 
 #include "CPdfException.h"
 #include "CPdfLimits.h"
+#include "CPdfMessages.h"
 #include "app/CPdfFileSplit.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfXRef.h"
@@ -25,7 +26,7 @@ void CPdfFileSplit::ClaimPages() {
         int32_t kidOf = 0, kidIndex = -1;
         cat.KidPlaceOf(s.pageNumber - 1, kidOf, kidIndex);
         if (page.objectNumber <= 0 && (kidOf <= 0 || keepNumbers))
-            throw CPdfException("Page object is not an indirect object");
+            throw CPdfException(CPdfMessages::kPageNotIndirect);
         // A page chosen again is a page object of its own, sharing what the first one uses.
         bool repeated = page.objectNumber <= 0 || copies->NumberOf(page.objectNumber) > 0;
         s.outputNumber = repeated ? copies->Reserve() : copies->Claim(page.objectNumber);
@@ -110,7 +111,7 @@ CPdfObject CPdfFileSplit::PageDictionary(size_t pageIndex) const {
             original = kids.arrayValue->GetAt(static_cast<size_t>(kidIndex));
         }
     }
-    if (original.kind != kindDictionary) throw CPdfException("Corrupted PDF file");
+    if (original.kind != kindDictionary) throw CPdfException(CPdfMessages::kCorrupted);
     return original;
 }
 

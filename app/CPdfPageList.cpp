@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 
 namespace {
 // A page number as typed: its value (saturated beyond 32 bits) and, for the messages, its
@@ -22,7 +23,7 @@ PageNumber ReadNumber(const std::string& digits) {
     return n;
 }
 
-[[noreturn]] void Fail(const std::string& text) {
+[[noreturn]] void Fail(const char* text) {
     throw CPdfException(text);
 }
 
@@ -40,10 +41,10 @@ void AddPages(std::vector<SelectedPage>& selection, uint64_t first, uint64_t las
 void AddRange(std::vector<SelectedPage>& selection, const PageNumber& start, const PageNumber& end,
               uint32_t pageCount, const std::string& count) {
     if (end.value > pageCount) {
-        Fail("Wrong page ranges, " + end.text + " greater than " + count + " pages in file");
+        CPdfException::Throw(CPdfMessages::kRangeBeyondEnd, end.text.c_str(), count.c_str());
     }
     if (start.value > end.value) {
-        Fail("Wrong page ranges, start page " + start.text + " > end page " + end.text);
+        CPdfException::Throw(CPdfMessages::kRangeBackwards, start.text.c_str(), end.text.c_str());
     }
     AddPages(selection, start.value, end.value);
 }
@@ -52,7 +53,7 @@ void AddRange(std::vector<SelectedPage>& selection, const PageNumber& start, con
 void AddOpenRange(std::vector<SelectedPage>& selection, const PageNumber& start, uint32_t pageCount,
                   const std::string& count) {
     if (start.value > pageCount) {
-        Fail("Page number " + start.text + " greater than " + count + " pages in file");
+        CPdfException::Throw(CPdfMessages::kPageBeyondEnd, start.text.c_str(), count.c_str());
     }
     AddPages(selection, start.value, pageCount);
 }
@@ -70,7 +71,8 @@ CPdfMode CPdfPageList::ClassifyMode(const std::string& text) {
 
 std::vector<SelectedPage> CPdfPageList::ParsePageList(const std::string& text, uint32_t pageCount) {
     std::vector<SelectedPage> selection;
-    if (text.find_first_not_of("0123456789-,", 2) != std::string::npos) Fail("Invalid parameter");
+    if (text.find_first_not_of("0123456789-,", 2) != std::string::npos)
+        Fail(CPdfMessages::kInvalidParameter);
     selection.reserve(
         std::min<size_t>(static_cast<size_t>(std::count(text.begin(), text.end(), ',')) + 1,
                          std::max<uint32_t>(pageCount, 1)));
@@ -88,12 +90,12 @@ std::vector<SelectedPage> CPdfPageList::ParsePageList(const std::string& text, u
             pos = sep + 1;
             continue;
         }
-        if (end == pos) Fail("Invalid parameter");
+        if (end == pos) Fail(CPdfMessages::kInvalidParameter);
         PageNumber n = ReadNumber(text.substr(pos, end - pos));
         bool endsWithDash = sep != std::string::npos && text[sep] == '-';
-        if (n.value == 0) Fail("Invalid page number 0");
+        if (n.value == 0) Fail(CPdfMessages::kPageZero);
         if (rangeOpen) {
-            if (endsWithDash) Fail("Invalid parameter");
+            if (endsWithDash) Fail(CPdfMessages::kInvalidParameter);
             AddRange(selection, start, n, pageCount, count);
             rangeOpen = false;
         } else if (endsWithDash) {
@@ -101,7 +103,7 @@ std::vector<SelectedPage> CPdfPageList::ParsePageList(const std::string& text, u
             start = n;
         } else {
             if (n.value > pageCount) {
-                Fail("Page number " + n.text + " greater than " + count + " pages in file");
+                CPdfException::Throw(CPdfMessages::kPageBeyondEnd, n.text.c_str(), count.c_str());
             }
             selection.push_back({static_cast<uint32_t>(n.value), 0});
         }
@@ -128,6 +130,6 @@ uint32_t CPdfPageList::ReadChunkSize(const std::string& modeText) {
     }
     // The number must reach the final "s": "-s1,3s" and "-s3xs" are not sizes.
     bool whole = i + 1 == modeText.size() && modeText[i] == 's';
-    if (value == 0 || negative || !whole) throw CPdfException("Invalid page number");
+    if (value == 0 || negative || !whole) throw CPdfException(CPdfMessages::kInvalidChunkSize);
     return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "file/CPdfOutputFile.h"
 #include "file/CPdfRawText.h"
 #include "file/CPdfSecurity.h"
@@ -153,7 +154,7 @@ uint32_t CPdfObjectIndex::Store(int32_t number, const CPdfObjectInfo& info) {
     PutSpans(record, info.strings, false);
     // A record never straddles two blocks; one larger than a block gets a block of its own.
     if (blocks.empty() || blockUsed + record.size() > kBlockSize) {
-        if (blocks.size() >= 0xFFFF) throw CPdfException("Corrupted PDF file");
+        if (blocks.size() >= 0xFFFF) throw CPdfException(CPdfMessages::kCorrupted);
         blocks.emplace_back(new uint8_t[std::max(kBlockSize, record.size())]);
         blockUsed = 0;
     }
@@ -352,7 +353,7 @@ std::string CPdfObjectIndex::ReadValue(int32_t number) {
     std::string text =
         CPdfRawText::ReadAt(source, info.valueStart, static_cast<size_t>(info.valueLength));
     if (static_cast<int64_t>(text.size()) != info.valueLength) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException(CPdfMessages::kCorrupted);
     }
     return text;
 }
@@ -375,7 +376,7 @@ std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInf
     std::string data =
         CPdfRawText::ReadAt(source, info.dataStart, static_cast<size_t>(info.dataLength));
     if (static_cast<int64_t>(data.size()) != info.dataLength) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException(CPdfMessages::kCorrupted);
     }
     // The dictionary names the crypt filter; its references resolve through the table.
     auto text = std::make_shared<const std::string>(value);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "CPdfException.h"
+#include "CPdfInternalError.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "stream/CPdfFlateStream.h"
@@ -20,7 +20,7 @@ size_t CPdfStream::Read(uint8_t* out, size_t count) {
 }
 
 int CPdfStream::GetRawChar() {
-    throw CPdfException("Internal: called GetRawChar() on non-predictor stream");
+    throw CPdfInternalError("GetRawChar() called on a stream without a predictor");
 }
 
 const CPdfDictionary* CPdfStream::GetDict() const {

@@ -210,10 +210,13 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
     const std::string none = MakeDocument(0);
     const std::string text = dir / "text.pdf";
     ASSERT_TRUE(e2e::WriteFile(text, "plain text, not a PDF\n"));
+    // The message on standard output; on standard error "brantor: ", what failed, where and
+    // why (by default the source's name and the message).
     const struct {
         std::string source;
         std::string mode;
         std::string message;
+        std::string detail = "";
     } cases[] = {
         {eight, "-s9", "Page number 9 greater than 8 pages in file"},
         {eight, "-s99", "Page number 99 greater than 8 pages in file"},
@@ -234,9 +237,12 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
         {one, "even", "No files output"},
         {none, "-s10s", "No files output"},
         {none, "-s1s", "No files output"},
-        {dir / "missing.pdf", "-s1", "File open error"},
-        {dir / "missing.pdf", "odd", "File open error"},
-        {text, "-s1", "PDF file was damaged"},
+        {dir / "missing.pdf", "-s1", "File open error",
+         "cannot open " + dir / "missing.pdf" + ": No such file or directory"},
+        {dir / "missing.pdf", "odd", "File open error",
+         "cannot open " + dir / "missing.pdf" + ": No such file or directory"},
+        {text, "-s1", "PDF file was damaged",
+         text + ": no startxref, and no catalog found by scanning"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode + " on " + c.source);
@@ -245,7 +251,8 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
             const Outcome run = Brantor(c.source, dir / (std::string("out/") + output), c.mode);
             EXPECT_TRUE(run.Exited(1)) << run.Status();
             EXPECT_EQ(run.out, c.message);
-            EXPECT_EQ(run.err, "");
+            const std::string detail = c.detail.empty() ? c.source + ": " + c.message : c.detail;
+            EXPECT_EQ(run.err, "brantor: " + detail + "\n");
             EXPECT_EQ(ListDir(dir / "out"), std::vector<std::string>());
         }
     }
@@ -277,11 +284,24 @@ TEST_F(EndToEnd, StandardInputAndOutput) {
         {R"(cat "$SRC" | "$B" - "$OUT" -s9)",
          1,
          "Page number 9 greater than 5 pages in file",
-         "",
+         "brantor: standard input: Page number 9 greater than 5 pages in file\n",
          {}},
-        {R"("$B" "$SRC" - -s9)", 1, "", "Page number 9 greater than 5 pages in file", {}},
-        {R"(printf '' | "$B" - "$OUT" odd)", 1, "PDF file was damaged", "", {}},
-        {R"("$B" - "$OUT" odd < "$DIR")", 1, "File open error", "", {}},
+        {R"("$B" "$SRC" - -s9)",
+         1,
+         "",
+         "Page number 9 greater than 5 pages in file\nbrantor: " + source +
+             ": Page number 9 greater than 5 pages in file\n",
+         {}},
+        {R"(printf '' | "$B" - "$OUT" odd)",
+         1,
+         "PDF file was damaged",
+         "brantor: standard input is empty\n",
+         {}},
+        {R"("$B" - "$OUT" odd < "$DIR")",
+         1,
+         "File open error",
+         "brantor: cannot read standard input: Is a directory\n",
+         {}},
         // A named pipe that a writer fills is read once, like standard input.
         {R"(F="$DIR/../in.fifo"; rm -f "$F"; mkfifo "$F" && { cat "$SRC" > "$F" 2>/dev/null & }
             "$B" "$F" "$OUT" -s5,2)",

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,7 +20,8 @@
 namespace {
 
 const char kUsage[] =
-    "Brantor version 1.00\n"
+    "Brantor version " BRANTOR_VERSION
+    "\n"
     "\n"
     "Usage:\n"
     "Brantor in.pdf out.pdf [mode]\n"
@@ -143,23 +145,29 @@ protected:
     const std::string dir = folder.path(), input = folder / "in file.pdf";
 };
 
+// A usage error says on standard error which argument could not be used, before the usage.
 TEST_F(Usage, ShortCommandLinesPrintUsage) {
     const struct {
         std::vector<std::string> args;
         int status;
+        std::string err;
     } cases[] = {
-        {{}, 0},
-        {{"--help"}, 0},
-        {{"-h"}, 0},
-        {{"in.pdf"}, 2},
-        {{"-H"}, 2},
-        {{"--help", "x"}, 2},
-        {{"in.pdf", "out.pdf"}, 2},
+        {{}, 0, ""},
+        {{"--help"}, 0, ""},
+        {{"-h"}, 0, ""},
+        {{"in.pdf"}, 2, "brantor: missing out.pdf and MODE\n"},
+        {{"-H"}, 2, "brantor: unknown option -H\n"},
+        {{"--help", "x"}, 2, "brantor: --help comes after in.pdf out.pdf MODE\n"},
+        {{"in.pdf", "out.pdf"}, 2, "brantor: missing MODE\n"},
     };
     for (const auto& c : cases) {
-        Result r = RunBrantor(c.args);
-        EXPECT_EQ(r.out, kUsage) << c.args.size() << " arguments";
-        EXPECT_EQ(r.status, c.status) << c.args.size() << " arguments";
+        std::vector<std::string> argv = {BRANTOR_BINARY};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(argv.back());
+        const e2e::Outcome run = e2e::RunCommand(argv, e2e::kProgramTimeout);
+        EXPECT_EQ(run.out, kUsage);
+        EXPECT_TRUE(run.Exited(c.status)) << run.Status();
+        EXPECT_EQ(run.err, c.err);
     }
 }
 
@@ -182,6 +190,50 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
         EXPECT_EQ(r.status, 1) << c.message;
         EXPECT_FALSE(e2e::Exists(out)) << c.message;
     }
+}
+
+// Besides the message that scripts match, standard error gets one line: what failed, the
+// path involved and the reason the system or the reader gives.
+TEST_F(Usage, FailureDetailSaysWhatWhereAndWhy) {
+    const std::string text = dir + "/text.pdf", readOnly = dir + "/read-only.pdf";
+    std::ofstream(text) << "plain text, not a PDF\n";
+    std::ofstream(readOnly) << "kept\n";
+    chmod(readOnly.c_str(), 0444);
+    const bool root = geteuid() == 0;  // root may write a read-only file
+    const struct {
+        std::vector<std::string> args;  // stdin is /dev/null
+        std::string message, err;
+    } cases[] = {
+        {{input, "/nonexistdir/o.pdf", "-s1"},
+         "Output file create error",
+         "brantor: cannot create /nonexistdir/o.pdf: No such file or directory\n"},
+        {{input, readOnly, "-s1"},
+         "Output file create error",
+         root ? "" : "brantor: cannot create " + readOnly + ": Permission denied\n"},
+        {{text, dir + "/o.pdf", "-s1"},
+         "PDF file was damaged",
+         "brantor: " + text + ": no startxref, and no catalog found by scanning\n"},
+        {{"-", dir + "/o.pdf", "odd"},
+         "PDF file was damaged",
+         "brantor: standard input is empty\n"},
+        {{dir + "/missing.pdf", dir + "/o.pdf", "-s1"},
+         "File open error",
+         "brantor: cannot open " + dir + "/missing.pdf: No such file or directory\n"},
+        {{input, dir + "/o.pdf", "-s1-3,4"},
+         "Page number 4 greater than 3 pages in file",
+         "brantor: " + input + ": Page number 4 greater than 3 pages in file\n"},
+    };
+    for (const auto& c : cases) {
+        if (c.err.empty()) continue;
+        std::vector<std::string> argv = {BRANTOR_BINARY};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(c.args[1]);
+        const e2e::Outcome run = e2e::RunCommand(argv, e2e::kProgramTimeout);
+        EXPECT_TRUE(run.Exited(1)) << run.Status();
+        EXPECT_EQ(run.out, c.message);
+        EXPECT_EQ(run.err, c.err);
+    }
+    EXPECT_EQ(e2e::ReadFile(readOnly), "kept\n");
 }
 
 TEST_F(Usage, SuccessfulRunIsSilent) {
@@ -257,19 +309,47 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
          "",
          out + "\n",
          {"out.pdf"}},
-        {{input, out, "odd", "--object-streams=Generate"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--object-streams="}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--object-streams"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "extra"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--verbose", "extra"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--bogus"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--password"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "-v"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--version", "--bogus"}, 2, kUsage, "", {}},
-        {{input, "-", "-s2s"}, 2, kUsage, "", {}},
-        {{input, "-", "-s1s", "--version"}, 2, kUsage, "", {}},
-        {{"--version", "x"}, 2, kUsage, "", {}},
-        {{"--verbose"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--object-streams=Generate"},
+         2,
+         kUsage,
+         "brantor: unknown value in --object-streams=Generate (preserve, generate or disable)\n",
+         {}},
+        {{input, out, "odd", "--object-streams="},
+         2,
+         kUsage,
+         "brantor: unknown value in --object-streams= (preserve, generate or disable)\n",
+         {}},
+        {{input, out, "odd", "--object-streams"},
+         2,
+         kUsage,
+         "brantor: unknown option --object-streams\n",
+         {}},
+        {{input, out, "odd", "extra"}, 2, kUsage, "brantor: unexpected argument extra\n", {}},
+        {{input, out, "odd", "--verbose", "extra"},
+         2,
+         kUsage,
+         "brantor: unexpected argument extra\n",
+         {}},
+        {{input, out, "odd", "--verbsoe"}, 2, kUsage, "brantor: unknown option --verbsoe\n", {}},
+        {{input, out, "odd", "--password"}, 2, kUsage, "brantor: unknown option --password\n", {}},
+        {{input, out, "odd", "-v"}, 2, kUsage, "brantor: unknown option -v\n", {}},
+        {{input, out, "odd", "--version", "--bogus"},
+         2,
+         kUsage,
+         "brantor: unknown option --bogus\n",
+         {}},
+        {{input, "-", "-s2s"},
+         2,
+         kUsage,
+         "brantor: - (standard output) cannot take the many files of -s2s\n",
+         {}},
+        {{input, "-", "-s1s", "--version"},
+         2,
+         kUsage,
+         "brantor: - (standard output) cannot take the many files of -s1s\n",
+         {}},
+        {{"--version", "x"}, 2, kUsage, "brantor: --version comes after in.pdf out.pdf MODE\n", {}},
+        {{"--verbose"}, 2, kUsage, "brantor: --verbose comes after in.pdf out.pdf MODE\n", {}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> argv = {BRANTOR_BINARY};
