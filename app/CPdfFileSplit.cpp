@@ -73,7 +73,8 @@ bool CPdfFileSplit::Split() {
             SplitBookmarks(outputName);
             break;
         default:
-            throw CPdfException(CPdfMessages::kWrongParameters);
+            throw CPdfException(CPdfMessages::kWrongParameters)
+                .Detail("unknown MODE \"" + modeText + "\"");
     }
     source.reset();
     document.Close();
