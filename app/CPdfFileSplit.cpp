@@ -7,11 +7,8 @@
 #include "app/CPdfCommandLine.h"
 #include "app/CPdfInputSpool.h"
 #include "document/CPdfCatalog.h"
-#include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
-#include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
-#include "stream/CPdfCipher.h"
 
 CPdfFileSplit::~CPdfFileSplit() = default;
 
@@ -113,7 +110,7 @@ bool CPdfFileSplit::PacksObjects() const {
 }
 
 int32_t CPdfFileSplit::ReserveNumber() {
-    return copies->Reserve();
+    return assembler->ReserveNumber();
 }
 
 std::string CPdfFileSplit::FormatSixDigits(uint64_t number) {
@@ -163,40 +160,21 @@ void CPdfFileSplit::WriteReported(const std::string& fileName, const std::string
 }
 
 void CPdfFileSplit::PrepareRun() {
-    const CPdfCatalog& cat = *document.catalog;
-    pagesNumber = cat.pagesNumber;
-    pagesGeneration = cat.pagesGeneration;
-    catalog = xref->Fetch(rootNumber, rootGeneration);
-    if (catalog.kind != kindDictionary) throw CPdfException(CPdfMessages::kCatalogType);
-    copies = std::make_unique<CPdfCopySet>(*index, xref->entries.size(), keepNumbers);
+    CPdfOutputSource from;
+    from.document = &document;
+    from.xref = xref;
+    from.index = index.get();
+    from.rootNumber = rootNumber;
+    from.rootGeneration = rootGeneration;
+    from.infoNumber = infoNumber;
+    from.infoGeneration = infoGeneration;
+    from.encryptNumber = encryptNumber;
+    from.keepNumbers = keepNumbers;
+    from.reencrypt = reencrypt;
     // An output holds at most the source's objects, a copy of each page chosen again and
     // the objects it adds.
-    ReserveObjects(xref->entries.size() + cat.pages.size() + 1024);
-    writer = std::make_unique<CPdfObjectWriter>(*copies);
-    resourceUse = std::make_unique<CPdfResourceUse>(*xref);
-    // Pages, page tree nodes and the catalog are written anew for every output; so are the
-    // outline's root and items.
-    copies->Skip(rootNumber);
-    for (int32_t n : cat.nodeNumbers) copies->Skip(n);
-    for (const CPdfPage& page : cat.pages) copies->Skip(page.objectNumber);
-    destinations.Load(xref, catalog);
-    outline.Load(xref, catalog, destinations);
-    labels.Load(xref, catalog);
-    if (!keepNumbers) {
-        // Fields that hold others are written with those an output keeps.
-        form.Load(xref, catalog);
-        for (const CPdfFormNode& node : form.nodes) {
-            if (!node.kids.empty()) copies->Skip(node.number);
-        }
-        // Structure elements are written only where an output keeps them.
-        structure.Load(xref, catalog);
-        copies->Skip(structure.rootNumber);
-        for (const CPdfStructElement& element : structure.elements) copies->Skip(element.number);
-    }
-    copies->Skip(outline.rootNumber);
-    for (const CPdfOutlineItem& item : outline.items) copies->Skip(item.number);
-    // A re-encrypting output writes the /Encrypt dictionary itself, once.
-    if (reencrypt) copies->Skip(encryptNumber);
+    ReserveObjects(xref->entries.size() + document.catalog->pages.size() + 1024);
+    assembler = std::make_unique<CPdfOutputAssembler>(from, *this);
     prepared = true;
 }
 
@@ -205,150 +183,14 @@ void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::stri
     pageCount = static_cast<uint32_t>(document.catalog->GetPageCount());
     selection = CPdfPageList::ParsePageList(listText, pageCount);
     ResetObjectTable(packObjects, reencrypt ? document.security.get() : nullptr);
-    copies->Begin();
-    annotationCopies.clear();
-    ClaimPages();
-    PlanStructure();
-    PlanOutline();
-    PlanForm();
-
+    assembler->Plan(selection);
     output.Open(fileName);
     WriteHeader(document.version);
-    WritePages();
-    WriteCopies();
-    WriteOutline();
-    WriteForm();
-    WriteStructure();
-    WriteCopies();
-    WriteCatalog();
-    CPdfTrailerEntries trailer;
-    trailer.rootNumber = catalogOut;
-    trailer.rootGeneration = copies->GenerationOf(rootNumber);
-    int32_t number = infoNumber, generation = infoGeneration;
-    if (number > 0 && copies->Map(number, generation)) {
-        trailer.infoNumber = number;
-        trailer.infoGeneration = generation;
-    }
-    number = encryptNumber;
-    if (reencrypt) {
-        trailer.encryptNumber = WriteEncryptDictionary();
-    } else if (number > 0 && copies->Map(number, generation)) {
-        trailer.encryptNumber = number;
-        trailer.encryptGeneration = generation;
-    }
-    trailer.id = IdText();
-    WriteCopies();
-    WritePageTree();
+    const CPdfTrailerEntries trailer = assembler->Write();
     WriteEnd(trailer);
     output.Commit();
 }
 
-void CPdfFileSplit::WriteCopies() {
-    int32_t from = 0, to = 0;
-    while (copies->Next(from, to)) {
-        const int32_t generation = copies->GenerationOf(from);
-        const CPdfObjectInfo& info = index->Get(from);
-        if (info.present && !info.isStream) {
-            WriteValue(to, generation, index->ValueText(from, Packs(generation) ? 0 : to, *copies));
-            continue;
-        }
-        MarkWritten(to, generation);
-        index->WriteObject(from, to, generation, *copies, output);
-    }
-}
-
-void CPdfFileSplit::WriteValueObject(int32_t number, int32_t generation, const CPdfObject& value,
-                                     bool ownStrings) {
-    // Strings in an object stream are stored in clear: the stream is encrypted whole.
-    const bool packed = Packs(generation);
-    writer->transformString = nullptr;
-    if (!packed && reencrypt) {
-        const CPdfSecurity& security = *document.security;
-        writer->transformString = [&security, number](const std::string& bytes) {
-            return security.EncryptString(bytes, number);
-        };
-    } else if (!packed && keepNumbers && !ownStrings) {
-        // Strings of an encrypted source stay as stored; under another number than theirs
-        // they would read as garbage.
-        writer->transformString = [this](const std::string&) -> std::string {
-            document.RequireKey();
-            throw CPdfException(CPdfMessages::kPasswordRequired);
-        };
-    }
-    WriteValue(number, generation, CPdfObjectWriter::Compact(writer->Text(value)));
-}
-
-int32_t CPdfFileSplit::WriteEncryptDictionary() {
-    // Never encrypted itself; written with every reference resolved, as nothing else of the
-    // output refers to what it holds.
-    const int32_t number = copies->Reserve();
-    writer->transformString = nullptr;
-    MarkWritten(number, 0);
-    std::string text = CPdfObjectWriter::ObjectHeader(number, 0);
-    writer->Write(Direct(document.security->EncryptDictionary(), 0), text);
-    text += "\nendobj\n";
-    output.Write(text);
-    return number;
-}
-
-CPdfObject CPdfFileSplit::Direct(const CPdfObject& value, int depth) const {
-    if (depth > 16) return CPdfObject(kindNull);
-    CPdfObject resolved = value.Resolve(xref);
-    if (resolved.kind == kindArray) {
-        CPdfObject out;
-        out.NewArray(nullptr);
-        for (const CPdfObject& item : resolved.arrayValue->items) {
-            out.arrayValue->Append(Direct(item, depth + 1));
-        }
-        return out;
-    }
-    if (resolved.kind == kindDictionary) {
-        auto dict = std::make_shared<CPdfDictionary>(nullptr);
-        for (const auto& entry : resolved.dictValue->entries) {
-            dict->Set(entry.first, Direct(entry.second, depth + 1));
-        }
-        CPdfObject out;
-        out.SetDictionary(dict);
-        return out;
-    }
-    return resolved.kind == kindStream ? CPdfObject(kindNull) : resolved;
-}
-
 CPdfObject CPdfFileSplit::FetchObject(int32_t number) const {
-    if (number <= 0 || static_cast<size_t>(number) >= xref->entries.size()) {
-        return CPdfObject(kindNull);
-    }
-    const XRefEntry& e = xref->entries[static_cast<size_t>(number)];
-    return xref->Fetch(number, e.type == 1 ? e.generation : 0);
-}
-
-int32_t CPdfFileSplit::OutputPageOf(int32_t page) const {
-    int32_t number = copies->NumberOf(page);
-    return number > 0 ? number : 0;
-}
-
-std::string CPdfFileSplit::IdText() const {
-    // The first element stays the source's; for an encrypted source it is the one its key was
-    // made with, empty where readers took an empty one. The second is the output's own: a
-    // digest of the source's /ID and the output's page list, so the same command always writes
-    // the same bytes. A source without /ID gets a first element made the same way from what
-    // its table and page tree hold, unless its key depends on it.
-    std::string parts[2];
-    CPdfObject id = xref->trailer.dictValue->GetResolved("ID");
-    for (size_t i = 0; id.kind == kindArray && i < 2 && i < id.arrayValue->GetCount(); ++i) {
-        CPdfObject part = id.arrayValue->GetResolvedAt(i);
-        if (part.kind == kindString) parts[i] = part.stringValue.Bytes();
-    }
-    const bool keyed = document.security != nullptr;
-    if (keyed) parts[0] = document.security->FirstId();
-    std::string seed = std::to_string(parts[0].size()) + ":" + parts[0] + parts[1] + "\n";
-    if (parts[0].empty()) {
-        seed = "objects " + std::to_string(xref->entries.size()) + " pages " +
-               std::to_string(pageCount) + "\n";
-        if (!keyed) parts[0] = CPdfCipher::Hash(CPdfCipher::md5, seed);
-    }
-    seed.reserve(seed.size() + selection.size() * (std::to_string(pageCount).size() + 1));
-    for (const SelectedPage& s : selection) seed += std::to_string(s.pageNumber) + " ";
-    std::string second = CPdfCipher::Hash(CPdfCipher::md5, seed);
-    return "[<" + CPdfString::HexEncode(parts[0]) + "><" + CPdfString::HexEncode(second) + ">]";
+    return assembler->FetchObject(number);
 }

@@ -12,6 +12,7 @@
 #include "CPdfMessages.h"
 #include "app/CPdfFileSplit.h"
 #include "document/CPdfCatalog.h"
+#include "document/CPdfOutline.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfTextString.h"
 
@@ -75,6 +76,7 @@ std::string CPdfFileSplit::TitleOf(int32_t item) const {
     // Without the key the strings of an encrypted source stay encrypted: its titles cannot be
     // read. With it, the table decrypts them.
     if (keepNumbers) return std::string();
+    const CPdfOutline& outline = assembler->Outline();
     CPdfObject dict = FetchObject(outline.items[static_cast<size_t>(item)].number);
     if (dict.kind != kindDictionary) return std::string();
     CPdfObject title = dict.dictValue->GetResolved("Title");
@@ -84,6 +86,7 @@ std::string CPdfFileSplit::TitleOf(int32_t item) const {
 
 void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
     if (!prepared) PrepareRun();
+    const CPdfOutline& outline = assembler->Outline();
     if (!outline.IsPresent() || outline.top.empty()) {
         throw CPdfException(CPdfMessages::kNoBookmarks);
     }

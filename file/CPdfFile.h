@@ -33,14 +33,9 @@ public:
     virtual bool ParseArguments(int argc, char** argv) = 0;
     virtual bool Run() = 0;
 
-protected:
-    // Empties the table for a new output file, to be written with object streams or not. With
-    // them, security (when not nullptr, it knows the key and outlives the output) encrypts
-    // each object stream as a stream of its number.
-    void ResetObjectTable(bool objectStreams = false, const CPdfSecurity* security = nullptr);
-    // Makes room in the table for count objects at once, so that it does not grow step by step
-    // (the memory is taken as entries are written).
-    void ReserveObjects(size_t count);
+    // The objects of the output being written, between its header and its end, go through
+    // what follows (the job's writers of its parts call them).
+
     // Whether a value object (not a stream, nor the /Encrypt dictionary) of generation goes
     // into an object stream. Its strings are then written as they read, not encrypted for it:
     // the object stream is encrypted as a whole.
@@ -56,6 +51,17 @@ protected:
     // Records that object number starts at the current output position; the table grows to
     // hold it. Numbers below 1 are ignored.
     void MarkWritten(int32_t number, int32_t generation);
+    // The output file, for bytes written as they are made.
+    CPdfOutputFile& Output() { return output; }
+
+protected:
+    // Empties the table for a new output file, to be written with object streams or not. With
+    // them, security (when not nullptr, it knows the key and outlives the output) encrypts
+    // each object stream as a stream of its number.
+    void ResetObjectTable(bool objectStreams = false, const CPdfSecurity* security = nullptr);
+    // Makes room in the table for count objects at once, so that it does not grow step by step
+    // (the memory is taken as entries are written).
+    void ReserveObjects(size_t count);
     // Writes "%" + version, CR, a comment of four bytes above 127, CR LF. The version is
     // raised to PDF-1.5 where it is lower and the output has object streams.
     void WriteHeader(const std::string& version);

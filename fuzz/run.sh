@@ -3,7 +3,7 @@
 #
 #   fuzz/run.sh TARGET SECONDS [extra libFuzzer options...]
 #
-# TARGET is fuzz_parser, fuzz_document, fuzz_split, fuzz_decrypt or fuzz_quick_reader. The scratch corpus lives in
+# TARGET is one of the targets of fuzz/targets.txt. The scratch corpus lives in
 # $BRANTOR_FUZZ_BUILD/fuzz-work/TARGET (default build folder: build-fuzz at the top of the tree)
 # and is seeded from fuzz/corpus-regression/TARGET, synthetic documents and, when the folder
 # ../shared/corpus exists beside the tree, a few hundred small real files from it.
@@ -18,13 +18,12 @@ fi
 target=$1
 seconds=$2
 shift 2
-case $target in
-    fuzz_parser | fuzz_document | fuzz_split | fuzz_decrypt | fuzz_quick_reader | fuzz_compactor | \
-        fuzz_content_scan) ;;
-    *) echo "unknown target: $target" >&2; exit 2 ;;
-esac
-
 root=$(cd "$(dirname "$0")/.." && pwd)
+if ! grep -q "^$target[[:space:]]" "$root/fuzz/targets.txt"; then
+    echo "unknown target: $target (fuzz/targets.txt lists them)" >&2
+    exit 2
+fi
+
 build=${BRANTOR_FUZZ_BUILD:-$root/build-fuzz}
 shared=${BRANTOR_SHARED_CORPUS:-$root/../shared/corpus}
 

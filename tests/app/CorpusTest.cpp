@@ -104,8 +104,8 @@ std::string Misbehaviour(const std::string& mode, const Outcome& run) {
         return mode + ": " + run.Status() + " " + e2e::FirstLine(run.err);
     }
     // A failure says what, where and why on one line of standard error; a success says nothing.
-    const bool detailLine = run.err.rfind("brantor: ", 0) == 0 &&
-                            run.err.find('\n') == run.err.size() - 1;
+    const bool detailLine =
+        run.err.rfind("brantor: ", 0) == 0 && run.err.find('\n') == run.err.size() - 1;
     if (run.Exited(0) ? !run.err.empty() : !detailLine) {
         return mode + ": wrote to stderr: " + e2e::FirstLine(run.err);
     }

@@ -1,4 +1,5 @@
-// The pages of an output: the rewritten page objects and the new one-level page tree root.
+#include "app/output/CPdfPagesPart.h"
+
 #include <algorithm>
 #include <map>
 #include <string>
@@ -7,16 +8,38 @@
 #include "CPdfException.h"
 #include "CPdfLimits.h"
 #include "CPdfMessages.h"
-#include "app/CPdfFileSplit.h"
+#include "app/output/CPdfOutputObjects.h"
 #include "document/CPdfCatalog.h"
+#include "document/CPdfResourceUse.h"
+#include "file/CPdfCopySet.h"
+#include "file/CPdfDocument.h"
+#include "file/CPdfFile.h"
+#include "file/CPdfObjStmWriter.h"
+#include "file/CPdfOutputFile.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfObjectWriter.h"
 
-void CPdfFileSplit::ClaimPages() {
-    const CPdfCatalog& cat = *document.catalog;
-    catalogOut = copies->Claim(rootNumber);
-    pagesOut = pagesNumber > 0 ? copies->Claim(pagesNumber) : copies->Reserve();
+CPdfPagesPart::CPdfPagesPart(CPdfOutputObjects& outputObjects)
+    : objects(outputObjects),
+      resourceUse(std::make_unique<CPdfResourceUse>(*outputObjects.Xref())) {
+    const CPdfCatalog& cat = *objects.Document().catalog;
+    pagesNumber = cat.pagesNumber;
+    // Pages and page tree nodes are written anew for every output.
+    for (int32_t n : cat.nodeNumbers) objects.Copies().Skip(n);
+    for (const CPdfPage& page : cat.pages) objects.Copies().Skip(page.objectNumber);
+}
+
+CPdfPagesPart::~CPdfPagesPart() = default;
+
+void CPdfPagesPart::PlanOutput() {
+    const CPdfCatalog& cat = *objects.Document().catalog;
+    CPdfCopySet& copies = objects.Copies();
+    const bool keepNumbers = objects.KeepsNumbers();
+    std::vector<SelectedPage>& selection = objects.Selection();
+    annotationCopies.clear();
+    pagesOut = pagesNumber > 0 ? copies.Claim(pagesNumber) : copies.Reserve();
     if (!keepNumbers && !selection.empty()) NumberFirstResources(selection.front());
     for (SelectedPage& s : selection) {
         const CPdfPage& page = cat.pages[s.pageNumber - 1];
@@ -28,12 +51,12 @@ void CPdfFileSplit::ClaimPages() {
         if (page.objectNumber <= 0 && (kidOf <= 0 || keepNumbers))
             throw CPdfException(CPdfMessages::kPageNotIndirect);
         // A page chosen again is a page object of its own, sharing what the first one uses.
-        bool repeated = page.objectNumber <= 0 || copies->NumberOf(page.objectNumber) > 0;
-        s.outputNumber = repeated ? copies->Reserve() : copies->Claim(page.objectNumber);
+        bool repeated = page.objectNumber <= 0 || copies.NumberOf(page.objectNumber) > 0;
+        s.outputNumber = repeated ? copies.Reserve() : copies.Claim(page.objectNumber);
     }
 }
 
-void CPdfFileSplit::NumberFirstResources(const SelectedPage& first) {
+void CPdfPagesPart::NumberFirstResources(const SelectedPage& first) {
     // What the first page's own resources name (its fonts above all, which the pages of a
     // document mostly share) takes the numbers before the pages, so that every page names it
     // in few digits. Only what the page writes as it stands: it is written in any case.
@@ -41,7 +64,7 @@ void CPdfFileSplit::NumberFirstResources(const SelectedPage& first) {
     CPdfObject resources = page.dictValue->Get("Resources");
     std::vector<int32_t> refs;
     if (resources.kind == kindReference) refs.push_back(resources.refNumber);
-    CPdfObject dict = resources.Resolve(xref);
+    CPdfObject dict = resources.Resolve(objects.Xref());
     if (dict.kind != kindDictionary) return;
     for (const char* key : {"Font", "XObject", "ExtGState", "ColorSpace", "Pattern", "Shading"}) {
         CPdfObject group = dict.dictValue->GetResolved(key);
@@ -52,16 +75,22 @@ void CPdfFileSplit::NumberFirstResources(const SelectedPage& first) {
     }
     for (int32_t number : refs) {
         int32_t generation = 0;
-        copies->Map(number, generation);
+        objects.Copies().Map(number, generation);
     }
 }
 
-void CPdfFileSplit::WritePages() {
-    const CPdfCatalog& cat = *document.catalog;
-    for (const SelectedPage& s : selection) {
-        const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        WritePage(s, copies->NumberOf(page.objectNumber) != s.outputNumber);
-    }
+bool CPdfPagesPart::Repeated(const SelectedPage& selected) const {
+    const CPdfPage& page = objects.Document().catalog->pages[selected.pageNumber - 1];
+    return objects.Copies().NumberOf(page.objectNumber) != selected.outputNumber;
+}
+
+void CPdfPagesPart::Write() {
+    for (const SelectedPage& s : objects.Selection()) WritePage(s, Repeated(s));
+}
+
+void CPdfPagesPart::FillCatalog(CPdfDictionary& catalog) {
+    catalog.entries["Pages"] =
+        CPdfObjectWriter::OutputReference(pagesOut, objects.Copies().GenerationOf(pagesNumber));
 }
 
 namespace {
@@ -82,9 +111,9 @@ bool HoldsString(const CPdfObject& value) {
 }
 }  // namespace
 
-bool CPdfFileSplit::Inherit(CPdfDictionary& page, const char* key, int32_t node) const {
+bool CPdfPagesPart::Inherit(CPdfDictionary& page, const char* key, int32_t node) const {
     if (node <= 0 || page.Has(key)) return false;
-    CPdfObject holder = FetchObject(node);
+    CPdfObject holder = objects.FetchObject(node);
     if (holder.kind != kindDictionary) return false;
     CPdfObject value = holder.dictValue->Get(key);
     if (value.kind == kindNull) return false;
@@ -92,16 +121,17 @@ bool CPdfFileSplit::Inherit(CPdfDictionary& page, const char* key, int32_t node)
     return HoldsString(value);
 }
 
-CPdfObject CPdfFileSplit::PageDictionary(size_t pageIndex) const {
-    const CPdfPage& page = document.catalog->pages[pageIndex];
+CPdfObject CPdfPagesPart::PageDictionary(size_t pageIndex) const {
+    const CPdfCatalog& cat = *objects.Document().catalog;
+    const CPdfPage& page = cat.pages[pageIndex];
     CPdfObject original;
     if (page.objectNumber > 0) {
         original =
-            xref->Fetch(page.objectNumber, document.catalog->AttributesOf(page).objectGeneration);
+            objects.Xref()->Fetch(page.objectNumber, cat.AttributesOf(page).objectGeneration);
     } else {
         int32_t kidOf = 0, kidIndex = -1;
-        document.catalog->KidPlaceOf(pageIndex, kidOf, kidIndex);
-        CPdfObject parent = FetchObject(kidOf);
+        cat.KidPlaceOf(pageIndex, kidOf, kidIndex);
+        CPdfObject parent = objects.FetchObject(kidOf);
         CPdfObject kids =
             parent.kind == kindDictionary ? parent.dictValue->GetResolved("Kids") : CPdfObject();
         if (kidIndex < 0) {
@@ -115,19 +145,21 @@ CPdfObject CPdfFileSplit::PageDictionary(size_t pageIndex) const {
     return original;
 }
 
-void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
-    const CPdfPage& page = document.catalog->pages[selected.pageNumber - 1];
-    const CPdfPageAttributes& attributes = document.catalog->AttributesOf(page);
+void CPdfPagesPart::WritePage(const SelectedPage& selected, bool repeated) {
+    const CPdfCatalog& cat = *objects.Document().catalog;
+    const CPdfPage& page = cat.pages[selected.pageNumber - 1];
+    const CPdfPageAttributes& attributes = cat.AttributesOf(page);
+    CPdfCopySet& copies = objects.Copies();
     CPdfObject original = PageDictionary(selected.pageNumber - 1);
     auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
     dict->entries["Parent"] =
-        CPdfObjectWriter::OutputReference(pagesOut, copies->GenerationOf(pagesNumber));
+        CPdfObjectWriter::OutputReference(pagesOut, copies.GenerationOf(pagesNumber));
     // What the page inherits from the page tree is written into it.
     // Strings read from a node are the node's (encrypted for it when the key is unknown).
     bool foreignStrings = repeated;
     const bool inherited = attributes.resourcesFrom > 0 && !dict->Has("Resources");
     foreignStrings |= Inherit(*dict, "Resources", attributes.resourcesFrom);
-    if (inherited && !keepNumbers) KeepUsedResources(*dict);
+    if (inherited && !objects.KeepsNumbers()) KeepUsedResources(*dict);
     foreignStrings |= Inherit(*dict, "CropBox", attributes.cropBoxFrom);
     foreignStrings |= Inherit(*dict, "Rotate", attributes.rotateFrom);
     if (!dict->Has("Resources")) {
@@ -150,25 +182,26 @@ void CPdfFileSplit::WritePage(const SelectedPage& selected, bool repeated) {
     if (repeated) annotations = CopyAnnotations(*dict, selected.outputNumber);
     CPdfObject value;
     value.SetDictionary(dict);
-    int32_t generation = repeated ? 0 : copies->GenerationOf(page.objectNumber);
-    WriteValueObject(selected.outputNumber, generation, value, !foreignStrings);
+    int32_t generation = repeated ? 0 : copies.GenerationOf(page.objectNumber);
+    objects.WriteValueObject(selected.outputNumber, generation, value, !foreignStrings);
     for (const auto& [number, annotation] : annotations) {
-        WriteValueObject(number, 0, annotation, false);
+        objects.WriteValueObject(number, 0, annotation, false);
     }
 }
 
-std::vector<std::pair<int32_t, CPdfObject>> CPdfFileSplit::CopyAnnotations(CPdfDictionary& page,
+std::vector<std::pair<int32_t, CPdfObject>> CPdfPagesPart::CopyAnnotations(CPdfDictionary& page,
                                                                            int32_t pageOut) {
     // An annotation names the one page it is on (/P): a page chosen again gets copies of its
     // annotations, which refer to each other's copies (a popup and its parent).
     std::vector<std::pair<int32_t, CPdfObject>> copiesOut;
     CPdfObject annots = page.GetResolved("Annots");
     if (annots.kind != kindArray) return copiesOut;
+    CPdfXRef* xref = objects.Xref();
     std::map<int32_t, int32_t> renumbered;
     for (const CPdfObject& item : annots.arrayValue->items) {
         if (item.kind == kindReference && !renumbered.count(item.refNumber) &&
             item.Resolve(xref).kind == kindDictionary) {
-            renumbered[item.refNumber] = copies->Reserve();
+            renumbered[item.refNumber] = objects.Copies().Reserve();
         }
     }
     auto rewrite = [&](const CPdfObject& annotation) {
@@ -205,32 +238,33 @@ std::vector<std::pair<int32_t, CPdfObject>> CPdfFileSplit::CopyAnnotations(CPdfD
     return copiesOut;
 }
 
-void CPdfFileSplit::WritePageTree() {
-    const int32_t generation = copies->GenerationOf(pagesNumber);
+void CPdfPagesPart::WritePageTree() {
+    CPdfFile& file = objects.File();
+    const std::vector<SelectedPage>& selection = objects.Selection();
+    const int32_t generation = objects.Copies().GenerationOf(pagesNumber);
     // The root of a long output is written as it is made, never held whole.
     const bool inPieces = selection.size() * 12 > CPdfObjStmWriter::kMaxValueBytes;
-    if (inPieces) WriteValueHead(pagesOut, generation);
+    if (inPieces) file.WriteValueHead(pagesOut, generation);
     std::string root = "<<\n/Type /Pages\n/Kids [";
-    const CPdfCatalog& cat = *document.catalog;
+    const CPdfCatalog& cat = *objects.Document().catalog;
     for (size_t i = 0; i < selection.size(); ++i) {
         const SelectedPage& s = selection[i];
         const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        bool repeated = copies->NumberOf(page.objectNumber) != s.outputNumber;
-        int32_t pageGeneration = repeated ? 0 : copies->GenerationOf(page.objectNumber);
+        int32_t pageGeneration = Repeated(s) ? 0 : objects.Copies().GenerationOf(page.objectNumber);
         root += " " + CPdfObjectWriter::ReferenceText(s.outputNumber, pageGeneration);
         if (i != 0 && i % 10 == 0) root += "\n";
         if (inPieces && root.size() >= 65536) {
-            output.Write(root);
+            file.Output().Write(root);
             root.clear();
         }
     }
     root += " ]\n/Count " + std::to_string(selection.size()) + "\n>>\n";
     if (!inPieces) {
-        WriteValue(pagesOut, generation, root);
+        file.WriteValue(pagesOut, generation, root);
         return;
     }
-    output.Write(root);
-    WriteValueEnd();
+    file.Output().Write(root);
+    file.WriteValueEnd();
 }
 
 namespace {
@@ -240,7 +274,7 @@ namespace {
 const char* const kNamedResources[] = {"XObject", "Font"};
 }  // namespace
 
-void CPdfFileSplit::KeepUsedResources(CPdfDictionary& page) const {
+void CPdfPagesPart::KeepUsedResources(CPdfDictionary& page) const {
     // Resources shared through the page tree are often those of many pages together: the
     // page keeps the ones its drawing can look up, unless it cannot be read whole.
     CPdfObject resources = page.GetResolved("Resources");

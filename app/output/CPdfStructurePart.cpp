@@ -2,13 +2,18 @@
 // that hold them. Their /K lists lose the content and elements of the pages left out; the
 // parent tree keeps the keys of the output's pages and of their annotations, the ID tree the
 // names of the elements kept; role and class maps and every other entry stay.
+#include "app/output/CPdfStructurePart.h"
+
 #include <algorithm>
 
-#include "app/CPdfFileSplit.h"
+#include "app/output/CPdfOutputObjects.h"
 #include "document/CPdfCatalog.h"
+#include "file/CPdfCopySet.h"
+#include "file/CPdfDocument.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfObjectWriter.h"
 
 namespace {
 CPdfObject DictionaryOf(std::shared_ptr<CPdfDictionary> dict) {
@@ -33,23 +38,38 @@ void StructureKeys(CPdfXRef* xref, const CPdfObject& page, std::vector<int64_t>&
 }
 }  // namespace
 
-std::vector<int32_t> CPdfFileSplit::ChosenPageObjects() const {
-    std::vector<int32_t> numbers;
-    const CPdfCatalog& cat = *document.catalog;
-    for (const SelectedPage& s : selection) {
-        const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        if (copies->NumberOf(page.objectNumber) == s.outputNumber) {
-            numbers.push_back(page.objectNumber);
-        }
+CPdfStructurePart::CPdfStructurePart(CPdfOutputObjects& outputObjects) : objects(outputObjects) {
+    if (objects.KeepsNumbers()) return;
+    // Structure elements are written only where an output keeps them.
+    structure.Load(objects.Xref(), objects.Catalog());
+    objects.Copies().Skip(structure.rootNumber);
+    for (const CPdfStructElement& element : structure.elements) {
+        objects.Copies().Skip(element.number);
     }
-    return numbers;
 }
 
-void CPdfFileSplit::PlanStructure() {
+bool CPdfStructurePart::ElementKept(int32_t number) const {
+    if (number <= 0) return false;
+    if (structureOut == 0) return objects.KeepsNumbers();
+    const int32_t i = structure.ElementOf(number);
+    return i >= 0 && elementKept[static_cast<size_t>(i)];
+}
+
+void CPdfStructurePart::FillCatalog(CPdfDictionary& catalog) {
+    // An output that keeps the source's numbers keeps the tree as it is.
+    if (objects.KeepsNumbers()) return;
+    Replace(catalog, "StructTreeRoot",
+            structureOut > 0
+                ? CPdfObjectWriter::OutputReference(
+                      structureOut, objects.Copies().GenerationOf(structure.rootNumber))
+                : CPdfObject(kindNull));
+}
+
+void CPdfStructurePart::PlanOutput() {
     for (int32_t i : elementsTouched) elementKept[static_cast<size_t>(i)] = 0;
     elementsTouched.clear();
     structureOut = 0;
-    if (!structure.IsPresent() || keepNumbers) return;
+    if (!structure.IsPresent() || objects.KeepsNumbers()) return;
     elementKept.resize(structure.elements.size(), 0);
     auto keep = [&](int32_t i) {
         for (; i >= 0 && !elementKept[static_cast<size_t>(i)];
@@ -58,19 +78,20 @@ void CPdfFileSplit::PlanStructure() {
             elementsTouched.push_back(i);
         }
     };
-    for (int32_t page : ChosenPageObjects()) {
+    for (int32_t page : objects.ChosenPageObjects()) {
         for (int32_t i : structure.ElementsOn(page)) keep(i);
     }
     for (int32_t i : structure.unplaced) keep(i);
     if (elementsTouched.empty()) return;
-    structureOut =
-        structure.rootNumber > 0 ? copies->Claim(structure.rootNumber) : copies->Reserve();
+    CPdfCopySet& copies = objects.Copies();
+    structureOut = structure.rootNumber > 0 ? copies.Claim(structure.rootNumber) : copies.Reserve();
     for (int32_t i : elementsTouched) {
-        copies->Claim(structure.elements[static_cast<size_t>(i)].number);
+        copies.Claim(structure.elements[static_cast<size_t>(i)].number);
     }
 }
 
-CPdfObject CPdfFileSplit::KeptStructureContent(const CPdfObject& k, int32_t page) const {
+CPdfObject CPdfStructurePart::KeptStructureContent(const CPdfObject& k, int32_t page) const {
+    CPdfXRef* xref = objects.Xref();
     CPdfObject items = k.Resolve(xref);
     std::vector<CPdfObject> list;
     if (items.kind == kindArray) {
@@ -89,38 +110,43 @@ CPdfObject CPdfFileSplit::KeptStructureContent(const CPdfObject& k, int32_t page
             if (i < 0 || !elementKept[static_cast<size_t>(i)]) continue;
         } else if (value.kind == kindDictionary || content) {
             if (!content) itemPage = page;
-            if (itemPage > 0 && OutputPageOf(itemPage) == 0) continue;
+            if (itemPage > 0 && objects.OutputPageOf(itemPage) == 0) continue;
         }
         kept.arrayValue->Append(item);
     }
     return kept;
 }
 
-void CPdfFileSplit::WriteStructure() {
+void CPdfStructurePart::Write() {
+    const CPdfCopySet& copies = objects.Copies();
     for (int32_t i : elementsTouched) {
         const CPdfStructElement& element = structure.elements[static_cast<size_t>(i)];
-        CPdfObject original = xref->Fetch(element.number, element.generation);
+        CPdfObject original = objects.Xref()->Fetch(element.number, element.generation);
         if (original.kind != kindDictionary) continue;
         auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
         if (dict->Get("K").kind != kindNull) {
             dict->entries["K"] = KeptStructureContent(dict->Get("K"), element.page);
         }
         CPdfObject pg = dict->Get("Pg");
-        if (pg.kind == kindReference && OutputPageOf(pg.refNumber) == 0) dict->entries.erase("Pg");
-        WriteValueObject(copies->NumberOf(element.number), copies->GenerationOf(element.number),
-                         DictionaryOf(dict));
+        if (pg.kind == kindReference && objects.OutputPageOf(pg.refNumber) == 0) {
+            dict->entries.erase("Pg");
+        }
+        objects.WriteValueObject(copies.NumberOf(element.number),
+                                 copies.GenerationOf(element.number), DictionaryOf(dict));
     }
     if (structureOut > 0) {
-        WriteValueObject(structureOut, copies->GenerationOf(structure.rootNumber),
-                         PrunedStructureRoot());
+        objects.WriteValueObject(structureOut, copies.GenerationOf(structure.rootNumber),
+                                 PrunedStructureRoot());
     }
 }
 
-CPdfObject CPdfFileSplit::PrunedStructureRoot() const {
+CPdfObject CPdfStructurePart::PrunedStructureRoot() const {
     auto dict = std::make_shared<CPdfDictionary>(*structure.root.dictValue);
     dict->entries["K"] = KeptStructureContent(dict->Get("K"), 0);
     std::vector<int64_t> keys;
-    for (int32_t page : ChosenPageObjects()) StructureKeys(xref, FetchObject(page), keys);
+    for (int32_t page : objects.ChosenPageObjects()) {
+        StructureKeys(objects.Xref(), objects.FetchObject(page), keys);
+    }
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     CPdfObject nums;

@@ -1,15 +1,35 @@
-// The interactive form of an output: the fields that have a widget on one of its pages, with
-// the fields that hold them; every other field, with its value, stays out.
-#include "app/CPdfFileSplit.h"
+#include "app/output/CPdfFormPart.h"
+
+#include "app/output/CPdfOutputObjects.h"
+#include "app/output/CPdfPagesPart.h"
 #include "document/CPdfCatalog.h"
+#include "file/CPdfCopySet.h"
+#include "file/CPdfDocument.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfObjectWriter.h"
 
-std::vector<int32_t> CPdfFileSplit::ChosenAnnotations() const {
+CPdfFormPart::CPdfFormPart(CPdfOutputObjects& outputObjects, const CPdfPagesPart& pagesPart)
+    : objects(outputObjects), pages(pagesPart) {
+    if (objects.KeepsNumbers()) return;
+    // Fields that hold others are written with those an output keeps.
+    form.Load(objects.Xref(), objects.Catalog());
+    for (const CPdfFormNode& node : form.nodes) {
+        if (!node.kids.empty()) objects.Copies().Skip(node.number);
+    }
+}
+
+void CPdfFormPart::FillCatalog(CPdfDictionary& catalog) {
+    // An output that keeps the source's numbers keeps the form as it is.
+    if (objects.KeepsNumbers()) return;
+    Replace(catalog, "AcroForm", PrunedForm());
+}
+
+std::vector<int32_t> CPdfFormPart::ChosenAnnotations() const {
     std::vector<int32_t> numbers;
-    for (int32_t page : ChosenPageObjects()) {
-        CPdfObject dict = FetchObject(page);
+    for (int32_t page : objects.ChosenPageObjects()) {
+        CPdfObject dict = objects.FetchObject(page);
         CPdfObject annots =
             dict.kind == kindDictionary ? dict.dictValue->GetResolved("Annots") : CPdfObject();
         if (annots.kind != kindArray) continue;
@@ -20,10 +40,10 @@ std::vector<int32_t> CPdfFileSplit::ChosenAnnotations() const {
     return numbers;
 }
 
-void CPdfFileSplit::PlanForm() {
+void CPdfFormPart::PlanOutput() {
     for (int32_t i : formTouched) formKept[static_cast<size_t>(i)] = 0;
     formTouched.clear();
-    if (!form.IsPresent() || keepNumbers) return;
+    if (!form.IsPresent() || objects.KeepsNumbers()) return;
     formKept.resize(form.nodes.size(), 0);
     for (int32_t annotation : ChosenAnnotations()) {
         int32_t i = form.NodeOf(annotation);
@@ -34,12 +54,12 @@ void CPdfFileSplit::PlanForm() {
             formTouched.push_back(i);
             // A field that holds others is written with those kept; the others are copied.
             const CPdfFormNode& node = form.nodes[static_cast<size_t>(i)];
-            if (!node.kids.empty()) copies->Claim(node.number);
+            if (!node.kids.empty()) objects.Copies().Claim(node.number);
         }
     }
 }
 
-CPdfObject CPdfFileSplit::KeptFormNodes(const std::vector<int32_t>& list) const {
+CPdfObject CPdfFormPart::KeptFormNodes(const std::vector<int32_t>& list) const {
     CPdfObject refs;
     refs.NewArray(nullptr);
     for (int32_t i : list) {
@@ -51,7 +71,7 @@ CPdfObject CPdfFileSplit::KeptFormNodes(const std::vector<int32_t>& list) const 
     return refs;
 }
 
-CPdfObject CPdfFileSplit::PrunedForm() const {
+CPdfObject CPdfFormPart::PrunedForm() const {
     if (!form.IsPresent() || formTouched.empty()) return CPdfObject(kindNull);
     CPdfObject fields = KeptFormNodes(form.fields);
     if (fields.arrayValue->GetCount() == 0) return CPdfObject(kindNull);
@@ -73,16 +93,17 @@ CPdfObject CPdfFileSplit::PrunedForm() const {
     return value;
 }
 
-void CPdfFileSplit::WriteForm() {
+void CPdfFormPart::Write() {
+    const CPdfCopySet& copies = objects.Copies();
     for (int32_t i : formTouched) {
         const CPdfFormNode& node = form.nodes[static_cast<size_t>(i)];
         if (node.kids.empty()) continue;
-        CPdfObject original = xref->Fetch(node.number, node.generation);
+        CPdfObject original = objects.Xref()->Fetch(node.number, node.generation);
         if (original.kind != kindDictionary) continue;
         auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
         CPdfObject kids = KeptFormNodes(node.kids);
         // A widget copied for a page chosen again is one more widget of the same field.
-        for (const auto& [annotation, copy] : annotationCopies) {
+        for (const auto& [annotation, copy] : pages.AnnotationCopies()) {
             int32_t kid = form.NodeOf(annotation);
             if (kid >= 0 && form.nodes[static_cast<size_t>(kid)].parent == i) {
                 kids.arrayValue->Append(CPdfObjectWriter::OutputReference(copy));
@@ -91,6 +112,7 @@ void CPdfFileSplit::WriteForm() {
         dict->entries["Kids"] = kids;
         CPdfObject value;
         value.SetDictionary(dict);
-        WriteValueObject(copies->NumberOf(node.number), copies->GenerationOf(node.number), value);
+        objects.WriteValueObject(copies.NumberOf(node.number), copies.GenerationOf(node.number),
+                                 value);
     }
 }

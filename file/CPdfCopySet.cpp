@@ -1,4 +1,4 @@
-#include "app/CPdfCopySet.h"
+#include "file/CPdfCopySet.h"
 
 #include <limits>
 

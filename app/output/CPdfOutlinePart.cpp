@@ -5,22 +5,29 @@
 // page after the kept item before it; lower levels keep the source's order. Items are written
 // anew with their links rebuilt and every other entry kept; an item kept only for the items
 // it holds opens the first of their pages.
+#include "app/output/CPdfOutlinePart.h"
+
 #include <algorithm>
+#include <functional>
 #include <tuple>
 #include <unordered_map>
 
-#include "app/CPdfFileSplit.h"
+#include "app/output/CPdfOutputObjects.h"
+#include "app/output/CPdfStructurePart.h"
 #include "document/CPdfCatalog.h"
+#include "file/CPdfCopySet.h"
+#include "file/CPdfDocument.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfObjectWriter.h"
 #include "object/CPdfTextString.h"
 
 namespace {
 const int32_t kKept = -1;  // itemOut of an item kept but not yet numbered
 }  // namespace
 
-void CPdfFileSplit::InlineItemValues(CPdfDictionary& item) const {
+void CPdfOutlinePart::InlineItemValues(CPdfDictionary& item) const {
     // An item's title and action are its own: written inside it, they save an object each,
     // and a title in UTF-16 that is plain ASCII is written in one byte a character.
     CPdfObject title = item.GetResolved("Title");
@@ -33,20 +40,45 @@ void CPdfFileSplit::InlineItemValues(CPdfDictionary& item) const {
     if (action.kind == kindDictionary) item.entries["A"] = action;
 }
 
-CPdfObject CPdfFileSplit::FirstPageDestination(int32_t page) const {
+CPdfOutlinePart::CPdfOutlinePart(CPdfOutputObjects& outputObjects,
+                                 const CPdfDestinations& destinations,
+                                 CPdfStructurePart& structureTree)
+    : objects(outputObjects), structure(structureTree) {
+    outline.Load(objects.Xref(), objects.Catalog(), destinations);
+    // The outline's root and items are written anew for every output.
+    objects.Copies().Skip(outline.rootNumber);
+    for (const CPdfOutlineItem& item : outline.items) objects.Copies().Skip(item.number);
+}
+
+void CPdfOutlinePart::FillCatalog(CPdfDictionary& catalog) {
+    Replace(catalog, "Outlines",
+            outlineOut > 0 ? CPdfObjectWriter::OutputReference(
+                                 outlineOut, objects.Copies().GenerationOf(outline.rootNumber))
+                           : CPdfObject(kindNull));
+    // A viewer told to open the outline pane would open an empty one.
+    if (outlineOut <= 0 && catalog.Get("PageMode").Resolve(objects.Xref()).IsName("UseOutlines")) {
+        catalog.entries.erase("PageMode");
+    }
+}
+
+void CPdfOutlinePart::Write() {
+    WriteOutline();
+}
+
+CPdfObject CPdfOutlinePart::FirstPageDestination(int32_t page) const {
     CPdfObject dest;
     dest.NewArray(nullptr);
-    dest.arrayValue->Append(
-        CPdfObjectWriter::OutputReference(OutputPageOf(page), copies->GenerationOf(page)));
+    dest.arrayValue->Append(CPdfObjectWriter::OutputReference(objects.OutputPageOf(page),
+                                                              objects.Copies().GenerationOf(page)));
     dest.arrayValue->Append(CPdfObjectWriter::Verbatim("/XYZ null null null"));
     return dest;
 }
 
-int32_t CPdfFileSplit::OpeningPageOf(int32_t item) {
+int32_t CPdfOutlinePart::OpeningPageOf(int32_t item) {
     // The item's own page when the output holds it; else the first page that an item it
     // holds opens. Depth is bounded by the outline's levels.
     const CPdfOutlineItem& it = outline.items[static_cast<size_t>(item)];
-    if (it.page > 0 && OutputPageOf(it.page) > 0) return it.page;
+    if (it.page > 0 && objects.OutputPageOf(it.page) > 0) return it.page;
     for (int32_t kid : it.kids) {
         if (itemOut[static_cast<size_t>(kid)] == 0) continue;
         int32_t page = OpeningPageOf(kid);
@@ -55,16 +87,9 @@ int32_t CPdfFileSplit::OpeningPageOf(int32_t item) {
     return 0;
 }
 
-bool CPdfFileSplit::ElementKept(int32_t number) const {
-    // Without a pruned structure tree (kept whole, or none), an element is kept where its
-    // item is.
-    if (number <= 0) return false;
-    if (structureOut == 0) return keepNumbers;
-    const int32_t i = structure.ElementOf(number);
-    return i >= 0 && elementKept[static_cast<size_t>(i)];
-}
-
-void CPdfFileSplit::PlanOutline() {
+void CPdfOutlinePart::PlanOutput() {
+    // An item goes with the structure element it names.
+    structure.Plan();
     for (int32_t i : itemsTouched) itemOut[static_cast<size_t>(i)] = 0;
     itemsTouched.clear();
     keptItems.clear();
@@ -79,7 +104,8 @@ void CPdfFileSplit::PlanOutline() {
             itemsTouched.push_back(j);
         }
     };
-    const CPdfCatalog& cat = *document.catalog;
+    const CPdfCatalog& cat = *objects.Document().catalog;
+    const std::vector<SelectedPage>& selection = objects.Selection();
     std::unordered_map<int32_t, size_t> position;  // page object: first place in the selection
     for (size_t k = 0; k < selection.size(); ++k) {
         int32_t page = cat.pages[selection[k].pageNumber - 1].objectNumber;
@@ -88,25 +114,25 @@ void CPdfFileSplit::PlanOutline() {
     }
     for (int32_t i : outline.ItemsOpeningNoPage()) keep(i);
     for (int32_t i : outline.ItemsWithElement()) {
-        if (ElementKept(outline.items[static_cast<size_t>(i)].element)) keep(i);
+        if (structure.ElementKept(outline.items[static_cast<size_t>(i)].element)) keep(i);
     }
     OrderFirstLevel(position);
     if (keptItems.empty()) return;
     // Numbers: the root, then the items in the order they are written (each before its own).
-    outlineOut = copies->Claim(outline.rootNumber);
+    outlineOut = objects.Copies().Claim(outline.rootNumber);
     std::vector<int32_t> work(keptItems.rbegin(), keptItems.rend());
     while (!work.empty()) {
         int32_t i = work.back();
         work.pop_back();
         const CPdfOutlineItem& item = outline.items[static_cast<size_t>(i)];
-        itemOut[static_cast<size_t>(i)] = copies->Claim(item.number);
+        itemOut[static_cast<size_t>(i)] = objects.Copies().Claim(item.number);
         for (size_t k = item.kids.size(); k-- > 0;) {
             if (itemOut[static_cast<size_t>(item.kids[k])] != 0) work.push_back(item.kids[k]);
         }
     }
 }
 
-void CPdfFileSplit::OrderFirstLevel(const std::unordered_map<int32_t, size_t>& position) {
+void CPdfOutlinePart::OrderFirstLevel(const std::unordered_map<int32_t, size_t>& position) {
     // Items that open a page (theirs, or the first of the items they hold) in the order of
     // those pages, each page's in outline order; an item that opens no page follows the kept
     // item before it in the outline, or leads when none is.
@@ -154,13 +180,14 @@ std::vector<int32_t> Kept(const std::vector<int32_t>& list, const std::vector<in
 }
 }  // namespace
 
-void CPdfFileSplit::WriteOutline() {
+void CPdfOutlinePart::WriteOutline() {
     if (outlineOut == 0) return;
-    const int32_t outlineGeneration = copies->GenerationOf(outline.rootNumber);
+    const CPdfCopySet& copies = objects.Copies();
+    const int32_t outlineGeneration = copies.GenerationOf(outline.rootNumber);
     auto reference = [&](int32_t item) {
         const CPdfOutlineItem& it = outline.items[static_cast<size_t>(item)];
         return CPdfObjectWriter::OutputReference(itemOut[static_cast<size_t>(item)],
-                                                 copies->GenerationOf(it.number));
+                                                 copies.GenerationOf(it.number));
     };
     // Visible descendants of each kept item (those shown when the items above are open).
     std::unordered_map<int32_t, int64_t> visible;
@@ -184,7 +211,7 @@ void CPdfFileSplit::WriteOutline() {
     root->Set("Count", CPdfObject::Integer(shown));
     CPdfObject rootValue;
     rootValue.SetDictionary(root);
-    WriteValueObject(outlineOut, outlineGeneration, rootValue);
+    objects.WriteValueObject(outlineOut, outlineGeneration, rootValue);
 
     struct Level {
         std::vector<int32_t> items;
@@ -198,7 +225,7 @@ void CPdfFileSplit::WriteOutline() {
         for (size_t k = 0; k < level.items.size(); ++k) {
             int32_t i = level.items[k];
             const CPdfOutlineItem& it = outline.items[static_cast<size_t>(i)];
-            CPdfObject original = xref->Fetch(it.number, it.generation);
+            CPdfObject original = objects.Xref()->Fetch(it.number, it.generation);
             auto dict = original.kind == kindDictionary
                             ? std::make_shared<CPdfDictionary>(*original.dictValue)
                             : std::make_shared<CPdfDictionary>(nullptr);
@@ -216,20 +243,20 @@ void CPdfFileSplit::WriteOutline() {
                 dict->Set("Count", CPdfObject::Integer(it.open ? visible[i] : -visible[i]));
             }
             if (it.action != CPdfOutlineItem::actionOther &&
-                (it.page <= 0 || OutputPageOf(it.page) <= 0)) {
+                (it.page <= 0 || objects.OutputPageOf(it.page) <= 0)) {
                 // Kept for the items it holds: it opens the first of their pages, if any.
                 dict->entries.erase("A");
                 dict->entries.erase("Dest");
                 const int32_t page = OpeningPageOf(i);
                 if (page > 0) dict->Set("Dest", FirstPageDestination(page));
             }
-            if (!ElementKept(it.element)) dict->entries.erase("SE");
-            if (!keepNumbers) InlineItemValues(*dict);
+            if (!structure.ElementKept(it.element)) dict->entries.erase("SE");
+            if (!objects.KeepsNumbers()) InlineItemValues(*dict);
             CPdfObject value;
             value.SetDictionary(dict);
             int32_t number = itemOut[static_cast<size_t>(i)];
-            WriteValueObject(number, copies->GenerationOf(it.number), value);
-            if (!kids.empty()) work.push_back({kids, number, copies->GenerationOf(it.number)});
+            objects.WriteValueObject(number, copies.GenerationOf(it.number), value);
+            if (!kids.empty()) work.push_back({kids, number, copies.GenerationOf(it.number)});
         }
     }
 }

@@ -1,0 +1,92 @@
+#include "app/output/CPdfOutputObjects.h"
+
+#include "CPdfException.h"
+#include "CPdfMessages.h"
+#include "document/CPdfCatalog.h"
+#include "file/CPdfCopySet.h"
+#include "file/CPdfDocument.h"
+#include "file/CPdfFile.h"
+#include "file/CPdfObjectIndex.h"
+#include "file/CPdfSecurity.h"
+#include "file/CPdfXRef.h"
+#include "object/CPdfObjectWriter.h"
+
+CPdfOutputObjects::CPdfOutputObjects(const CPdfOutputSource& from, CPdfFile& to)
+    : source(from), file(to) {
+    catalog = source.xref->Fetch(source.rootNumber, source.rootGeneration);
+    if (catalog.kind != kindDictionary) throw CPdfException(CPdfMessages::kCatalogType);
+    copies = std::make_unique<CPdfCopySet>(*source.index, source.xref->entries.size(),
+                                           source.keepNumbers);
+    writer = std::make_unique<CPdfObjectWriter>(*copies);
+}
+
+CPdfOutputObjects::~CPdfOutputObjects() = default;
+
+void CPdfOutputObjects::Begin(const std::vector<SelectedPage>& chosen) {
+    copies->Begin();
+    selection = chosen;
+}
+
+CPdfObject CPdfOutputObjects::FetchObject(int32_t number) const {
+    CPdfXRef* xref = source.xref;
+    if (number <= 0 || static_cast<size_t>(number) >= xref->entries.size()) {
+        return CPdfObject(kindNull);
+    }
+    const XRefEntry& e = xref->entries[static_cast<size_t>(number)];
+    return xref->Fetch(number, e.type == 1 ? e.generation : 0);
+}
+
+int32_t CPdfOutputObjects::OutputPageOf(int32_t page) const {
+    int32_t number = copies->NumberOf(page);
+    return number > 0 ? number : 0;
+}
+
+std::vector<int32_t> CPdfOutputObjects::ChosenPageObjects() const {
+    std::vector<int32_t> numbers;
+    const CPdfCatalog& cat = *source.document->catalog;
+    for (const SelectedPage& s : selection) {
+        const CPdfPage& page = cat.pages[s.pageNumber - 1];
+        if (copies->NumberOf(page.objectNumber) == s.outputNumber) {
+            numbers.push_back(page.objectNumber);
+        }
+    }
+    return numbers;
+}
+
+void CPdfOutputObjects::WriteValueObject(int32_t number, int32_t generation,
+                                         const CPdfObject& value, bool ownStrings) {
+    // Strings in an object stream are stored in clear: the stream is encrypted whole.
+    const bool packed = file.Packs(generation);
+    writer->transformString = nullptr;
+    if (!packed && source.reencrypt) {
+        const CPdfSecurity& security = *source.document->security;
+        writer->transformString = [&security, number](const std::string& bytes) {
+            return security.EncryptString(bytes, number);
+        };
+    } else if (!packed && source.keepNumbers && !ownStrings) {
+        // Strings of an encrypted source stay as stored; under another number than theirs
+        // they would read as garbage.
+        const CPdfDocument& document = *source.document;
+        writer->transformString = [&document](const std::string&) -> std::string {
+            document.RequireKey();
+            throw CPdfException(CPdfMessages::kPasswordRequired);
+        };
+    }
+    file.WriteValue(number, generation, CPdfObjectWriter::Compact(writer->Text(value)));
+}
+
+void CPdfOutputObjects::WriteCopies() {
+    CPdfObjectIndex& index = *source.index;
+    int32_t from = 0, to = 0;
+    while (copies->Next(from, to)) {
+        const int32_t generation = copies->GenerationOf(from);
+        const CPdfObjectInfo& info = index.Get(from);
+        if (info.present && !info.isStream) {
+            file.WriteValue(to, generation,
+                            index.ValueText(from, file.Packs(generation) ? 0 : to, *copies));
+            continue;
+        }
+        file.MarkWritten(to, generation);
+        index.WriteObject(from, to, generation, *copies, file.Output());
+    }
+}
