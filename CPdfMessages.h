@@ -3,8 +3,8 @@
 // Every message that a failed run prints on standard output, in one place. Scripts match these
 // texts, so they never change; the README's table of messages lists each of them (a test
 // holds the two together). Formats are filled with decimal numbers (%s: the number as typed,
-// without leading zeros). What failed, where and why goes to standard error besides (see
-// CPdfException::GetDetail).
+// without leading zeros, or a file name). What failed, where and why goes to standard error besides
+// (see CPdfException::GetDetail).
 namespace CPdfMessages {
 // The command line and the split.
 inline constexpr char kWrongParameters[] = "Wrong program parameteres";
@@ -12,9 +12,10 @@ inline constexpr char kInvalidParameter[] = "Invalid parameter";
 inline constexpr char kPageZero[] = "Invalid page number 0";
 inline constexpr char kPageBeyondEnd[] = "Page number %s greater than %s pages in file";
 inline constexpr char kRangeBeyondEnd[] = "Wrong page ranges, %s greater than %s pages in file";
-inline constexpr char kRangeBackwards[] = "Wrong page ranges, start page %s > end page %s";
 inline constexpr char kInvalidChunkSize[] = "Invalid page number";
 inline constexpr char kNoFilesOutput[] = "No files output";
+inline constexpr char kPasswordFileReadError[] = "Password file read error";
+inline constexpr char kDuplicateFileName[] = "Two items of the list give the file name %s";
 inline constexpr char kNoBookmarks[] = "No bookmarks in file";
 inline constexpr char kNoBookmarkOpensAPage[] = "No bookmark opens a page";
 
@@ -72,7 +73,8 @@ inline constexpr const char* kAll[] = {
     kPageZero,
     kPageBeyondEnd,
     kRangeBeyondEnd,
-    kRangeBackwards,
+    kPasswordFileReadError,
+    kDuplicateFileName,
     kInvalidChunkSize,
     kNoFilesOutput,
     kNoBookmarks,

@@ -13,14 +13,22 @@
 CPdfFileSplit::~CPdfFileSplit() = default;
 
 bool CPdfFileSplit::ParseArguments(int argc, char** argv) {
-    const CPdfCommandLine line = CPdfCommandLine::Parse(argc, argv);
+    return ParseArguments(CPdfCommandLine::Parse(argc, argv));
+}
+
+bool CPdfFileSplit::ParseArguments(const CPdfCommandLine& line) {
     inputName = line.inputName;
     outputName = line.outputName;
     modeText = line.modeText;
+    mode = line.mode;
     password = line.password;
+    passwordFile = line.passwordFile;
+    decryptOutputs = line.decrypt;
+    dryRun = line.dryRun;
+    bookmarkLevel = line.level;
+    maxSize = line.maxSize;
     objectStreams = line.objectStreams;
     progress.SetVerbose(line.verbose);
-    mode = CPdfPageList::ClassifyMode(modeText);
     return line.action == CPdfCommandLine::actionRun;
 }
 
@@ -36,6 +44,8 @@ bool CPdfFileSplit::Run() {
 }
 
 bool CPdfFileSplit::Split() {
+    // Read before standard input may be taken as the source.
+    if (!passwordFile.empty()) password = ReadPasswordFile();
     CPdfInputSpool spool;
     const std::string sourceName = spool.Open(inputName);
     source = CPdfFileCloser::OpenForReading(sourceName);
@@ -52,33 +62,20 @@ bool CPdfFileSplit::Split() {
     if (encrypt.kind != kindNull) PrepareEncryption(encrypt);
     packObjects = PacksObjects();
 
-    switch (mode) {
-        case modePageList:
-            WriteOutputFile(outputName, modeText);
-            progress.FileWritten(outputName, selection.size());
-            break;
-        case modeEveryN:
-            SplitEveryN(outputName, modeText);
-            break;
-        case modeOdd:
-            SplitOdd(outputName);
-            break;
-        case modeEven:
-            SplitEven(outputName);
-            break;
-        case modeBookmarks:
-            SplitBookmarks(outputName);
-            break;
-        default:
-            throw CPdfException(CPdfMessages::kWrongParameters)
-                .Detail("unknown MODE \"" + modeText + "\"");
-    }
+    SplitByMode();
     source.reset();
     document.Close();
     return true;
 }
 
 void CPdfFileSplit::PrepareEncryption(const CPdfObject& encrypt) {
+    if (document.CanDecrypt() && decryptOutputs) {
+        // Outputs in clear: every string and stream decrypted, no /Encrypt.
+        index->SetReencryption(document.security.get(), false);
+        encryptNumber = encrypt.kind == kindReference ? encrypt.refNumber : 0;
+        return;
+    }
+    if (decryptOutputs) document.RequireKey();
     if (document.CanDecrypt()) {
         // Outputs keep the source's encryption (dictionary, key, passwords, permissions, the
         // first /ID element), every string and stream encrypted anew for its output number.
@@ -113,52 +110,6 @@ int32_t CPdfFileSplit::ReserveNumber() {
     return assembler->ReserveNumber();
 }
 
-std::string CPdfFileSplit::FormatSixDigits(uint64_t number) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%06llu", static_cast<unsigned long long>(number));
-    return text;
-}
-
-std::string CPdfFileSplit::ChunkFileName(const std::string& prefix, uint64_t first, uint64_t size,
-                                         uint64_t pageCount) {
-    if (size == 1) return prefix + FormatSixDigits(first) + ".pdf";
-    uint64_t last = pageCount - first < size ? pageCount : first + size - 1;
-    return prefix + FormatSixDigits(first) + "-" + FormatSixDigits(last) + ".pdf";
-}
-
-void CPdfFileSplit::SplitEveryN(const std::string& prefix, const std::string& text) {
-    uint64_t n = CPdfPageList::ReadChunkSize(text);
-    uint64_t count = document.catalog->GetPageCount();
-    if (count == 0) throw CPdfException(CPdfMessages::kNoFilesOutput);
-    progress.Plan(count, (count - 1) / n + 1);
-    for (uint64_t first = 1; first <= count; first += n) {
-        uint64_t last = count - first < n ? count : first + n - 1;
-        std::string list = "-s" + std::to_string(first) + "-" + std::to_string(last);
-        WriteReported(ChunkFileName(prefix, first, n, count), list, last - first + 1);
-    }
-}
-
-void CPdfFileSplit::SplitOdd(const std::string& fileName) {
-    uint64_t count = document.catalog->GetPageCount();
-    std::string list = "-s1";
-    for (uint64_t p = 3; p <= count; p += 2) list += "," + std::to_string(p);
-    WriteReported(fileName, list, (count + 1) / 2);
-}
-
-void CPdfFileSplit::SplitEven(const std::string& fileName) {
-    uint64_t count = document.catalog->GetPageCount();
-    if (count <= 1) throw CPdfException(CPdfMessages::kNoFilesOutput);
-    std::string list = "-s2";
-    for (uint64_t p = 4; p <= count; p += 2) list += "," + std::to_string(p);
-    WriteReported(fileName, list, count / 2);
-}
-
-void CPdfFileSplit::WriteReported(const std::string& fileName, const std::string& listText,
-                                  uint64_t pages) {
-    WriteOutputFile(fileName, listText);
-    progress.FileWritten(fileName, pages);
-}
-
 void CPdfFileSplit::PrepareRun() {
     CPdfOutputSource from;
     from.document = &document;
@@ -171,6 +122,7 @@ void CPdfFileSplit::PrepareRun() {
     from.encryptNumber = encryptNumber;
     from.keepNumbers = keepNumbers;
     from.reencrypt = reencrypt;
+    from.decrypt = decryptOutputs && encryptNumber > 0;
     // An output holds at most the source's objects, a copy of each page chosen again and
     // the objects it adds.
     ReserveObjects(xref->entries.size() + document.catalog->pages.size() + 1024);
@@ -178,17 +130,24 @@ void CPdfFileSplit::PrepareRun() {
     prepared = true;
 }
 
-void CPdfFileSplit::WriteOutputFile(const std::string& fileName, const std::string& listText) {
+int64_t CPdfFileSplit::WriteOutputFile(const std::string& fileName, const CPdfSelection& pages,
+                                       bool measureOnly) {
     if (!prepared) PrepareRun();
     pageCount = static_cast<uint32_t>(document.catalog->GetPageCount());
-    selection = CPdfPageList::ParsePageList(listText, pageCount);
+    selection = pages;
     ResetObjectTable(packObjects, reencrypt ? document.security.get() : nullptr);
     assembler->Plan(selection);
-    output.Open(fileName);
+    if (measureOnly) {
+        output.OpenMeasure();
+    } else {
+        output.Open(fileName);
+    }
     WriteHeader(document.version);
     const CPdfTrailerEntries trailer = assembler->Write();
     WriteEnd(trailer);
+    const int64_t size = output.Position();
     output.Commit();
+    return size;
 }
 
 CPdfObject CPdfFileSplit::FetchObject(int32_t number) const {

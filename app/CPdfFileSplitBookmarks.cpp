@@ -1,7 +1,8 @@
-// The bookmarks mode: one output per first-level outline item that opens a page, in page
-// order. An output runs from its item's page to the page before the next item's page; the
-// pages before the first item go into the first output, and items that open the same page
-// share one output, named after the first of them.
+// The bookmarks mode: one output per outline item down to the depth asked for (--level=,
+// first level only by default) that opens a page, in page order. An output runs from its
+// item's page to the page before the next item's page; the pages before the first item go
+// into the first output, and items that open the same page share one output, named after
+// the deepest of them (the first of those in outline order).
 #include <locale.h>
 #include <wctype.h>
 
@@ -66,6 +67,10 @@ std::string SafeTitle(const std::string& title) {
 }
 }  // namespace
 
+std::string CPdfFileSplit::FileNameTitle(const std::string& title) {
+    return SafeTitle(title);
+}
+
 std::string CPdfFileSplit::BookmarkFileName(const std::string& prefix, uint64_t item,
                                             const std::string& title) {
     const std::string safe = SafeTitle(title);
@@ -97,17 +102,38 @@ void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
     }
     struct Start {
         uint64_t page;
-        uint64_t item;  // 1-based among the first-level items
-        int32_t index;  // in outline.items
+        uint64_t item;   // 1-based among the items down to the level, in outline order
+        uint32_t depth;  // 1 on the first level
+        int32_t index;   // in outline.items
     };
     std::vector<Start> starts;
-    for (size_t k = 0; k < outline.top.size(); ++k) {
-        auto found = pageNumber.find(outline.items[static_cast<size_t>(outline.top[k])].page);
-        if (found != pageNumber.end()) starts.push_back({found->second, k + 1, outline.top[k]});
+    // The items down to the level in outline order: depth first, each item before its own.
+    struct Visit {
+        int32_t index;
+        uint32_t depth;
+    };
+    std::vector<Visit> work;
+    for (auto k = outline.top.rbegin(); k != outline.top.rend(); ++k) work.push_back({*k, 1});
+    uint64_t number = 0;
+    while (!work.empty()) {
+        const Visit visit = work.back();
+        work.pop_back();
+        const CPdfOutlineItem& item = outline.items[static_cast<size_t>(visit.index)];
+        ++number;
+        auto found = pageNumber.find(item.page);
+        if (found != pageNumber.end()) {
+            starts.push_back({found->second, number, visit.depth, visit.index});
+        }
+        if (visit.depth >= bookmarkLevel) continue;
+        for (auto kid = item.kids.rbegin(); kid != item.kids.rend(); ++kid) {
+            work.push_back({*kid, visit.depth + 1});
+        }
     }
     if (starts.empty()) throw CPdfException(CPdfMessages::kNoBookmarkOpensAPage);
-    std::stable_sort(starts.begin(), starts.end(),
-                     [](const Start& a, const Start& b) { return a.page < b.page; });
+    // By page; on one page the deepest item names the file, the first of them in outline order.
+    std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) {
+        return a.page != b.page ? a.page < b.page : a.depth > b.depth;
+    });
     starts.erase(std::unique(starts.begin(), starts.end(),
                              [](const Start& a, const Start& b) { return a.page == b.page; }),
                  starts.end());
@@ -116,8 +142,7 @@ void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
     for (size_t k = 0; k < starts.size(); ++k) {
         const uint64_t first = k == 0 ? 1 : starts[k].page;
         const uint64_t last = k + 1 < starts.size() ? starts[k + 1].page - 1 : count;
-        const std::string list = "-s" + std::to_string(first) + "-" + std::to_string(last);
-        WriteReported(BookmarkFileName(prefix, starts[k].item, TitleOf(starts[k].index)), list,
-                      last - first + 1);
+        const std::string title = TitleOf(starts[k].index);
+        Deliver(BookmarkFileName(prefix, starts[k].item, title), PageRange(first, last), title);
     }
 }

@@ -16,16 +16,18 @@ _brantor()
             mapfile -t COMPREPLY < <(compgen -f -X '!*.[pP][dD][fF]' -- "$cur"; compgen -d -- "$cur")
             ;;
         2)
-            # Output file, or the name prefix for -sNs and bookmarks; "-" writes standard output.
+            # Output file, or the name prefix (or a template such as page-%03d.pdf) of a split
+            # into many files; "-" writes standard output.
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
             ;;
         3)
-            # Page list (-s1,3,7-9, -s5-), chunk size (-s10s), odd, even or bookmarks.
+            # Page list (-s1,3,7-9, -s5-, -s9-5), chunk size (-s10s), one file per item
+            # (-g1-3,4-10), files up to a size (maxsize=10M), odd, even or bookmarks.
             compopt -o nospace 2>/dev/null
-            mapfile -t COMPREPLY < <(compgen -W 'odd even bookmarks -s' -- "$cur")
-            # A full word is finished; "-s" still needs its pages typed after it.
-            if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != -s ]]; then
+            mapfile -t COMPREPLY < <(compgen -W 'odd even bookmarks -s -g maxsize=' -- "$cur")
+            # A full word is finished; "-s", "-g" and "maxsize=" still need their value typed.
+            if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != -[sg] && ${COMPREPLY[0]} != *= ]]; then
                 COMPREPLY[0]+=' '
             fi
             ;;
@@ -41,9 +43,17 @@ _brantor()
                 mapfile -t COMPREPLY < <(compgen -W "$values")
             elif [[ $prev == = && ${COMP_WORDS[COMP_CWORD-2]} == --object-streams ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$values" -- "$cur")
+            elif [[ $cur == --password-file=* ]]; then
+                # The file that holds the password; "-" reads standard input.
+                compopt -o filenames 2>/dev/null
+                mapfile -t COMPREPLY < <(compgen -P --password-file= -f -- "${cur#--password-file=}")
+            elif [[ $prev == = && ${COMP_WORDS[COMP_CWORD-2]} == --password-file ]] ||
+                [[ $cur == = && $prev == --password-file ]]; then
+                compopt -o filenames 2>/dev/null
+                mapfile -t COMPREPLY < <(compgen -f -- "${cur#=}")
             else
-                mapfile -t COMPREPLY < <(compgen -W '--verbose --password= --object-streams=
-                    --version --help' -- "$cur")
+                mapfile -t COMPREPLY < <(compgen -W '--verbose --dry-run --level= --password=
+                    --password-file= --decrypt --object-streams= --version --help' -- "$cur")
             fi
             if [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} != *= ]]; then
                 COMPREPLY[0]+=' '

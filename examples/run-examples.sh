@@ -49,12 +49,13 @@ pages() {
 
 failures=0
 
-# run NAME OUTPUT MODE: one brantor run writing into examples/out/NAME/.
+# run NAME OUTPUT MODE [OPTION...]: one brantor run writing into examples/out/NAME/.
 run() {
     local name=$1 target=$2 mode=$3 dir=$out/$1 msg status
+    shift 3
     mkdir -p "$dir"
-    echo "== $name: brantor $(basename "$sample") $target $mode"
-    msg=$("$prog" "$sample" "$dir/$target" "$mode")
+    echo "== $name: brantor $(basename "$sample") $target $mode $*"
+    msg=$("$prog" "$sample" "$dir/$target" "$mode" "$@")
     status=$?
     if [[ $status -ne 0 ]]; then
         echo "   failed (exit $status): $msg"
@@ -79,6 +80,10 @@ run single page -s1s
 run odd odd.pdf odd
 run even even.pdf even
 run bookmarks ch bookmarks
+run backwards back.pdf -s4-2
+run groups part -g1-3,4-8,9-
+run maxsize small maxsize=3K
+run template 'page-%02d.pdf' -s3s
 
 if [[ $failures -ne 0 ]]; then
     echo "$failures run(s) failed"

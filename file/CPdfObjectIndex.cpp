@@ -367,7 +367,7 @@ std::string CPdfObjectIndex::ReencryptedString(int32_t number, const CPdfObjectI
     std::string bytes = string.kind == kindString ? string.stringValue.Bytes() : std::string();
     if (!info.compressed) bytes = security->DecryptString(bytes, number, info.generation);
     // In an object stream the string is stored in clear: the stream is encrypted as a whole.
-    if (outNumber > 0) bytes = security->EncryptString(bytes, outNumber);
+    if (outNumber > 0 && encryptOutput) bytes = security->EncryptString(bytes, outNumber);
     return CPdfObjectWriter::StringText(bytes);
 }
 
@@ -384,7 +384,7 @@ std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInf
     CPdfObject dict = parser.ParseObject();
     const CPdfDictionary* streamDict = dict.kind == kindDictionary ? dict.dictValue.get() : nullptr;
     data = security->DecryptStreamData(data, streamDict, number, info.generation);
-    return security->EncryptStreamData(data, streamDict, outNumber);
+    return encryptOutput ? security->EncryptStreamData(data, streamDict, outNumber) : data;
 }
 
 std::string CPdfObjectIndex::ValueText(int32_t number, int32_t outNumber, CPdfReferenceMap& map) {

@@ -67,8 +67,12 @@ public:
     // Makes WriteObject re-encrypt with security (which knows the file key and outlives the
     // index): every string and stream data is decrypted as stored in the source (an object of
     // an object stream is stored in clear) and encrypted for its output number, generation 0.
-    // To be called before the first Get.
-    void SetReencryption(const CPdfSecurity* target) { security = target; }
+    // To be called before the first Get. With encrypt false every string and stream data is
+    // only decrypted: the output is in clear.
+    void SetReencryption(const CPdfSecurity* target, bool encrypt = true) {
+        security = target;
+        encryptOutput = encrypt;
+    }
 
     // Writes object number as output object outNumber, generation outGeneration: its value
     // with every reference passed through map, a stream's /Length set to its data's length
@@ -125,6 +129,7 @@ private:
     CPdfXRef& xref;
     FILE* source;
     const CPdfSecurity* security = nullptr;
+    bool encryptOutput = true;
     // What was found of each object, by number: 0 not looked at yet, kAbsent not present,
     // else the place of its record (block index + 1, then the position in the block, 16 bits).
     // A record is a run of variable-length numbers, about a dozen bytes for most objects: the

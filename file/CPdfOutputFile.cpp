@@ -130,6 +130,12 @@ void CPdfOutputFile::Open(const std::string& name) {
     fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
 }
 
+void CPdfOutputFile::OpenMeasure() {
+    Abandon();
+    position = 0;
+    measuring = true;
+}
+
 std::string CPdfOutputFile::TemporaryFolder() {
     const char* folder = std::getenv("TMPDIR");
     return folder && *folder ? folder : "/tmp";
@@ -162,6 +168,7 @@ void CPdfOutputFile::CopyToStandardOutput() {
 void CPdfOutputFile::Write(const void* data, size_t count) {
     const char* bytes = static_cast<const char*>(data);
     position += static_cast<int64_t>(count);
+    if (measuring) return;
     if (used + count <= buffer.size()) {
         std::memcpy(buffer.data() + used, bytes, count);
         used += count;
@@ -177,6 +184,10 @@ void CPdfOutputFile::Write(const void* data, size_t count) {
 }
 
 void CPdfOutputFile::CopyFrom(int source, int64_t from, int64_t count) {
+    if (measuring) {
+        position += count;
+        return;
+    }
     while (count > 0) {
         if (used == buffer.size()) Flush();
         size_t room = buffer.size() - used;
@@ -202,6 +213,7 @@ void CPdfOutputFile::Flush() {
 }
 
 void CPdfOutputFile::Commit() {
+    measuring = false;
     if (fd < 0) return;
     Flush();
     if (toStandardOutput) CopyToStandardOutput();
@@ -216,6 +228,7 @@ void CPdfOutputFile::Commit() {
 }
 
 void CPdfOutputFile::Abandon() {
+    measuring = false;
     if (fd >= 0) close(fd);
     fd = -1;
     if (!tempName.empty()) unlink(tempName.c_str());

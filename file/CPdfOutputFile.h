@@ -21,6 +21,9 @@ public:
     // Creates the file. Throws "Output file create error", also for an existing file that the
     // user may not write (the rename would replace it) and for a loop of symbolic links.
     void Open(const std::string& name);
+    // Starts an output that is only measured: its bytes are counted (Position) and go
+    // nowhere. Commit and Abandon end it. Throws nothing.
+    void OpenMeasure();
     // Appends bytes. Throws "Output file write error".
     void Write(const void* data, size_t count);
     void Write(const std::string& text) { Write(text.data(), text.size()); }
@@ -54,6 +57,7 @@ private:
     int tempSlot = -1;      // tempName's place among the names the signal handlers remove
     std::string shownName;  // the name as given, for messages ("standard output" for "-")
     bool toStandardOutput = false;
+    bool measuring = false;  // bytes are counted, not written
 
     std::vector<char> buffer;  // allocated once; used holds the bytes not yet written
     size_t used = 0;

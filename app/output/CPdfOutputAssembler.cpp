@@ -23,9 +23,9 @@
 CPdfOutputAssembler::CPdfOutputAssembler(const CPdfOutputSource& source, CPdfFile& file)
     : objects(source, file), pages(std::make_unique<CPdfPagesPart>(objects)) {
     // The catalog is written anew for every output; a re-encrypting output writes the
-    // /Encrypt dictionary itself, once.
+    // /Encrypt dictionary itself, once; an output in clear has none.
     objects.Copies().Skip(source.rootNumber);
-    if (source.reencrypt) objects.Copies().Skip(source.encryptNumber);
+    if (source.reencrypt || source.decrypt) objects.Copies().Skip(source.encryptNumber);
     auto destinations = std::make_unique<CPdfDestinationsPart>(objects);
     auto structure = std::make_unique<CPdfStructurePart>(objects);
     auto outlinePart = std::make_unique<CPdfOutlinePart>(objects, destinations->Tree(), *structure);
@@ -79,7 +79,7 @@ CPdfTrailerEntries CPdfOutputAssembler::Write() {
     number = source.encryptNumber;
     if (source.reencrypt) {
         trailer.encryptNumber = WriteEncryptDictionary();
-    } else if (number > 0 && copies.Map(number, generation)) {
+    } else if (!source.decrypt && number > 0 && copies.Map(number, generation)) {
         trailer.encryptNumber = number;
         trailer.encryptGeneration = generation;
     }

@@ -27,6 +27,7 @@ struct CPdfOutputSource {
     // and the key is unknown): see CPdfCopySet.
     bool keepNumbers = false;
     bool reencrypt = false;  // every string and stream is encrypted anew for its output number
+    bool decrypt = false;    // every string and stream is written in clear, with no /Encrypt
 };
 
 // The objects of one output: the copy set that numbers them and queues what they refer to,

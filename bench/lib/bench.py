@@ -35,13 +35,16 @@ REPO = os.path.dirname(BENCH)
 GEN = os.path.join(BENCH, "gen-inputs")
 WRAP = os.path.join(LIB, "rusage-wrap.py")
 
-JOBS = ["list-small", "list-large", "odd", "even", "chunk10", "single"]
+JOBS = ["list-small", "list-large", "odd", "even", "chunk10", "single", "groups", "maxsize"]
 PEERS = ["qpdf", "qpdf-empty", "mutool", "mutool-clean"]
 # brantor-generate: brantor with --object-streams=generate (object streams for every source).
 BRANTORS = ["brantor", "brantor-generate"]
 TOOLS = BRANTORS + PEERS
 BRANTOR_MODE = {"list-small": "-s1,3,7-9", "list-large": "-s100-1100", "odd": "odd", "even": "even",
                 "chunk10": "-s10s", "single": "-s1s"}
+# Jobs that write many files, named from the prefix "out".
+MANY = ("chunk10", "single", "groups", "maxsize")
+PAGE_NAME = re.compile(r"out(\d{6,})(?:-(\d{6,}))?\.pdf$")
 MARKER = re.compile(rb"\(Page (\d+)\) Tj")
 RENDER_DPI = 24
 # Real documents from the shared corpus (CORPUS, default ../shared/corpus/files beside the
@@ -89,8 +92,40 @@ def large_range(n):
     return max(1, n // 10), max(1, n * 11 // 20)
 
 
+def group_ends(n):
+    """The groups job: -g1-a,(a+1)-b,(b+1)- with a quarter and a half of the pages."""
+    a = max(1, n // 4)
+    b = max(a + 1, n // 2)
+    return a, b
+
+
+def maxsize_limit(path):
+    """The maxsize job: files of at most a fifth of the source's bytes (64 KB at least)."""
+    return max(65536, os.path.getsize(path) // 5)
+
+
+def pages_from_names(files):
+    """Source pages of files named outFIRST[-LAST].pdf; None for a name of another form."""
+    out = []
+    for f in files:
+        m = PAGE_NAME.match(os.path.basename(f))
+        if not m:
+            return None
+        first = int(m.group(1))
+        last = int(m.group(2)) if m.group(2) else first
+        out.append(list(range(first, last + 1)) if first <= last else list(range(first, last - 1, -1)))
+    return out
+
+
 def expected_pages(job, n):
-    """Source pages of every output file, in output order."""
+    """Source pages of every output file, in output order (None: known only from the outputs)."""
+    if job == "maxsize":
+        return None
+    if job == "groups":
+        a, b = group_ends(n)
+        if n < 3:
+            return None
+        return [list(range(1, a + 1)), list(range(a + 1, b + 1)), list(range(b + 1, n + 1))]
     if job == "list-small":
         return [[1, 3, 7, 8, 9]]
     if job == "list-large":
@@ -109,6 +144,11 @@ def brantor_names(job, n):
         return ["out%06d-%06d.pdf" % (p[0], p[-1]) for p in expected_pages(job, n)]
     if job == "single":
         return ["out%06d.pdf" % p for p in range(1, n + 1)]
+    if job == "groups":
+        return [("out%06d.pdf" % p[0]) if len(p) == 1 else "out%06d-%06d.pdf" % (p[0], p[-1])
+                for p in expected_pages(job, n)]
+    if job == "maxsize":
+        return None
     return ["out.pdf"]
 
 
@@ -116,12 +156,22 @@ def command(tool, job, inp, n, brantor):
     """argv for one run (started inside the empty output folder), or None if the tool has no form."""
     if job == "list-small" and n < 9:
         return None
+    if job == "groups" and n < 3:
+        return None
+    if job in ("groups", "maxsize") and tool not in BRANTORS:
+        return None  # no peer cuts one file per list item, or files up to a size
     if tool in BRANTORS:
-        mode = BRANTOR_MODE[job]
         if job == "list-large":
             mode = "-s%d-%d" % large_range(n)
+        elif job == "groups":
+            mode = "-g1-%d,%d-%d,%d-" % (group_ends(n)[0], group_ends(n)[0] + 1, group_ends(n)[1],
+                                         group_ends(n)[1] + 1)
+        elif job == "maxsize":
+            mode = "maxsize=%d" % maxsize_limit(inp)
+        else:
+            mode = BRANTOR_MODE[job]
         option = ["--object-streams=generate"] if tool == "brantor-generate" else []
-        return brantor + [inp, "out" if job in ("chunk10", "single") else "out.pdf", mode] + option
+        return brantor + [inp, "out" if job in MANY else "out.pdf", mode] + option
     if job in ("list-small", "list-large"):
         qrange = "1,3,7-9" if job == "list-small" else "%d-%d" % large_range(n)
         listed = qrange
@@ -393,9 +443,24 @@ def check_outputs(tool, job, source, wdir, run, use_qpdf):
     if tool in BRANTORS and run["stdout"]:
         notes.append("stdout not empty: %r" % run["stdout"][:120].decode("latin-1"))
     files, _ = output_files(wdir)
+    if job == "maxsize":
+        # Consecutive pages from 1 to the end, each file within the limit unless it is one
+        # page (which the warnings on stderr then name).
+        expected = pages_from_names(files) or []
+        flat = [p for pages in expected for p in pages]
+        if flat != list(range(1, n + 1)):
+            notes.append("files do not hold pages 1 to %d in order" % n)
+        limit = maxsize_limit(source.path)
+        for f, pages in zip(files, expected):
+            if os.path.getsize(f) > limit and len(pages) > 1:
+                notes.append("%s: %d bytes, over the limit %d" % (os.path.basename(f), os.path.getsize(f), limit))
+        alone = sum(1 for f, pages in zip(files, expected) if os.path.getsize(f) > limit)
+        if run["stderr"].count(b" alone takes ") != alone:
+            notes.append("%d warnings for %d pages over the limit" % (run["stderr"].count(b" alone takes "), alone))
+        extra["files_over_limit"] = alone
     if len(files) != len(expected):
         notes.append("%d output files, expected %d" % (len(files), len(expected)))
-    if tool in BRANTORS:
+    if tool in BRANTORS and job != "maxsize":
         want = brantor_names(job, n)
         got = sorted(os.path.relpath(f, wdir) for f in files)
         if got != sorted(want):

@@ -184,6 +184,14 @@ TEST_F(EndToEnd, ModesNameFilesAndKeepPageOrder) {
         {1, SimpleOptions(), "odd", "odd.pdf", {{"odd.pdf", {1}}}},
         {2, SimpleOptions(), "even", "even.pdf", {{"even.pdf", {2}}}},
         {1, SimpleOptions(), "-s1s", "one", {{"one000001.pdf", {1}}}},
+        {8, Style(SimpleStyle::ObjectStreams), "-s6-4,8", "back.pdf", {{"back.pdf", {6, 5, 4, 8}}}},
+        {8, DeepTree(), "-g8-6,2", "g", {{"g000002.pdf", {2}}, {"g000008-000006.pdf", {8, 7, 6}}}},
+        {3,
+         Style(SimpleStyle::XrefStream),
+         "-s1s",
+         "p-%03d.pdf",
+         {{"p-001.pdf", {1}}, {"p-002.pdf", {2}}, {"p-003.pdf", {3}}}},
+        {5, Style(SimpleStyle::Hybrid), "maxsize=1G", "m", {{"m000001-000005.pdf", Range(1, 5)}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.pages) + " pages, " + c.mode);
@@ -222,7 +230,7 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
         {eight, "-s99", "Page number 99 greater than 8 pages in file"},
         {eight, "-s1,2,9", "Page number 9 greater than 8 pages in file"},
         {eight, "-s7-9", "Wrong page ranges, 9 greater than 8 pages in file"},
-        {eight, "-s9-8", "Wrong page ranges, start page 9 > end page 8"},
+        {eight, "-s9-8", "Wrong page ranges, 9 greater than 8 pages in file"},
         {eight, "-s0", "Invalid page number 0"},
         {eight, "-s1,,2", "Invalid parameter"},
         {eight, "-s1-3-", "Invalid parameter"},
@@ -571,6 +579,20 @@ TEST_F(EndToEnd, BookmarksModeWritesOneFilePerFirstLevelItem) {
     const Outcome nested = e2e::RunCommand(
         {"mutool", "show", dir / ("out/" + files[2].name), "outline"}, e2e::kToolTimeout);
     EXPECT_NE(nested.out.find("\"A.1 Tables\"\t#page=2"), std::string::npos) << nested.out;
+
+    // --level=2: the second-level item starts a file of its own, numbered in outline order
+    // among the items of both levels; --dry-run lists the files and writes none.
+    ClearDir(dir / "out");
+    const Outcome deeper = e2e::RunCommand(
+        {BRANTOR_BINARY, source, dir / "out/ch", "bookmarks", "--level=2", "--dry-run"},
+        e2e::kProgramTimeout);
+    EXPECT_TRUE(deeper.Exited(0)) << deeper.Status();
+    const std::string prefix = dir / "out/ch";
+    EXPECT_EQ(deeper.out, prefix + "000007-" + aaa + ".pdf\t1,2\n" + prefix +
+                              "000001-Getting-Started.pdf\t3,4\n" + prefix +
+                              "000002-Übersicht-Škoda.pdf\t5,6\n" + prefix +
+                              "000004-Appendix.pdf\t7\n" + prefix + "000005-A-1-Tables.pdf\t8\n");
+    EXPECT_EQ(ListDir(dir / "out"), std::vector<std::string>());
 
     // Nothing is written without items that open a page, nor to standard output.
     const struct {

@@ -19,9 +19,10 @@ std::string ReadSource(const std::string& name) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A message with its numbers as "#": "%s" and "%d" in the program, N and M in the README.
+// A message with its numbers and names as "#": "%s" and "%d" in the program, N, M and NAME in
+// the documents.
 std::string Shape(std::string text) {
-    static const std::regex number(R"(%[sd]|\b[NM]\b)");
+    static const std::regex number(R"(%[sd]|\b[NM]\b|\bNAME\b)");
     return std::regex_replace(text, number, "#");
 }
 
@@ -49,9 +50,9 @@ std::set<std::string> ManualMessages() {
     const size_t start = page.find(".SH DIAGNOSTICS");
     const std::string section = page.substr(start, page.find("\n.SH ", start + 1) - start);
     std::set<std::string> found;
-    static const std::regex entry(R"re(\n\.T[PQ]\n\.B "([^"]+)")re");
+    static const std::regex entry(R"re(\n\.T[PQ]\n\.BI? "([^"]+)"(?: ([A-Z]+))?)re");
     for (std::sregex_iterator m(section.begin(), section.end(), entry), end; m != end; ++m) {
-        found.insert(Shape((*m)[1]));
+        found.insert(Shape((*m)[1].str() + (*m)[2].str()));
     }
     return found;
 }

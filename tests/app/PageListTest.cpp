@@ -16,13 +16,32 @@ TEST(PageList, ModeIsChosenByExactText) {
         const char* text;
         CPdfMode mode;
     } cases[] = {
-        {"odd", modeOdd},       {"even", modeEven},     {"-s1,3,7-9", modePageList},
-        {"-s1a", modePageList}, {"-s10s", modeEveryN},  {"-s", modeEveryN},
-        {"-ss", modeEveryN},    {"-s1,2s", modeEveryN}, {"-s-", modePageList},
-        {"Odd", modeNone},      {"EVEN", modeNone},     {"odd ", modeNone},
-        {"oddx", modeNone},     {"", modeNone},         {"-", modeNone},
-        {"-S1", modeNone},      {"s1", modeNone},       {"--s1", modeNone},
+        {"odd", modeOdd},
+        {"even", modeEven},
+        {"-s1,3,7-9", modePageList},
+        {"-s1a", modePageList},
+        {"-s10s", modeEveryN},
+        {"-s", modeEveryN},
+        {"-ss", modeEveryN},
+        {"-s1,2s", modeEveryN},
+        {"-s-", modePageList},
+        {"Odd", modeNone},
+        {"EVEN", modeNone},
+        {"odd ", modeNone},
+        {"oddx", modeNone},
+        {"", modeNone},
+        {"-", modeNone},
+        {"-S1", modeNone},
+        {"s1", modeNone},
+        {"--s1", modeNone},
         {" -s1", modeNone},
+        {"-g1-3,4", modeGroups},
+        {"-g", modeGroups},
+        {"-gs", modeGroups},
+        {"maxsize=1M", modeMaxSize},
+        {"maxsize=", modeMaxSize},
+        {"MAXSIZE=1", modeNone},
+        {"maxsize", modeNone},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CPdfPageList::ClassifyMode(c.text), c.mode) << '"' << c.text << '"';
@@ -82,6 +101,10 @@ const ListCase kSelections[] = {
     {"-s7-,1", 8, {7, 8, 1}, ""},
     {"-s2,07-,1-", 8, {2, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8}, ""},
     {"-s4294967295-", UINT32_MAX, {4294967295u}, ""},
+    // Ranges written backwards run backwards.
+    {"-s9-5", 9, {9, 8, 7, 6, 5}, ""},
+    {"-s3-1,8-7", 8, {3, 2, 1, 8, 7}, ""},
+    {"-s4294967295-4294967294", UINT32_MAX, {4294967295u, 4294967294u}, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Selections, PageListText, ::testing::ValuesIn(kSelections), CaseName);
 
@@ -107,9 +130,8 @@ const ListCase kNumberErrors[] = {
     {"-s1,2,09", 8, {}, "Page number 9 greater than 8 pages in file"},
     {"-s1", 0, {}, "Page number 1 greater than 0 pages in file"},
     {"-s7-9", 8, {}, "Wrong page ranges, 9 greater than 8 pages in file"},
-    {"-s9-8", 8, {}, "Wrong page ranges, start page 9 > end page 8"},
-    {"-s3-1", 8, {}, "Wrong page ranges, start page 3 > end page 1"},
-    {"-s09-008", 8, {}, "Wrong page ranges, start page 9 > end page 8"},
+    {"-s9-8", 8, {}, "Wrong page ranges, 9 greater than 8 pages in file"},
+    {"-s09-008", 8, {}, "Wrong page ranges, 9 greater than 8 pages in file"},
     {"-s9-12", 8, {}, "Wrong page ranges, 12 greater than 8 pages in file"},
     {"-s0-", 8, {}, "Invalid page number 0"},
     {"-s9-", 8, {}, "Page number 9 greater than 8 pages in file"},
@@ -131,13 +153,67 @@ const ListCase kNumberErrors[] = {
      {},
      "Page number 123456789012345678901234567890 greater than 8 pages in file"},
     {"-s1-4294967296", 8, {}, "Wrong page ranges, 4294967296 greater than 8 pages in file"},
-    {"-s4294967296-5", 8, {}, "Wrong page ranges, start page 4294967296 > end page 5"},
+    {"-s4294967296-5", 8, {}, "Wrong page ranges, 4294967296 greater than 8 pages in file"},
     {"-s99999999999999999999-5",
      8,
      {},
-     "Wrong page ranges, start page 99999999999999999999 > end page 5"},
+     "Wrong page ranges, 99999999999999999999 greater than 8 pages in file"},
 };
 INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors), CaseName);
+
+// The page list of --dry-run: runs of three or more pages up or down by one as ranges, and
+// the text reads back as the same pages.
+TEST(PageList, FormattedListsReadBackAsTheSamePages) {
+    const struct {
+        std::vector<uint32_t> pages;
+        const char* text;
+    } cases[] = {
+        {{12, 13, 14, 15}, "12-15"},
+        {{1, 3, 5}, "1,3,5"},
+        {{9, 8, 7, 6, 5, 2}, "9-5,2"},
+        {{1, 2}, "1,2"},
+        {{4}, "4"},
+        {{1, 2, 3, 2, 1}, "1-3,2,1"},
+        {{5, 5, 5}, "5,5,5"},
+        {{3, 4, 5, 4, 3}, "3-5,4,3"},
+        {{7, 8, 9, 1, 2, 3}, "7-9,1-3"},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        CPdfSelection selection;
+        for (uint32_t p : c.pages) selection.push_back({p, 0});
+        EXPECT_EQ(CPdfPageList::Format(selection), c.text);
+        if (c.pages.empty()) continue;
+        std::vector<uint32_t> back;
+        EXPECT_EQ(Outcome(std::string("-s") + c.text, 20, back), "");
+        EXPECT_EQ(back, c.pages) << c.text;
+    }
+}
+
+TEST(PageList, MaxSizeIsBytesOrKMG) {
+    const struct {
+        const char* text;
+        uint64_t bytes;  // 0: malformed
+    } cases[] = {
+        {"maxsize=1000", 1000},
+        {"maxsize=10K", 10240},
+        {"maxsize=10k", 10240},
+        {"maxsize=3M", 3u << 20},
+        {"maxsize=2G", uint64_t(2) << 30},
+        {"maxsize=0", 0},
+        {"maxsize=0K", 0},
+        {"maxsize=", 0},
+        {"maxsize=K", 0},
+        {"maxsize=10KB", 0},
+        {"maxsize=1.5M", 0},
+        {"maxsize=-1", 0},
+        {"maxsize= 1", 0},
+        {"maxsize=10T", 0},
+        {"maxsize=99999999999999999999", 0},
+        {"maxsize=9999999999G", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CPdfPageList::ReadMaxSize(c.text), c.bytes) << c.text;
+}
 
 TEST(PageList, ChunkSizeIsADecimalNumberUpToTheFinalS) {
     const struct {

@@ -98,6 +98,7 @@ struct ModeCase {
     const char* mode;
     const char* message;
     std::vector<std::pair<std::string, std::vector<int>>> files;  // name, its pages
+    std::vector<std::string> options = {};
 };
 
 TEST(Split, ModesNameFilesAndChoosePages) {
@@ -138,12 +139,38 @@ TEST(Split, ModesNameFilesAndChoosePages) {
         {5, "split", "-s1,3s", "Invalid page number", {}},
         {3, "out.pdf", "-s4", "Page number 4 greater than 3 pages in file", {}},
         {3, "out.pdf", "all", "Wrong program parameteres", {}},
+        {9, "out.pdf", "-s9-5,1", "", {{"out.pdf", {9, 8, 7, 6, 5, 1}}}},
+        // One file per item of a "-g" list, named like chunks.
+        {12,
+         "out",
+         "-g1-3,4-10,11-",
+         "",
+         {{"out000001-000003.pdf", Range(1, 3)},
+          {"out000004-000010.pdf", Range(4, 10)},
+          {"out000011-000012.pdf", {11, 12}}}},
+        {6, "out", "-g5,3-1", "", {{"out000005.pdf", {5}}, {"out000003-000001.pdf", {3, 2, 1}}}},
+        {6, "out", "-g2,7", "Page number 7 greater than 6 pages in file", {}},
+        // Output name templates.
+        {3,
+         "page-%03d.pdf",
+         "-s1s",
+         "",
+         {{"page-001.pdf", {1}}, {"page-002.pdf", {2}}, {"page-003.pdf", {3}}}},
+        {5,
+         "p%f-%2l.pdf",
+         "-s2s",
+         "",
+         {{"p1- 2.pdf", {1, 2}}, {"p3- 4.pdf", {3, 4}}, {"p5- 5.pdf", {5}}}},
+        {5, "100%%-%d.pdf", "even", "", {{"100%-1.pdf", {2, 4}}}},
+        {7, "g%d", "-g7-6,2", "", {{"g1", {7, 6}}, {"g2", {2}}}},
+        // A dry run writes nothing.
+        {5, "split", "-s2s", "", {}, {"--dry-run"}},
     };
     for (const ModeCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.pages) + " pages, " + c.mode);
         TempDir dir;
         WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(c.pages));
-        EXPECT_EQ(Split(dir / "in.pdf", dir / c.out, c.mode), c.message);
+        EXPECT_EQ(Split(dir / "in.pdf", dir / c.out, c.mode, "", c.options), c.message);
         std::vector<std::string> names;
         for (const auto& f : c.files) names.push_back(f.first);
         std::sort(names.begin(), names.end());
@@ -159,6 +186,47 @@ TEST(Split, ModesNameFilesAndChoosePages) {
             }
         }
     }
+}
+
+// maxsize=: files of consecutive pages in order, each at most the limit as written (the font
+// that all pages share counted in each), and each as long as the limit allows: one page more
+// would pass it. A page alone over the limit gets a file of its own.
+TEST(Split, MaxSizeFillsEachFileUpToTheLimit) {
+    TempDir dir;
+    const int pages = 23;
+    WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(pages));
+    auto sizeOf = [&](const std::string& list) {
+        EXPECT_EQ(Split(dir / "in.pdf", dir / "probe/p.pdf", list), "");
+        return static_cast<uint64_t>(fs::file_size(dir / "probe/p.pdf"));
+    };
+    fs::create_directory(dir / "probe");
+    const uint64_t one = sizeOf("-s1"), all = sizeOf("-s1-");
+    for (uint64_t limit : {uint64_t(1), one + one / 2, 3 * one, all - 1, all}) {
+        SCOPED_TRACE(limit);
+        fs::remove_all(dir / "out");
+        fs::create_directory(dir / "out");
+        ASSERT_EQ(Split(dir / "in.pdf", dir / "out/m", "maxsize=" + std::to_string(limit)), "");
+        int next = 1;
+        for (const std::string& name : ListDir(dir / "out")) {
+            const std::regex form("m(\\d{6})(-(\\d{6}))?\\.pdf");
+            std::smatch m;
+            ASSERT_TRUE(std::regex_match(name, m, form)) << name;
+            const int first = std::stoi(m[1]), last = m[3].matched ? std::stoi(m[3]) : first;
+            EXPECT_EQ(first, next) << name;
+            next = last + 1;
+            const uint64_t size = fs::file_size(dir / ("out/" + name));
+            EXPECT_TRUE(size <= limit || first == last) << name << " " << size;
+            if (last < pages) {
+                EXPECT_GT(sizeOf("-s" + std::to_string(first) + "-" + std::to_string(last + 1)),
+                          limit)
+                    << name;
+            }
+            OutputPdf pdf(dir / ("out/" + name));
+            EXPECT_EQ(pdf.ShownPages(), Range(first, last)) << name;
+        }
+        EXPECT_EQ(next, pages + 1);
+    }
+    ExpectQpdfClean(dir / "probe/p.pdf");
 }
 
 TEST(Split, OutputFrameAndObjectOrder) {
@@ -1025,6 +1093,20 @@ TEST(Split, EncryptedSourcesAreReencryptedUnderOutputNumbers) {
                 EXPECT_EQ(e2e::Qpdf({"--requires-password", dir / "out.pdf"}).exitCode,
                           user.empty() ? 3 : 0);
                 ExpectQpdfClean(dir / "out.pdf", "--password=owner");
+                // --decrypt writes the output in clear, the password read from the first line
+                // of a file; without the password it is refused.
+                WriteFile(dir / "password", user + "\r\nnot the password\n");
+                fs::remove(dir / "clear.pdf");
+                ASSERT_EQ(Split(dir / "in.pdf", dir / "clear.pdf", "-s2,1,2", "",
+                                {"--decrypt", "--password-file=" + (dir / "password")}),
+                          "");
+                EXPECT_EQ(render(dir / "clear.pdf", "", "1-3").second, expected);
+                EXPECT_EQ(e2e::Qpdf({"--is-encrypted", dir / "clear.pdf"}).exitCode, 2);
+                ExpectQpdfClean(dir / "clear.pdf");
+                if (!user.empty()) {
+                    EXPECT_EQ(Split(dir / "in.pdf", dir / "none.pdf", "-s1", "", {"--decrypt"}),
+                              "Password required");
+                }
                 // Objects are numbered densely: three pages, two contents, the tree, the
                 // catalog and the /Encrypt dictionary.
                 // With object streams, one of them and the cross-reference stream.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ const char kUsage[] =
     "[mode]:\n"
     "-s1,3,7-9 - will cut 1,3,7,8,9 pages into new document.\n"
     "-s5- - will cut pages from 5 to the last one into new document.\n"
+    "-s9-5 - will cut pages 9,8,7,6,5 into new document.\n"
     "-s10s - will create many documents, each file will contain 10 pages.\n"
     "ex: Brantor.exe in.pdf split -s10s\n"
     "split000001-000010.pdf, split000011-0000020.pdf etc.\n"
@@ -36,14 +38,28 @@ const char kUsage[] =
     "bookmarks - will create one document per top-level bookmark.\n"
     "ex: Brantor.exe in.pdf ch bookmarks\n"
     "ch000001-Introduction.pdf, ch000002-Getting-Started.pdf etc.\n"
+    "-g1-3,4-10,11- - will create one document per item of the list.\n"
+    "ex: Brantor.exe in.pdf part -g1-3,4-10\n"
+    "part000001-000003.pdf, part000004-000010.pdf\n"
+    "maxsize=10M - will create documents of consecutive pages, each at most 10 MB\n"
+    "(a size in bytes, or with K, M or G).\n"
+    "out.pdf with % is a name template: %d the file's number, %f its first page,\n"
+    "%l its last page, %t its bookmark title, %% a %; %03d pads to three digits.\n"
+    "ex: Brantor.exe in.pdf page-%03d.pdf -s1s\n"
+    "page-001.pdf, page-002.pdf etc.\n"
     "[options], after [mode]:\n"
     "--verbose - will name each file written, on standard error.\n"
+    "--level=N - bookmarks down to outline level N start documents (default 1).\n"
+    "--dry-run - will print each file name, a tab and its pages, and write nothing.\n"
     "--password=PW - the password of an encrypted in.pdf.\n"
+    "--password-file=FILE - reads the password from the first line of FILE (- for standard\n"
+    "input), so that it is not in the process list.\n"
+    "--decrypt - will write the documents of an encrypted in.pdf without encryption.\n"
     "--object-streams=preserve|generate|disable - object streams in the output files: where\n"
     "in.pdf has them (the default), always, or never.\n"
     "--version - will print the version only.\n"
-    "- as in.pdf reads standard input, as out.pdf writes standard output (not with -s10s or "
-    "bookmarks).\n"
+    "- as in.pdf reads standard input, as out.pdf writes standard output (not with -s10s, -g,\n"
+    "maxsize= or bookmarks).\n"
     "\n"
     "Notes:\n"
     "If the name of file contains space character itself,\n"
@@ -175,7 +191,7 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
     const std::string out = dir + "/out.pdf";
     const struct {
         std::vector<std::string> args;
-        const char* message;
+        std::string message;
     } cases[] = {
         {{dir + "/missing.pdf", out, "-s1"}, "File open error"},
         {{dir, out, "-s1"}, "File open error"},  // a folder opens but has no bytes
@@ -183,6 +199,11 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
         {{input, out, "-s9"}, "Page number 9 greater than 3 pages in file"},
         {{input, out, "-s1,x"}, "Invalid parameter"},
         {{input, out, "-s0s"}, "Invalid page number"},
+        // No file of a "-g" list replaces another.
+        {{input, out, "-g1,2-3,1"},
+         "Two items of the list give the file name " + out + "000001.pdf"},
+        {{input, dir + "/p%f.pdf", "-g1-2,1-3"},
+         "Two items of the list give the file name " + dir + "/p1.pdf"},
     };
     for (const auto& c : cases) {
         Result r = RunBrantor(c.args);
@@ -350,6 +371,89 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
          {}},
         {{"--version", "x"}, 2, kUsage, "brantor: --version comes after in.pdf out.pdf MODE\n", {}},
         {{"--verbose"}, 2, kUsage, "brantor: --verbose comes after in.pdf out.pdf MODE\n", {}},
+        // --dry-run names each file and its pages, and writes nothing.
+        {{input, out, "odd", "--dry-run"}, 0, out + "\t1,3\n", "", {}},
+        {{input, dir + "/g", "-g3-1,2", "--dry-run", "--verbose"},
+         0,
+         dir + "/g000003-000001.pdf\t3-1\n" + dir + "/g000002.pdf\t2\n",
+         "",
+         {}},
+        {{input, dir + "/p-%02d.pdf", "-s1s", "--verbose"},
+         0,
+         "",
+         dir + "/p-01.pdf\n" + dir + "/p-02.pdf\n" + dir + "/p-03.pdf\n",
+         {"p-01.pdf", "p-02.pdf", "p-03.pdf"}},
+        // Malformed additions are usage errors that say what is wrong.
+        {{input, out, "maxsize=10X"},
+         2,
+         kUsage,
+         "brantor: \"maxsize=10X\": the size is a number of bytes above 0, or of K, M or G\n",
+         {}},
+        {{input, dir + "/g", "-g1,,2"}, 2, kUsage, "brantor: \"-g1,,2\": Invalid parameter\n", {}},
+        {{input, dir + "/g", "-g0"}, 2, kUsage, "brantor: \"-g0\": Invalid page number 0\n", {}},
+        {{input, "-", "-g1"},
+         2,
+         kUsage,
+         "brantor: - (standard output) cannot take the many files of -g1\n",
+         {}},
+        {{input, "-", "maxsize=1M"},
+         2,
+         kUsage,
+         "brantor: - (standard output) cannot take the many files of maxsize=1M\n",
+         {}},
+        {{input, out, "odd", "--level=2"},
+         2,
+         kUsage,
+         "brantor: --level= only applies to the bookmarks mode\n",
+         {}},
+        {{input, dir + "/ch", "bookmarks", "--level=0"},
+         2,
+         kUsage,
+         "brantor: --level=0: the level is a number from 1 to 1000\n",
+         {}},
+        {{input, dir + "/p-%x.pdf", "odd"},
+         2,
+         kUsage,
+         "brantor: output name \"" + dir +
+             "/p-%x.pdf\": \"%x\" is not a placeholder (%d, %f, %l, %t or %%)\n",
+         {}},
+        {{input, dir + "/p%", "odd"},
+         2,
+         kUsage,
+         "brantor: output name \"" + dir + "/p%\": \"%\" at its end is an unfinished placeholder\n",
+         {}},
+        {{input, dir + "/p%03t", "bookmarks"},
+         2,
+         kUsage,
+         "brantor: output name \"" + dir + "/p%03t\": \"%03t\" takes no width\n",
+         {}},
+        {{input, dir + "/p%t.pdf", "-s1s"},
+         2,
+         kUsage,
+         "brantor: output name \"" + dir +
+             "/p%t.pdf\": %t is a bookmark title, only in the bookmarks mode\n",
+         {}},
+        {{input, dir + "/p%%.pdf", "-s1s"},
+         2,
+         kUsage,
+         "brantor: output name \"" + dir +
+             "/p%%.pdf\": this mode writes many files: the name needs %d, %f or %l\n",
+         {}},
+        {{input, out, "odd", "--password-file="},
+         2,
+         kUsage,
+         "brantor: --password-file= needs a file name (- for standard input)\n",
+         {}},
+        {{input, out, "odd", "--password=a", "--password-file=pw"},
+         2,
+         kUsage,
+         "brantor: --password= and --password-file= together\n",
+         {}},
+        {{"-", out, "odd", "--password-file=-"},
+         2,
+         kUsage,
+         "brantor: --password-file=- and - as in.pdf both read standard input\n",
+         {}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> argv = {BRANTOR_BINARY};
@@ -365,6 +469,16 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
         EXPECT_EQ(folder.Names(), files);
         for (const std::string& f : c.files) std::remove((dir + "/" + f).c_str());
     }
+
+    // A page larger than maxsize= goes alone, with a warning.
+    const e2e::Outcome big =
+        e2e::RunCommand({BRANTOR_BINARY, input, dir + "/m", "maxsize=1"}, e2e::kProgramTimeout);
+    EXPECT_TRUE(big.Exited(0)) << big.Status();
+    const std::regex warnings(
+        "(Page [123] alone takes [0-9]+ bytes, more than maxsize=1; it is written alone\n){3}");
+    EXPECT_TRUE(std::regex_match(big.err, warnings)) << big.err;
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in file.pdf", "m000001.pdf", "m000002.pdf",
+                                                        "m000003.pdf"}));
 }
 
 }  // namespace
