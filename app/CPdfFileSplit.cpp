@@ -48,7 +48,7 @@ bool CPdfFileSplit::Split() {
     if (!passwordFile.empty()) password = ReadPasswordFile();
     CPdfInputSpool spool;
     const std::string sourceName = spool.Open(inputName);
-    source = CPdfFileCloser::OpenForReading(sourceName);
+    source = CPdfInputFile::Open(sourceName);
     if (!source) throw CPdfException(CPdfMessages::kFileOpenError);
     document.Open(sourceName, password);
     xref = document.xref.get();

@@ -10,9 +10,9 @@
 #include "app/CPdfPageList.h"
 #include "app/CPdfProgress.h"
 #include "app/output/CPdfOutputAssembler.h"
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfFile.h"
-#include "file/CPdfFileCloser.h"
+#include "file/CPdfInputFile.h"
 #include "file/CPdfObjectIndex.h"
 
 class CPdfXRef;

@@ -1,11 +1,11 @@
 #include "document/CPdfAcroForm.h"
 
 #include "CPdfLimits.h"
-#include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfResolver.h"
 
-void CPdfAcroForm::Load(CPdfXRef* xref, const CPdfObject& catalog) {
+void CPdfAcroForm::Load(CPdfResolver* xref, const CPdfObject& catalog) {
     nodes.clear();
     fields.clear();
     byNumber.clear();

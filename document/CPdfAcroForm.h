@@ -6,7 +6,7 @@
 
 #include "object/CPdfObject.h"
 
-class CPdfXRef;
+class CPdfResolver;
 
 // One node of the interactive form's field tree: a field, or a widget annotation (a field's
 // place on a page, which may be the field itself).
@@ -24,7 +24,7 @@ struct CPdfFormNode {
 class CPdfAcroForm {
 public:
     // Reads the form that the catalog names. Throws what fetching objects throws.
-    void Load(CPdfXRef* xref, const CPdfObject& catalog);
+    void Load(CPdfResolver* xref, const CPdfObject& catalog);
 
     bool IsPresent() const { return present; }
     // The index of the node that is object number, or -1.

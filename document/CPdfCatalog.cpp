@@ -5,10 +5,10 @@
 
 #include "CPdfException.h"
 #include "CPdfMessages.h"
-#include "document/CPdfNodeEntries.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
 
 namespace {

@@ -16,7 +16,6 @@ class CPdfXRef;
 class CPdfCatalog {
 public:
     CPdfCatalog() = default;
-    virtual ~CPdfCatalog() = default;
 
     // Loads the catalog of the document whose table is xref. Throws CPdfException on a
     // malformed catalog or page tree.

@@ -13,7 +13,7 @@ std::string CPdfNameTree::KeyBytes(const CPdfObject& key) {
     return std::string();
 }
 
-void CPdfNameTree::Walk(CPdfXRef* xref, const CPdfObject& root, const char* leafKey,
+void CPdfNameTree::Walk(CPdfResolver* xref, const CPdfObject& root, const char* leafKey,
                         const Visitor& visit) {
     struct Node {
         CPdfObject item;

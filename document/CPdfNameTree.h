@@ -5,7 +5,7 @@
 
 #include "object/CPdfObject.h"
 
-class CPdfXRef;
+class CPdfResolver;
 
 // Reads name trees and number trees: the key-value pairs of their leaves (/Names or /Nums
 // arrays), in tree order. A node met twice (a loop) is not read again; the nodes read and
@@ -16,7 +16,7 @@ public:
     // which returns false to stop the walk: the key and the value as stored (references not
     // resolved). leafKey is "Names" or "Nums". Throws what fetching objects throws.
     using Visitor = std::function<bool(const CPdfObject& key, const CPdfObject& value)>;
-    static void Walk(CPdfXRef* xref, const CPdfObject& root, const char* leafKey,
+    static void Walk(CPdfResolver* xref, const CPdfObject& root, const char* leafKey,
                      const Visitor& visit);
 
     // The bytes of a name tree key (a string) or of a name.

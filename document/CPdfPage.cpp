@@ -4,8 +4,8 @@
 
 #include "CPdfException.h"
 #include "CPdfMessages.h"
-#include "document/CPdfNodeEntries.h"
 #include "file/CPdfXRef.h"
+#include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
 
 bool CPdfPageAttributes::operator<(const CPdfPageAttributes& o) const {

@@ -6,7 +6,7 @@
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 
-void CPdfPageLabels::Load(CPdfXRef* xref, const CPdfObject& catalog) {
+void CPdfPageLabels::Load(CPdfResolver* xref, const CPdfObject& catalog) {
     ranges.clear();
     present = false;
     if (catalog.kind != kindDictionary) return;

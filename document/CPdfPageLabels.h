@@ -5,7 +5,7 @@
 
 #include "object/CPdfObject.h"
 
-class CPdfXRef;
+class CPdfResolver;
 
 // The document's page labels (the catalog's /PageLabels number tree): ranges of pages, each
 // numbered in one style from a start value, with a prefix. Read once per run; rebuilt for an
@@ -13,7 +13,7 @@ class CPdfXRef;
 class CPdfPageLabels {
 public:
     // Reads the tree that the catalog's /PageLabels names. Throws what fetching throws.
-    void Load(CPdfXRef* xref, const CPdfObject& catalog);
+    void Load(CPdfResolver* xref, const CPdfObject& catalog);
 
     bool IsPresent() const { return present; }
 

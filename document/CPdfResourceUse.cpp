@@ -9,14 +9,6 @@
 #include "object/CPdfDictionary.h"
 #include "stream/CPdfStream.h"
 
-namespace {
-// The dictionary of a stream or dictionary value; nullptr for anything else.
-const CPdfDictionary* DictionaryOf(const CPdfObject& value) {
-    if (value.kind == kindStream) return value.streamValue->GetDict();
-    return value.kind == kindDictionary ? value.dictValue.get() : nullptr;
-}
-}  // namespace
-
 size_t CPdfResourceUse::KeyHash::operator()(const Key& key) const {
     const uint64_t mixed = (static_cast<uint64_t>(static_cast<uint32_t>(key.number)) << 32 |
                             static_cast<uint32_t>(key.generation)) *
@@ -25,7 +17,7 @@ size_t CPdfResourceUse::KeyHash::operator()(const Key& key) const {
     return static_cast<size_t>(mixed ^ (mixed >> 29));
 }
 
-CPdfResourceUse::CPdfResourceUse(CPdfXRef& table)
+CPdfResourceUse::CPdfResourceUse(CPdfResolver& table)
     : xref(table), runBudget(CPdfLimits::kMaxScannedDrawingBytes) {}
 
 bool CPdfResourceUse::NamesOf(const CPdfDictionary& page, const CPdfDictionary& resources,
@@ -75,7 +67,7 @@ bool CPdfResourceUse::Compute(const CPdfObject& value, Kind kind, int depth, Nam
         }
         return true;
     }
-    const CPdfDictionary* dict = DictionaryOf(value);
+    const CPdfDictionary* dict = value.GetDict();
     if (!dict) return true;  // draws nothing
     switch (kind) {
         case asXObject:
@@ -103,9 +95,8 @@ bool CPdfResourceUse::Compute(const CPdfObject& value, Kind kind, int depth, Nam
 
 bool CPdfResourceUse::DrawingOf(const CPdfObject& stream, int depth, Names& names) {
     if (!SharedContentNames(stream, names)) return false;
-    CPdfObject resources = stream.streamValue->GetDict()
-                               ? stream.streamValue->GetDict()->GetResolved("Resources")
-                               : CPdfObject(kindNull);
+    CPdfObject resources =
+        stream.GetDict() ? stream.GetDict()->GetResolved("Resources") : CPdfObject(kindNull);
     return resources.kind != kindDictionary || Close(*resources.dictValue, depth + 1, names);
 }
 

@@ -9,7 +9,7 @@
 
 class CPdfDictionary;
 class CPdfObject;
-class CPdfXRef;
+class CPdfResolver;
 
 // Which resource names a page's drawing can look up: the names in its content, in everything
 // that content draws through them at any depth (forms, Type 3 glyph programs, tiling
@@ -23,7 +23,7 @@ class CPdfResourceUse {
 public:
     using Names = std::unordered_set<std::string>;
 
-    explicit CPdfResourceUse(CPdfXRef& table);
+    explicit CPdfResourceUse(CPdfResolver& table);
 
     // Adds to names every name that page, drawing with resources, may look up. False when
     // something it draws cannot be read whole (damaged, cut off or undecodable data, an inline
@@ -75,7 +75,7 @@ private:
     // The same for a drawing that pages share, read within what is left of the run's budget.
     bool SharedContentNames(const CPdfObject& content, Names& names);
 
-    CPdfXRef& xref;
+    CPdfResolver& xref;
     // By object: an index into lists, kUnreadable or kBusy.
     std::unordered_map<Key, int32_t, KeyHash> known;
     std::vector<std::vector<std::string>> lists{{}};  // lists[0]: draws with no name

@@ -4,9 +4,9 @@
 
 #include "CPdfLimits.h"
 #include "document/CPdfNameTree.h"
-#include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfResolver.h"
 
 namespace {
 const std::vector<int32_t> kNone;
@@ -17,7 +17,7 @@ int32_t PageReference(const CPdfDictionary& dict, int32_t otherwise) {
 }
 }  // namespace
 
-void CPdfStructTree::Load(CPdfXRef* xref, const CPdfObject& catalog) {
+void CPdfStructTree::Load(CPdfResolver* xref, const CPdfObject& catalog) {
     *this = CPdfStructTree();
     if (catalog.kind != kindDictionary) return;
     CPdfObject ref = catalog.dictValue->Get("StructTreeRoot");
@@ -55,7 +55,7 @@ void CPdfStructTree::Load(CPdfXRef* xref, const CPdfObject& catalog) {
         });
 }
 
-void CPdfStructTree::ReadElement(CPdfXRef* xref, const Visit& visit, std::vector<Visit>& work) {
+void CPdfStructTree::ReadElement(CPdfResolver* xref, const Visit& visit, std::vector<Visit>& work) {
     if (byNumber.count(visit.ref.refNumber)) return;
     CPdfObject dict = visit.ref.Resolve(xref);
     if (dict.kind != kindDictionary) return;
@@ -77,7 +77,7 @@ void CPdfStructTree::ReadElement(CPdfXRef* xref, const Visit& visit, std::vector
     ReadKids(xref, dict.dictValue->Get("K"), index, next, work);
 }
 
-void CPdfStructTree::ReadKids(CPdfXRef* xref, const CPdfObject& k, int32_t index,
+void CPdfStructTree::ReadKids(CPdfResolver* xref, const CPdfObject& k, int32_t index,
                               const Visit& visit, std::vector<Visit>& work) {
     CPdfObject items = k.Resolve(xref);
     std::vector<CPdfObject> list;

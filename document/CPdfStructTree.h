@@ -7,7 +7,7 @@
 
 #include "object/CPdfObject.h"
 
-class CPdfXRef;
+class CPdfResolver;
 
 // One structure element: where it is, where it stands in the tree, and the pages its own
 // content lies on.
@@ -28,7 +28,7 @@ struct CPdfStructElement {
 class CPdfStructTree {
 public:
     // Reads the tree that the catalog names. Throws what fetching objects throws.
-    void Load(CPdfXRef* xref, const CPdfObject& catalog);
+    void Load(CPdfResolver* xref, const CPdfObject& catalog);
 
     bool IsPresent() const { return present; }
     // The elements with content on page object page.
@@ -56,8 +56,8 @@ private:
         size_t level;
         int32_t page;
     };
-    void ReadElement(CPdfXRef* xref, const Visit& visit, std::vector<Visit>& work);
-    void ReadKids(CPdfXRef* xref, const CPdfObject& k, int32_t index, const Visit& visit,
+    void ReadElement(CPdfResolver* xref, const Visit& visit, std::vector<Visit>& work);
+    void ReadKids(CPdfResolver* xref, const CPdfObject& k, int32_t index, const Visit& visit,
                   std::vector<Visit>& work);
 
     bool present = false;

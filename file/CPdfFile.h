@@ -20,10 +20,10 @@ struct CPdfTrailerEntries {
     std::string id;  // "[<...><...>]"
 };
 
-// The output side of the program: one output file at a time, its object table (indexed by the
-// output's object numbers), and the writers of its frame. An output is written in the classic
-// form (every object at an offset, a cross-reference table and a trailer), or with object
-// streams: the objects that may be are packed into Flate-compressed object streams, and a
+// The output writer, base class of the split job: one output file at a time, its object table
+// (indexed by the output's object numbers), and the writers of its frame. An output is written in
+// the classic form (every object at an offset, a cross-reference table and a trailer), or with
+// object streams: the objects that may be are packed into Flate-compressed object streams, and a
 // cross-reference stream ends the file.
 class CPdfFile {
 public:

@@ -18,7 +18,7 @@ void CPdfObjStmBytes::Load(CPdfXRef& xref) {
     CPdfObject object = xref.Fetch(streamNum, 0);
     if (object.kind != kindStream) return;
     CPdfStream& stream = *object.streamValue;
-    const CPdfDictionary* dict = stream.GetDict();
+    const CPdfDictionary* dict = object.GetDict();
     if (!dict) return;
     CPdfObject n = dict->GetResolved("N");
     CPdfObject first = dict->GetResolved("First");

@@ -28,16 +28,13 @@ bool IsValue(const CPdfObject& value) {
            value.kind != kindNone;
 }
 
-// The scan's references as spans from the value's first byte, at valueStart.
-std::vector<CPdfRefSpan> Relative(const std::vector<CPdfTextSpan>& spans, int64_t valueStart) {
-    if (spans.empty()) return {};
-    std::vector<CPdfRefSpan> out;
-    out.reserve(spans.size());
-    for (const CPdfTextSpan& s : spans) {
-        out.push_back({static_cast<uint32_t>(s.start - valueStart),
-                       static_cast<uint32_t>(s.end - s.start), s.number, s.generation});
+// The scan's spans counted from the value's first byte, at valueStart.
+std::vector<CPdfTextSpan> Relative(std::vector<CPdfTextSpan> spans, int64_t valueStart) {
+    for (CPdfTextSpan& s : spans) {
+        s.start -= valueStart;
+        s.end -= valueStart;
     }
-    return out;
+    return spans;
 }
 
 // "n g R", or "null" when the map drops the reference.
@@ -101,31 +98,31 @@ uint64_t TakeNumber(const uint8_t*& at) {
 }
 
 // Spans in text order as distances: from the end of the one before, and their length.
-void PutSpans(std::vector<uint8_t>& out, const std::vector<CPdfRefSpan>& spans, bool refs) {
+void PutSpans(std::vector<uint8_t>& out, const std::vector<CPdfTextSpan>& spans, bool refs) {
     PutNumber(out, spans.size());
-    uint32_t end = 0;
-    for (const CPdfRefSpan& span : spans) {
-        PutNumber(out, span.at - end);
-        PutNumber(out, span.length);
+    int64_t end = 0;
+    for (const CPdfTextSpan& span : spans) {
+        PutNumber(out, static_cast<uint64_t>(span.start - end));
+        PutNumber(out, static_cast<uint64_t>(span.end - span.start));
         if (refs) {
             PutNumber(out, static_cast<uint32_t>(span.number));
             PutNumber(out, static_cast<uint32_t>(span.generation));
         }
-        end = span.at + span.length;
+        end = span.end;
     }
 }
 
-void TakeSpans(const uint8_t*& at, std::vector<CPdfRefSpan>& spans, bool refs) {
+void TakeSpans(const uint8_t*& at, std::vector<CPdfTextSpan>& spans, bool refs) {
     spans.resize(static_cast<size_t>(TakeNumber(at)));
-    uint32_t end = 0;
-    for (CPdfRefSpan& span : spans) {
-        span.at = end + static_cast<uint32_t>(TakeNumber(at));
-        span.length = static_cast<uint32_t>(TakeNumber(at));
+    int64_t end = 0;
+    for (CPdfTextSpan& span : spans) {
+        span.start = end + static_cast<int64_t>(TakeNumber(at));
+        span.end = span.start + static_cast<int64_t>(TakeNumber(at));
         if (refs) {
             span.number = static_cast<int32_t>(TakeNumber(at));
             span.generation = static_cast<int32_t>(TakeNumber(at));
         }
-        end = span.at + span.length;
+        end = span.end;
     }
 }
 }  // namespace
@@ -216,8 +213,8 @@ void CPdfObjectIndex::CollectReferences(const CPdfObject& value, std::vector<int
                 break;
             }
             case kindStream:
-                if (v->streamValue->GetDict()) {
-                    for (const auto& entry : v->streamValue->GetDict()->entries) {
+                if (v->GetDict()) {
+                    for (const auto& entry : v->GetDict()->entries) {
                         std::vector<int32_t> inner;
                         CollectReferences(entry.second, inner);
                         refs.insert(refs.end(), inner.begin(), inner.end());
@@ -237,7 +234,7 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
         if (!retried && xref.RepairEntry(number)) LocateInBody(number, info, true);
         return;
     }
-    CPdfParser parser(&xref, xref.GetStream()->MakeSubStream(position, 0, CPdfObject(kindNull)));
+    CPdfParser parser(&xref, xref.GetStream()->MakeSubStream(position, 0));
     CPdfObject n = parser.ParseObject();
     CPdfObject g = parser.ParseObject();
     CPdfObject kw = parser.ParseObject();
@@ -359,9 +356,10 @@ std::string CPdfObjectIndex::ReadValue(int32_t number) {
 }
 
 std::string CPdfObjectIndex::ReencryptedString(int32_t number, const CPdfObjectInfo& info,
-                                               const std::string& value, const CPdfRefSpan& span,
+                                               const std::string& value, const CPdfTextSpan& span,
                                                int32_t outNumber) {
-    auto text = std::make_shared<const std::string>(value, span.at, span.length);
+    auto text = std::make_shared<const std::string>(value, static_cast<size_t>(span.start),
+                                                    static_cast<size_t>(span.end - span.start));
     CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(text, 0, text->size()));
     CPdfObject string = parser.ParseObject();
     std::string bytes = string.kind == kindString ? string.stringValue.Bytes() : std::string();
@@ -411,17 +409,18 @@ std::string CPdfObjectIndex::Rewritten(int32_t number, const CPdfObjectInfo& inf
     size_t r = 0, k = 0;
     while (r < info.refs.size() || k < info.strings.size()) {
         const bool isString = k < info.strings.size() &&
-                              (r == info.refs.size() || info.strings[k].at < info.refs[r].at);
-        const CPdfRefSpan& span = isString ? info.strings[k++] : info.refs[r++];
-        if (hasLength && !lengthWritten && span.at >= info.lengthAt) writeLength();
-        if (span.at < done) continue;  // inside the /Length value
-        text.append(value, done, span.at - done);
+                              (r == info.refs.size() || info.strings[k].start < info.refs[r].start);
+        const CPdfTextSpan& span = isString ? info.strings[k++] : info.refs[r++];
+        const auto at = static_cast<size_t>(span.start);
+        if (hasLength && !lengthWritten && at >= info.lengthAt) writeLength();
+        if (at < done) continue;  // inside the /Length value
+        text.append(value, done, at - done);
         if (isString) {
             text += ReencryptedString(number, info, value, span, outNumber);
         } else {
             AppendReference(text, span.number, span.generation, map);
         }
-        done = span.at + span.length;
+        done = static_cast<size_t>(span.end);
     }
     if (hasLength && !lengthWritten) writeLength();
     if (info.isStream && !hasLength) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "object/CPdfTextSpan.h"
+
 class CPdfObject;
 class CPdfOutputFile;
 class CPdfReferenceMap;
@@ -13,15 +15,6 @@ class CPdfSecurity;
 struct CPdfScan;
 class CPdfParser;
 class CPdfXRef;
-
-// A reference inside an object's value text: where it stands (from the value's first byte)
-// and the object it names.
-struct CPdfRefSpan {
-    uint32_t at = 0;
-    uint32_t length = 0;
-    int32_t number = 0;
-    int32_t generation = 0;
-};
 
 // What the split job needs to know of one source object to copy it: where its value lies,
 // which objects it refers to and where, and whether it is a page or a page tree node.
@@ -42,10 +35,10 @@ struct CPdfObjectInfo {
     // A stream's /Length value, from the value's first byte (lengthEnd 0: none).
     uint32_t lengthAt = 0;
     uint32_t lengthEnd = 0;
-    std::vector<CPdfRefSpan> refs;  // in text order
+    std::vector<CPdfTextSpan> refs;  // from the value's first byte, in text order
     // The strings in the value, in text order (number and generation unused); found only for
     // an index that re-encrypts.
-    std::vector<CPdfRefSpan> strings;
+    std::vector<CPdfTextSpan> strings;
 };
 
 // Finds and remembers, per source object number, where the object's value lies and which
@@ -112,7 +105,7 @@ private:
     // A string of object number, as its text stands in value at span, decrypted, encrypted
     // for output object outNumber (left in clear when it is 0) and written as a string.
     std::string ReencryptedString(int32_t number, const CPdfObjectInfo& info,
-                                  const std::string& value, const CPdfRefSpan& span,
+                                  const std::string& value, const CPdfTextSpan& span,
                                   int32_t outNumber);
     // The data of stream object number (with dictionary text value) re-encrypted for output
     // object outNumber.

@@ -332,7 +332,7 @@ std::shared_ptr<CPdfStream> CPdfSecurity::DecryptingStream(std::shared_ptr<CPdfS
         return raw;
     }
     return std::make_shared<CPdfDecryptStream>(std::move(raw), AlgorithmOf(method),
-                                               ObjectKey(method, number, generation), dict);
+                                               ObjectKey(method, number, generation));
 }
 
 std::string CPdfSecurity::EncryptString(const std::string& bytes, int32_t number) const {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "object/CPdfDecryptor.h"
 #include "object/CPdfObject.h"
 #include "stream/CPdfCipher.h"
 
@@ -18,7 +19,7 @@ class CPdfStream;
 // Strings of the /Encrypt dictionary itself and cross-reference streams are never encrypted;
 // objects inside an object stream are decrypted with the stream, not on their own. Keys,
 // passwords and decrypted bytes never appear in a message.
-class CPdfSecurity {
+class CPdfSecurity final : public CPdfDecryptor {
 public:
     // How one string or stream is encrypted.
     enum Method { methodNone, methodRc4, methodAes128, methodAes256 };
@@ -55,7 +56,8 @@ public:
     // The string bytes (decoded, not hexadecimal digits) decrypted as stored in object number
     // with generation. Damaged data decrypts to what it can (an AES string under 16 bytes to
     // nothing). Without the key, or for the /Encrypt object, the bytes come back unchanged.
-    std::string DecryptString(const std::string& bytes, int32_t number, int32_t generation) const;
+    std::string DecryptString(const std::string& bytes, int32_t number,
+                              int32_t generation) const override;
     // Raw stream data of object number, generation, with dictionary streamDict, decrypted
     // (not yet decoded by its filters). As DecryptString otherwise.
     std::string DecryptStreamData(const std::string& data, const CPdfDictionary* streamDict,
@@ -64,7 +66,7 @@ public:
     // itself when the stream is not encrypted (or the key is unknown).
     std::shared_ptr<CPdfStream> DecryptingStream(std::shared_ptr<CPdfStream> raw,
                                                  const CPdfObject& dictionary, int32_t number,
-                                                 int32_t generation) const;
+                                                 int32_t generation) const override;
 
     // String bytes encrypted for output object number, generation 0, with the document's
     // method; raw bytes, not yet written as a string literal. Unchanged without the key.

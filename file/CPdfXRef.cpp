@@ -8,16 +8,16 @@
 #include "CPdfException.h"
 #include "CPdfLimits.h"
 #include "CPdfMessages.h"
-#include "document/CPdfNodeEntries.h"
-#include "document/CPdfShallowReader.h"
 #include "file/CPdfReadAhead.h"
 #include "file/CPdfXRefRepair.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfInteger.h"
 #include "object/CPdfLexer.h"
+#include "object/CPdfNodeEntries.h"
 #include "object/CPdfParser.h"
 #include "object/CPdfScan.h"
+#include "object/CPdfShallowReader.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
@@ -162,7 +162,7 @@ bool CPdfXRef::TakePrev(const CPdfDictionary& dict, int64_t& prev) {
 
 bool CPdfXRef::ReadSection(int64_t offset, int64_t& prev) {
     visitedSections.insert(offset);
-    CPdfParser parser(nullptr, stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
+    CPdfParser parser(nullptr, stream->MakeSubStream(Physical(offset), 0));
     CPdfObject first = parser.ParseObject();
     if (first.IsKeyword("xref")) return ReadTable(parser.PreviousEnd(), prev);
     if (first.kind != kindInteger) throw CPdfException(CPdfMessages::kXRefUnreadable);
@@ -238,7 +238,7 @@ void ReadEntry(TableScanner& scanner, int64_t value[2], bool& inUse) {
 }  // namespace
 
 bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
-    TableScanner scanner(stream->MakeSubStream(position, 0, CPdfObject(kindNull)));
+    TableScanner scanner(stream->MakeSubStream(position, 0));
     std::vector<int64_t> freedHere;  // entries this table defined as free
     bool isInt[3];
     int64_t value[3] = {0, 0, 0};
@@ -262,8 +262,7 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
             Define(number, value[0], value[1], inUse ? 1 : 0);
         }
     }
-    CPdfParser parser(nullptr,
-                      stream->MakeSubStream(scanner.TokenStart(), 0, CPdfObject(kindNull)));
+    CPdfParser parser(nullptr, stream->MakeSubStream(scanner.TokenStart(), 0));
     parser.ParseObject();  // "trailer"
     CPdfObject dict = parser.ParseObject();
     if (dict.kind != kindDictionary) throw CPdfException(CPdfMessages::kTrailerType);
@@ -285,7 +284,7 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
 void CPdfXRef::ReadHybridStream(int64_t offset) {
     if (offset <= 0 || visitedSections.count(offset)) return;
     visitedSections.insert(offset);
-    CPdfParser parser(nullptr, stream->MakeSubStream(Physical(offset), 0, CPdfObject(kindNull)));
+    CPdfParser parser(nullptr, stream->MakeSubStream(Physical(offset), 0));
     CPdfObject number = parser.ParseObject();
     CPdfObject generation = parser.ParseObject();
     CPdfObject keyword = parser.ParseObject();
@@ -303,7 +302,7 @@ void CPdfXRef::ReadHybridStream(int64_t offset) {
 
 bool CPdfXRef::ReadXRefStream(const CPdfObject& streamObject, int64_t& prev) {
     CPdfStream& data = *streamObject.streamValue;
-    const CPdfDictionary* dict = data.GetDict();
+    const CPdfDictionary* dict = streamObject.GetDict();
     if (!dict) throw CPdfException(CPdfMessages::kXRefSizeType);
     CPdfObject size = dict->Get("Size");
     if (size.kind != kindInteger) throw CPdfException(CPdfMessages::kXRefSizeType);
@@ -401,8 +400,8 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
     return CPdfObject(kindNull);
 }
 
-void CPdfXRef::SetSecurity(const CPdfSecurity* target) {
-    security = target;
+void CPdfXRef::SetDecryptor(const CPdfDecryptor* target) {
+    decryptor = target;
     kinds.clear();
     objStmCache.clear();
     objStmIndex.clear();
@@ -466,7 +465,7 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries&
 CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefEntry& e,
                                  CPdfScan* scan) {
     if (e.offset < 0 || Physical(e.offset) >= fileSize) return CPdfObject();
-    CPdfParser parser(this, stream->MakeSubStream(Physical(e.offset), 0, CPdfObject(kindNull)));
+    CPdfParser parser(this, stream->MakeSubStream(Physical(e.offset), 0));
     CPdfObject n = parser.ParseObject();
     CPdfObject g = parser.ParseObject();
     CPdfObject kw = parser.ParseObject();
@@ -475,7 +474,7 @@ CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefE
         return CPdfObject();
     }
     parser.SetScan(scan);
-    if (security) parser.SetDecryption(security, number, generation);
+    if (decryptor) parser.SetDecryption(decryptor, number, generation);
     CPdfObject value = parser.ParseObject();
     // Stream data is stepped over, not read.
     int64_t end = parser.StreamDataStart() >= 0 ? parser.StreamDataStart() : parser.PreviousEnd();

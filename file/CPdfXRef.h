@@ -11,26 +11,28 @@
 #include "file/CPdfObjStmBytes.h"
 #include "file/XRefEntry.h"
 #include "object/CPdfObject.h"
+#include "object/CPdfResolver.h"
 
 class CPdfFileStream;
 class CPdfNodeEntries;
 class CPdfParser;
 class CPdfReadAhead;
-class CPdfSecurity;
+class CPdfDecryptor;
 class CPdfStream;
 class CPdfXRefRepair;
 struct CPdfScan;
 
-// The source document's cross-reference table: where every object lives. Load reads the
-// section at "startxref" and every older one through /Prev (classic tables, cross-reference
-// streams, and the stream that a hybrid file's /XRefStm names); the newest definition of an
-// entry wins.
-class CPdfXRef {
+// The source document's object store: its cross-reference table (where every object lives),
+// the objects fetched by number through it (the resolver of every value read from the file),
+// and the cache of decoded object streams. Load reads the section at "startxref" and every
+// older one through /Prev (classic tables, cross-reference streams, and the stream that a
+// hybrid file's /XRefStm names); the newest definition of an entry wins.
+class CPdfXRef final : public CPdfResolver {
 public:
     CPdfXRef();
     CPdfXRef(const CPdfXRef&) = delete;
     CPdfXRef& operator=(const CPdfXRef&) = delete;
-    virtual ~CPdfXRef();
+    ~CPdfXRef();
 
     // Builds the whole table from the document's file stream. Throws CPdfException.
     void Load(CPdfFileStream* fileStream);
@@ -45,8 +47,11 @@ public:
 
     // The object numbered number with that generation, or null when it cannot be had.
     // Throws "Corrupted PDF file" for a number outside the table.
-    // With a scan, the object is read in the parser's scanning mode (see CPdfScan).
-    CPdfObject Fetch(int32_t number, int32_t generation, CPdfScan* scan = nullptr);
+    CPdfObject Fetch(int32_t number, int32_t generation) override {
+        return Fetch(number, generation, nullptr);
+    }
+    // As Fetch; with a scan, the object is read in the parser's scanning mode (see CPdfScan).
+    CPdfObject Fetch(int32_t number, int32_t generation, CPdfScan* scan);
 
     // The kind of the object numbered number with that generation (kindNull when it cannot
     // be had), read once and remembered. Throws as Fetch does.
@@ -62,9 +67,9 @@ public:
                                                           size_t& end);
 
     // Makes Fetch decrypt the strings and streams of objects stored in the file body (and so
-    // object streams) with security, which must know the key and outlive the table; nullptr
-    // reads them as stored. Forgets what was read before.
-    void SetSecurity(const CPdfSecurity* target);
+    // object streams) with target (the security handler), which must know the key and outlive
+    // the table; nullptr reads them as stored. Forgets what was read before.
+    void SetDecryptor(const CPdfDecryptor* target);
 
     // The file stream that the table reads through.
     CPdfFileStream* GetStream() const { return stream; }
@@ -117,7 +122,7 @@ private:
     std::set<int64_t> visitedSections;
     std::unique_ptr<CPdfXRefRepair> repair;
     std::unique_ptr<CPdfReadAhead> readAhead;  // for FetchShallow
-    const CPdfSecurity* security = nullptr;
+    const CPdfDecryptor* decryptor = nullptr;
     int fetchDepth = 0;
     std::set<int32_t> loadingStreams;
     std::set<int32_t> decodedStreams;              // object streams decoded at least once

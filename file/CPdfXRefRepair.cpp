@@ -58,7 +58,7 @@ void CPdfXRefRepair::ScanHeaders() {
     CPdfFileStream& stream = *xref.GetStream();
     std::string chunk;
     for (int64_t pos = 0; pos < xref.fileSize; pos += static_cast<int64_t>(kChunk - kOverlap)) {
-        auto sub = stream.MakeSubStream(pos, static_cast<int64_t>(kChunk), CPdfObject(kindNull));
+        auto sub = stream.MakeSubStream(pos, static_cast<int64_t>(kChunk));
         chunk.resize(kChunk);
         chunk.resize(sub->Read(reinterpret_cast<uint8_t*>(&chunk[0]), kChunk));
         for (size_t at = chunk.find("obj"); at != std::string::npos;
@@ -107,8 +107,7 @@ void CPdfXRefRepair::ScanTrailers() {
 
 void CPdfXRefRepair::ReadTrailerAt(int64_t position) {
     {
-        CPdfParser parser(nullptr,
-                          xref.GetStream()->MakeSubStream(position, 0, CPdfObject(kindNull)));
+        CPdfParser parser(nullptr, xref.GetStream()->MakeSubStream(position, 0));
         if (!parser.ParseObject().IsKeyword("trailer")) return;
         CPdfObject dict = parser.ParseObject();
         if (dict.kind != kindDictionary || dict.dictValue->Get("Root").kind != kindReference)
@@ -126,8 +125,7 @@ void CPdfXRefRepair::AddObjectStreams() {
         const XRefEntry e = xref.entries[n];
         if (e.type != 1) continue;
         std::string head(kPeek, '\0');
-        auto sub =
-            xref.GetStream()->MakeSubStream(xref.Physical(e.offset), kPeek, CPdfObject(kindNull));
+        auto sub = xref.GetStream()->MakeSubStream(xref.Physical(e.offset), kPeek);
         head.resize(sub->Read(reinterpret_cast<uint8_t*>(&head[0]), kPeek));
         head = head.substr(0, head.find("stream"));
         bool isObjStm = head.find("/ObjStm") != std::string::npos;
@@ -136,8 +134,7 @@ void CPdfXRefRepair::AddObjectStreams() {
         try {
             if (isXRef) {
                 CPdfObject object = xref.Fetch(static_cast<int32_t>(n), e.generation);
-                const CPdfDictionary* dict =
-                    object.kind == kindStream ? object.streamValue->GetDict() : nullptr;
+                const CPdfDictionary* dict = object.kind == kindStream ? object.GetDict() : nullptr;
                 if (trailer.kind == kindNone && dict && dict->Get("Root").kind == kindReference) {
                     trailer.SetDictionary(std::make_shared<CPdfDictionary>(*dict));
                 }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "CPdfException.h"
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
 #include "fuzz/FuzzTempDir.h"
@@ -41,9 +41,8 @@ void ReadObjects(CPdfDocument& document) {
             streamBytes += got;
         }
         if (security) {
-            std::string encrypted =
-                security->EncryptStreamData(data, value.streamValue->GetDict(), number + 1);
-            security->DecryptStreamData(encrypted, value.streamValue->GetDict(), number + 1, 0);
+            std::string encrypted = security->EncryptStreamData(data, value.GetDict(), number + 1);
+            security->DecryptStreamData(encrypted, value.GetDict(), number + 1, 0);
         }
     }
 }

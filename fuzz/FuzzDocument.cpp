@@ -5,7 +5,7 @@
 
 #include "CPdfException.h"
 #include "document/CPdfCatalog.h"
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 #include "fuzz/FuzzTempDir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

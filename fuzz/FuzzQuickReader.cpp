@@ -10,13 +10,13 @@
 #include <string>
 
 #include "CPdfException.h"
-#include "document/CPdfNodeEntries.h"
-#include "document/CPdfShallowReader.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfNodeEntries.h"
 #include "object/CPdfObjectWriter.h"
 #include "object/CPdfParser.h"
 #include "object/CPdfReferenceMap.h"
+#include "object/CPdfShallowReader.h"
 #include "stream/CPdfMemoryStream.h"
 
 namespace {

@@ -7,8 +7,7 @@
 // An array value, shared between the values that refer to it.
 class CPdfArray {
 public:
-    explicit CPdfArray(CPdfXRef* table) : xref(table) {}
-    virtual ~CPdfArray() = default;
+    explicit CPdfArray(CPdfResolver* table) : xref(table) {}
 
     size_t GetCount() const { return items.size(); }
     // The item at index (below GetCount), as stored.
@@ -18,6 +17,6 @@ public:
     void Append(const CPdfObject& value) { items.push_back(value); }
     void Append(CPdfObject&& value) { items.push_back(std::move(value)); }
 
-    CPdfXRef* xref;
+    CPdfResolver* xref;
     std::vector<CPdfObject> items;
 };

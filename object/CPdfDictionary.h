@@ -9,8 +9,7 @@
 // unsigned byte comparison; the first occurrence of a key in the source wins.
 class CPdfDictionary {
 public:
-    explicit CPdfDictionary(CPdfXRef* table) : xref(table) {}
-    virtual ~CPdfDictionary() = default;
+    explicit CPdfDictionary(CPdfResolver* table) : xref(table) {}
 
     // The value stored under key, or null when there is none.
     CPdfObject Get(const std::string& key) const;
@@ -28,6 +27,6 @@ public:
     // The key at position index (below GetCount) in key order.
     std::string GetKeyAt(size_t index) const;
 
-    CPdfXRef* xref;
+    CPdfResolver* xref;
     std::map<std::string, CPdfObject> entries;
 };

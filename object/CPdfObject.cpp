@@ -2,9 +2,9 @@
 
 #include <iterator>
 
-#include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfResolver.h"
 #include "stream/CPdfStream.h"
 
 CPdfObject CPdfObject::Integer(int64_t value) {
@@ -62,12 +62,12 @@ void CPdfObject::SetString(const CPdfString& text) {
     stringValue = text;
 }
 
-void CPdfObject::NewArray(CPdfXRef* xref) {
+void CPdfObject::NewArray(CPdfResolver* xref) {
     kind = kindArray;
     arrayValue = std::make_shared<CPdfArray>(xref);
 }
 
-void CPdfObject::NewDictionary(CPdfXRef* xref) {
+void CPdfObject::NewDictionary(CPdfResolver* xref) {
     kind = kindDictionary;
     dictValue = std::make_shared<CPdfDictionary>(xref);
 }
@@ -77,12 +77,14 @@ void CPdfObject::SetDictionary(std::shared_ptr<CPdfDictionary> dict) {
     dictValue = std::move(dict);
 }
 
-void CPdfObject::SetStream(std::shared_ptr<CPdfStream> stream) {
+void CPdfObject::SetStream(std::shared_ptr<CPdfDictionary> dictionary,
+                           std::shared_ptr<CPdfStream> data) {
     kind = kindStream;
-    streamValue = std::move(stream);
+    dictValue = std::move(dictionary);
+    streamValue = std::move(data);
 }
 
-CPdfObject CPdfObject::Resolve(CPdfXRef* xref) const {
+CPdfObject CPdfObject::Resolve(CPdfResolver* xref) const {
     if (kind == kindReference && xref) return xref->Fetch(refNumber, refGeneration);
     return *this;
 }

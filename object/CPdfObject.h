@@ -9,7 +9,7 @@
 class CPdfArray;
 class CPdfDictionary;
 class CPdfStream;
-class CPdfXRef;
+class CPdfResolver;
 
 // Kind codes of a value. The same value type carries the lexer's tokens, hence the
 // keyword, error and end-of-input kinds.
@@ -50,14 +50,20 @@ public:
     void SetName(const std::string& text);
     void SetKeyword(const std::string& text);
     void SetString(const CPdfString& text);
-    void NewArray(CPdfXRef* xref);
-    void NewDictionary(CPdfXRef* xref);
+    void NewArray(CPdfResolver* xref);
+    void NewDictionary(CPdfResolver* xref);
     void SetDictionary(std::shared_ptr<CPdfDictionary> dict);
-    void SetStream(std::shared_ptr<CPdfStream> stream);
+    // Makes this value a stream object: its dictionary, and the stream that delivers its data
+    // (decrypted and decoded).
+    void SetStream(std::shared_ptr<CPdfDictionary> dictionary, std::shared_ptr<CPdfStream> data);
+    // The dictionary of a dictionary value or of a stream value; nullptr for any other kind.
+    const CPdfDictionary* GetDict() const {
+        return kind == kindDictionary || kind == kindStream ? dictValue.get() : nullptr;
+    }
 
     // A reference is fetched through the table (null when it cannot be had); any other value,
     // or any value with a null table, is returned as it is. Throws what Fetch throws.
-    CPdfObject Resolve(CPdfXRef* xref) const;
+    CPdfObject Resolve(CPdfResolver* xref) const;
 
     bool IsKeyword(const char* text) const { return kind == kindKeyword && textValue == text; }
     template <size_t N>
@@ -78,6 +84,6 @@ public:
     std::string textValue;  // name (without slash) or keyword text
     CPdfString stringValue;
     std::shared_ptr<CPdfArray> arrayValue;
-    std::shared_ptr<CPdfDictionary> dictValue;
+    std::shared_ptr<CPdfDictionary> dictValue;  // also the dictionary of a stream value
     std::shared_ptr<CPdfStream> streamValue;
 };

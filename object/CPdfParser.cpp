@@ -2,14 +2,15 @@
 
 #include "CPdfException.h"
 #include "CPdfMessages.h"
-#include "file/CPdfSecurity.h"
 #include "object/CPdfArray.h"
+#include "object/CPdfDecryptor.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfFilters.h"
 #include "object/CPdfScan.h"
 #include "stream/CPdfMemoryStream.h"
 #include "stream/CPdfStream.h"
 
-CPdfParser::CPdfParser(CPdfXRef* table, std::shared_ptr<CPdfStream> stream)
+CPdfParser::CPdfParser(CPdfResolver* table, std::shared_ptr<CPdfStream> stream)
     : xref(table), lexer(std::move(stream)) {
     ReadToken(0);
     ReadToken(1);
@@ -78,9 +79,9 @@ CPdfObject CPdfParser::ParseObject(int depth) {
     }
     CPdfObject out = std::move(tokens[cur]);
     Shift();
-    if (security && out.kind == kindString) {
+    if (decryptor && out.kind == kindString) {
         out.stringValue.data =
-            security->DecryptString(out.stringValue.Bytes(), objectNumber, objectGeneration);
+            decryptor->DecryptString(out.stringValue.Bytes(), objectNumber, objectGeneration);
         out.stringValue.decoded = true;
     }
     return out;
@@ -176,17 +177,18 @@ CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
     if (length.kind != kindInteger || length.intValue < 0 || length.intValue > INT64_MAX - start) {
         return CPdfObject(kindError);
     }
-    std::shared_ptr<CPdfStream> raw = input.MakeSubStream(start, length.intValue, dictionary);
+    std::shared_ptr<CPdfStream> raw = input.MakeSubStream(start, length.intValue);
     if (!raw) return CPdfObject(kindError);
     // A file stream of length 0 would run to the end of the file: empty data is empty.
     if (length.intValue == 0) {
-        raw = std::make_shared<CPdfMemoryStream>(std::make_shared<const std::string>(), 0, 0,
-                                                 dictionary);
+        raw = std::make_shared<CPdfMemoryStream>(std::make_shared<const std::string>(), 0, 0);
     }
     streamDataStart = start;
     streamDataLength = length.intValue;
-    if (security) raw = security->DecryptingStream(raw, dictionary, objectNumber, objectGeneration);
-    std::shared_ptr<CPdfStream> data = CPdfStream::AddFilters(raw, dictionary);
+    if (decryptor) {
+        raw = decryptor->DecryptingStream(raw, dictionary, objectNumber, objectGeneration);
+    }
+    std::shared_ptr<CPdfStream> data = CPdfFilters::AddFilters(raw, dictionary);
     input.SetPos(start + length.intValue, 0);
     // The lookahead still holds ">>" and "stream"; read on from the end of the data.
     ReadToken(cur);
@@ -195,7 +197,7 @@ CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
     Shift();
     CPdfObject out;
     if (data) {
-        out.SetStream(std::move(data));
+        out.SetStream(dictionary.dictValue, std::move(data));
     } else {
         out.kind = kindError;
     }

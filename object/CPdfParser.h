@@ -6,9 +6,9 @@
 #include "object/CPdfLexer.h"
 #include "object/CPdfObject.h"
 
-class CPdfSecurity;
+class CPdfDecryptor;
 class CPdfStream;
-class CPdfXRef;
+class CPdfResolver;
 struct CPdfScan;
 
 // Reads complete PDF objects from a stream, with a two-token lookahead that tells an integer
@@ -17,8 +17,7 @@ struct CPdfScan;
 class CPdfParser {
 public:
     // Takes over the stream; reads the first two tokens.
-    CPdfParser(CPdfXRef* xref, std::shared_ptr<CPdfStream> stream);
-    virtual ~CPdfParser() = default;
+    CPdfParser(CPdfResolver* xref, std::shared_ptr<CPdfStream> stream);
 
     // The next complete object. Malformed input yields keyword, kindError or kindEnd values;
     // arrays and dictionaries still open at "endobj" or at the end of the input end there.
@@ -29,9 +28,9 @@ public:
     // Switches scanning mode on (scan not null) or off; the scan is filled by ParseObject.
     void SetScan(CPdfScan* target) { scan = target; }
     // Decrypts the strings and stream data parsed from here on as those of object number with
-    // generation (security not null), or stops decrypting.
-    void SetDecryption(const CPdfSecurity* target, int32_t number, int32_t generation) {
-        security = target;
+    // generation (target not null), or stops decrypting.
+    void SetDecryption(const CPdfDecryptor* target, int32_t number, int32_t generation) {
+        decryptor = target;
         objectNumber = number;
         objectGeneration = generation;
     }
@@ -72,9 +71,9 @@ private:
         return tokens[cur].kind == kindEnd || tokens[cur].IsKeyword("endobj");
     }
 
-    CPdfXRef* xref;
+    CPdfResolver* xref;
     CPdfScan* scan = nullptr;
-    const CPdfSecurity* security = nullptr;
+    const CPdfDecryptor* decryptor = nullptr;
     int32_t objectNumber = 0;
     int32_t objectGeneration = 0;
     CPdfLexer lexer;

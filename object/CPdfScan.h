@@ -4,15 +4,7 @@
 #include <string>
 #include <vector>
 
-// Where an indirect reference ("n g R") or a string stands in the text that was parsed: file
-// positions (or positions in the bytes of a memory stream) of its first byte and just after
-// its last.
-struct CPdfTextSpan {
-    int64_t start = 0;
-    int64_t end = 0;
-    int32_t number = 0;  // for a reference: the object it names
-    int32_t generation = 0;
-};
+#include "object/CPdfTextSpan.h"
 
 // Scanning mode of the parser: instead of building every value it collects what the split job
 // needs of an object: the references it holds and where they stand, whether it is a page

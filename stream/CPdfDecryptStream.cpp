@@ -5,8 +5,8 @@ constexpr size_t kChunk = 16384;
 }  // namespace
 
 CPdfDecryptStream::CPdfDecryptStream(std::shared_ptr<CPdfStream> s, CPdfCipher::Algorithm a,
-                                     std::string k, const CPdfObject& dictionary)
-    : CPdfStream(dictionary), source(std::move(s)), algorithm(a), key(std::move(k)) {}
+                                     std::string k)
+    : source(std::move(s)), algorithm(a), key(std::move(k)) {}
 
 bool CPdfDecryptStream::Start() {
     std::string iv;

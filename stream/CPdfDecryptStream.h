@@ -13,7 +13,7 @@ class CPdfDecryptStream : public CPdfStream {
 public:
     // Decrypts source with algorithm and the object's key.
     CPdfDecryptStream(std::shared_ptr<CPdfStream> source, CPdfCipher::Algorithm algorithm,
-                      std::string key, const CPdfObject& dictionary);
+                      std::string key);
 
     int64_t GetPos() const override { return source->GetPos(); }
     int64_t GetStart() const override { return source->GetStart(); }

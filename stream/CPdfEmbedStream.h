@@ -6,8 +6,8 @@
 // It holds no reference to its source: the creator keeps the source alive meanwhile.
 class CPdfEmbedStream : public CPdfStream {
 public:
-    CPdfEmbedStream(CPdfStream* from, const CPdfObject& dictionary, bool bounded, int64_t length)
-        : CPdfStream(dictionary), source(from), limited(bounded), remaining(length) {}
+    CPdfEmbedStream(CPdfStream* from, bool bounded, int64_t length)
+        : source(from), limited(bounded), remaining(length) {}
 
     // The source's position, less what this stream has taken from it but not yet delivered.
     int64_t GetPos() const override { return source->GetPos() - (bufEnd - bufPtr); }

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-CPdfFileStream::CPdfFileStream(FILE* f, int64_t s, int64_t l, const CPdfObject& dictionary)
-    : CPdfStream(dictionary), file(f), start(s), length(l), bufPos(s) {
+CPdfFileStream::CPdfFileStream(FILE* f, int64_t s, int64_t l)
+    : file(f), start(s), length(l), bufPos(s) {
     SetPos(start, 0);
 }
 
@@ -31,9 +31,8 @@ void CPdfFileStream::MoveStart(int64_t delta) {
     bufPtr = bufEnd = buf.data();
 }
 
-std::shared_ptr<CPdfStream> CPdfFileStream::MakeSubStream(int64_t subStart, int64_t subLength,
-                                                          const CPdfObject& dictionary) {
-    return std::make_shared<CPdfFileStream>(file, subStart, subLength, dictionary);
+std::shared_ptr<CPdfStream> CPdfFileStream::MakeSubStream(int64_t subStart, int64_t subLength) {
+    return std::make_shared<CPdfFileStream>(file, subStart, subLength);
 }
 
 bool CPdfFileStream::Fill() {

@@ -11,7 +11,7 @@
 class CPdfFileStream : public CPdfStream {
 public:
     // A stream over [start, start + length) of the file; length 0 means up to the end.
-    CPdfFileStream(FILE* file, int64_t start, int64_t length, const CPdfObject& dictionary);
+    CPdfFileStream(FILE* file, int64_t start, int64_t length);
 
     void Reset() override { SetPos(start, 0); }
     int64_t GetPos() const override { return bufPos + (bufPtr - buf.data()); }
@@ -19,8 +19,7 @@ public:
     int64_t GetStart() const override { return start; }
     void MoveStart(int64_t delta) override;
     int64_t GetLength() const override { return length; }
-    std::shared_ptr<CPdfStream> MakeSubStream(int64_t subStart, int64_t subLength,
-                                              const CPdfObject& dictionary) override;
+    std::shared_ptr<CPdfStream> MakeSubStream(int64_t subStart, int64_t subLength) override;
 
     FILE* GetFile() const { return file; }
     // Size of the whole file in bytes.

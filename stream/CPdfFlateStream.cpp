@@ -7,7 +7,7 @@ constexpr size_t kOutChunk = 16384;
 
 CPdfFlateStream::CPdfFlateStream(std::shared_ptr<CPdfStream> src, int64_t predictorCode,
                                  int64_t columns, int64_t colors, int64_t bitsPerComponent)
-    : CPdfStream(src->GetDictObject()), source(std::move(src)) {
+    : source(std::move(src)) {
     if (predictorCode != 1) {
         predictor =
             std::make_unique<CPdfPredictor>(this, predictorCode, columns, colors, bitsPerComponent);

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-CPdfMemoryStream::CPdfMemoryStream(std::shared_ptr<const std::string> data, size_t b, size_t e,
-                                   const CPdfObject& dictionary)
-    : CPdfStream(dictionary),
-      bytes(std::move(data)),
+CPdfMemoryStream::CPdfMemoryStream(std::shared_ptr<const std::string> data, size_t b, size_t e)
+    : bytes(std::move(data)),
       begin(std::min(b, bytes->size())),
       end(std::max(begin, std::min(e, bytes->size()))) {
     Reset();

@@ -9,8 +9,7 @@
 // It shares the bytes and delivers the range [begin, end) of them.
 class CPdfMemoryStream : public CPdfStream {
 public:
-    CPdfMemoryStream(std::shared_ptr<const std::string> bytes, size_t begin, size_t end,
-                     const CPdfObject& dictionary = CPdfObject(kindNull));
+    CPdfMemoryStream(std::shared_ptr<const std::string> bytes, size_t begin, size_t end);
 
     void Reset() override;
     int64_t GetPos() const override;

@@ -4,20 +4,16 @@
 #include <memory>
 #include <string>
 
-#include "object/CPdfObject.h"
-
-class CPdfDictionary;
-
 // A source of bytes: a window onto the source file, onto another stream, onto bytes in
 // memory, or the decoded data of a filter. A byte is delivered as 0..255, the end of the
-// data as -1. Streams are shared through std::shared_ptr.
+// data as -1. Streams are shared through std::shared_ptr. A stream knows bytes only: the
+// dictionary of a stream object is kept with the value that holds the stream (CPdfObject).
 //
 // Bytes are served from a window [bufPtr, bufEnd) that each class refills through Fill, so
 // reading one byte costs no virtual call in the common case.
 class CPdfStream {
 public:
     CPdfStream() = default;
-    explicit CPdfStream(const CPdfObject& dictionary) : dict(dictionary) {}
     CPdfStream(const CPdfStream&) = delete;
     CPdfStream& operator=(const CPdfStream&) = delete;
     virtual ~CPdfStream() = default;
@@ -46,10 +42,6 @@ public:
     virtual bool Complete() const { return true; }
     // The next undecoded byte of a decoding stream. Throws on any other stream.
     virtual int GetRawChar();
-    // The stream's dictionary value (null when it has none).
-    const CPdfObject& GetDictObject() const { return dict; }
-    // The stream's dictionary, or nullptr.
-    const CPdfDictionary* GetDict() const;
     // Absolute file offset of the next byte.
     virtual int64_t GetPos() const { return 0; }
     // Moves to a file offset; origin 0 start, 1 current position, 2 end of file.
@@ -61,21 +53,9 @@ public:
     virtual int64_t GetLength() const { return 0; }
     // A new stream over a byte range of the same file, or nullptr where the class cannot
     // make one.
-    virtual std::shared_ptr<CPdfStream> MakeSubStream(int64_t /*start*/, int64_t /*length*/,
-                                                      const CPdfObject& /*dictionary*/) {
+    virtual std::shared_ptr<CPdfStream> MakeSubStream(int64_t /*start*/, int64_t /*length*/) {
         return nullptr;
     }
-
-    // The stream to read the data of a stream object through, given its raw data stream and
-    // its dictionary: the raw stream without a filter, a Flate decoder for /FlateDecode, or
-    // nullptr when the data cannot be decoded. A /Crypt filter first in the list is passed
-    // over: the raw stream is already decrypted where the key is known.
-    static std::shared_ptr<CPdfStream> AddFilters(std::shared_ptr<CPdfStream> raw,
-                                                  const CPdfObject& dictionary);
-    // A decoder for one filter name over the raw stream, or nullptr.
-    static std::shared_ptr<CPdfStream> MakeFilter(const std::string& name,
-                                                  std::shared_ptr<CPdfStream> raw,
-                                                  const CPdfObject& parameters);
 
 protected:
     // Makes [bufPtr, bufEnd) hold the next bytes; false at the end of the data.
@@ -83,5 +63,4 @@ protected:
 
     const uint8_t* bufPtr = nullptr;
     const uint8_t* bufEnd = nullptr;
-    CPdfObject dict;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/CPdfPageList.h"
+#include "file/CPdfXRef.h"
 #include "object/CPdfObject.h"
 
 class CPdfCopySet;
@@ -13,7 +14,6 @@ class CPdfDocument;
 class CPdfObjectIndex;
 class CPdfObjectWriter;
 class CPdfFile;
-class CPdfXRef;
 
 // The source that outputs are made from and how its objects are carried over; set once a run.
 struct CPdfOutputSource {

@@ -8,8 +8,8 @@
 
 #include "app/output/CPdfOutputObjects.h"
 #include "document/CPdfCatalog.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfCopySet.h"
-#include "file/CPdfDocument.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"

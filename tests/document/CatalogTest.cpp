@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "SourceTable.h"
 #include "TempFile.h"
 #include "TestPdf.h"
 #include "document/CPdfCatalog.h"
@@ -22,11 +23,8 @@ namespace {
 using Objects = std::vector<std::pair<int, std::string>>;
 
 // A document read with the strict reader: its table, then its catalog.
-struct Doc {
-    explicit Doc(const std::string& bytes)
-        : temp(bytes),
-          file(std::fopen(temp.path.c_str(), "rb"), &std::fclose),
-          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull))) {}
+struct Doc : SourceTable {
+    explicit Doc(const std::string& bytes) : SourceTable(bytes) {}
     explicit Doc(const Objects& objects) : Doc(Build(objects)) {}
 
     static std::string Build(const Objects& objects) {
@@ -36,11 +34,8 @@ struct Doc {
     }
     // The message that loading throws; empty when the catalog loads.
     std::string Load() {
-        try {
-            xref.Load(stream.get());
-        } catch (const CPdfException& e) {
-            return std::string("cross-reference data: ") + e.GetMessage();
-        }
+        const std::string table = SourceTable::Load();
+        if (!table.empty()) return "cross-reference data: " + table;
         try {
             catalog.Load(&xref);
             return "";
@@ -49,10 +44,6 @@ struct Doc {
         }
     }
 
-    TempFile temp;
-    std::unique_ptr<FILE, int (*)(FILE*)> file;
-    std::shared_ptr<CPdfFileStream> stream;
-    CPdfXRef xref;
     CPdfCatalog catalog;
 };
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "SourceTable.h"
 #include "TempFile.h"
 #include "TestPdf.h"
 #include "document/CPdfResourceUse.h"
@@ -31,11 +32,9 @@ TEST(ResourceUse, SharedAnnotationsAreReadOncePerRun) {
     for (int page : {10, 11}) {
         b.Add(page, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R /Annots 5 0 R >>");
     }
-    TempFile temp(b.SetRoot(1).Build());
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(temp.path.c_str(), "rb"), &std::fclose);
-    auto stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull));
-    CPdfXRef xref;
-    xref.Load(stream.get());
+    SourceTable source(b.SetRoot(1).Build());
+    ASSERT_EQ(source.Load(), "");
+    CPdfXRef& xref = source.xref;
 
     CPdfResourceUse use(xref);
     const CPdfDictionary none(nullptr);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "SourceTable.h"
 #include "TempFile.h"
 #include "TestPdf.h"
 #include "file/CPdfObjectIndex.h"
@@ -30,26 +31,11 @@ using testpdf::XrefOptions;
 using testpdf::XrefStyle;
 
 // A loaded table over a file whose header is at offset 0, with an object index beside it.
-struct Loaded {
-    explicit Loaded(const std::string& bytes)
-        : temp(bytes),
-          file(std::fopen(temp.path.c_str(), "rb"), &std::fclose),
-          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull))),
-          index(xref, file.get()) {
+struct Loaded : SourceTable {
+    explicit Loaded(const std::string& bytes) : SourceTable(bytes), index(xref, file.get()) {
         xref.Load(stream.get());
     }
-    // The /M integer of object number's dictionary; -1 when it is not such a dictionary.
-    int64_t Marker(int number, int generation = 0) {
-        CPdfObject o = xref.Fetch(number, generation);
-        if (o.kind != kindDictionary) return -1;
-        CPdfObject m = o.dictValue->Get("M");
-        return m.kind == kindInteger ? m.intValue : -1;
-    }
 
-    TempFile temp;
-    std::unique_ptr<FILE, int (*)(FILE*)> file;
-    std::shared_ptr<CPdfFileStream> stream;
-    CPdfXRef xref;
     CPdfObjectIndex index;
 };
 
@@ -363,7 +349,7 @@ TEST(ObjectIndex, ReferencesAndPageKeysComeFromOutsideStreamData) {
             ASSERT_TRUE(info.present) << c.name;
             EXPECT_EQ(info.compressed, compressed) << c.name;
             std::vector<int32_t> refs;
-            for (const CPdfRefSpan& r : info.refs) refs.push_back(r.number);
+            for (const CPdfTextSpan& r : info.refs) refs.push_back(r.number);
             EXPECT_EQ(refs, c.refs) << c.name << (compressed ? ", compressed" : "");
             EXPECT_EQ(info.hasPage, c.hasPage) << c.name;
             EXPECT_EQ(info.hasPages, c.hasPages) << c.name;

@@ -359,7 +359,7 @@ TEST(FileWriter, ObjectStreamsReadBackEveryObject) {
 
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen((dir / "p.pdf").c_str(), "rb"),
                                                &std::fclose);
-    auto stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull));
+    auto stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0);
     CPdfXRef xref;
     xref.Load(stream.get());
     ASSERT_GT(xref.entries.size(), values.size() + 1);
@@ -381,7 +381,7 @@ TEST(FileWriter, ObjectStreamsReadBackEveryObject) {
         for (int c = objStm.streamValue->GetChar(); c >= 0; c = objStm.streamValue->GetChar()) {
             data.push_back(static_cast<char>(c));
         }
-        const int64_t first = objStm.streamValue->GetDict()->Get("First").intValue;
+        const int64_t first = objStm.GetDict()->Get("First").intValue;
         auto decoded = std::make_shared<const std::string>(data);
         CPdfParser header(nullptr, std::make_shared<CPdfMemoryStream>(decoded, 0, first));
         for (CPdfObject n = header.ParseObject(); n.kind == kindInteger; n = header.ParseObject()) {

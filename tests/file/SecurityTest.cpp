@@ -16,7 +16,7 @@
 #include "E2eTools.h"
 #include "TestPdf.h"
 #include "document/CPdfCatalog.h"
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfSecurity.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
@@ -107,7 +107,7 @@ private:
                 Dictionary(*o.dictValue, false);
                 break;
             case kindStream: {
-                Dictionary(*o.streamValue->GetDict(), true);
+                Dictionary(*o.GetDict(), true);
                 std::string data;
                 for (int c; (c = o.streamValue->GetChar()) >= 0;) data.push_back(char(c));
                 text += "stream(" + data + ")";

@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "SourceTable.h"
 #include "TempFile.h"
 #include "TestPdf.h"
 #include "document/CPdfCatalog.h"
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
 #include "stream/CPdfFileStream.h"
@@ -30,35 +31,7 @@ using testpdf::XrefOptions;
 using testpdf::XrefStyle;
 
 // The strict reader over a file whose header is at offset 0.
-struct Table {
-    explicit Table(const std::string& bytes)
-        : temp(bytes),
-          file(std::fopen(temp.path.c_str(), "rb"), &std::fclose),
-          stream(std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull))) {
-        xref.stream = stream.get();
-    }
-    // The message that loading throws; empty when the table loads.
-    std::string Load() {
-        try {
-            xref.Load(stream.get());
-            return "";
-        } catch (const CPdfException& e) {
-            return e.GetMessage();
-        }
-    }
-    // The /M integer of object number's dictionary; -1 when the object is not such a dictionary.
-    int64_t Marker(int number, int generation = 0) {
-        CPdfObject o = xref.Fetch(number, generation);
-        if (o.kind != kindDictionary) return -1;
-        CPdfObject m = o.dictValue->Get("M");
-        return m.kind == kindInteger ? m.intValue : -1;
-    }
-
-    TempFile temp;
-    std::unique_ptr<FILE, int (*)(FILE*)> file;
-    std::shared_ptr<CPdfFileStream> stream;
-    CPdfXRef xref;
-};
+using Table = SourceTable;
 
 // A file put together by hand, for cross-reference data that the builder does not write.
 struct RawPdf {

@@ -12,29 +12,16 @@
 
 #include "CPdfException.h"
 #include "ParamName.h"
+#include "TempFile.h"
 #include "TestPdf.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfParser.h"
-#include "object/CPdfRawDictionary.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-FilePtr TempFileWith(const std::string& bytes) {
-    FilePtr f(std::tmpfile());
-    if (!f) throw std::runtime_error("tmpfile failed");
-    std::fwrite(bytes.data(), 1, bytes.size(), f.get());
-    std::fflush(f.get());
-    return f;
-}
 
 std::string ReadAll(CPdfStream& s) {
     std::string out;
@@ -202,7 +189,7 @@ TEST(Parser, NestingBeyondTheLimitThrows) {
 struct FileParse {
     explicit FileParse(const std::string& text)
         : file(TempFileWith(text)),
-          parser(nullptr, std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject())) {}
+          parser(nullptr, std::make_shared<CPdfFileStream>(file.get(), 0, 0)) {}
     FilePtr file;
     CPdfParser parser;
 };
@@ -232,8 +219,8 @@ TEST(ParserStream, DataStartsAfterTheLineEndAndSpansLength) {
         FileParse p(c.text);
         CPdfObject o = p.parser.ParseObject();
         ASSERT_EQ(o.kind, kindStream);
-        ASSERT_NE(o.streamValue->GetDict(), nullptr);
-        EXPECT_TRUE(o.streamValue->GetDict()->Has("Length"));
+        ASSERT_NE(o.GetDict(), nullptr);
+        EXPECT_TRUE(o.GetDict()->Has("Length"));
         EXPECT_EQ(ReadAll(*o.streamValue), c.data);
         EXPECT_EQ(Describe(p.parser.ParseObject()), "K:endobj");
     }
@@ -300,36 +287,12 @@ TEST(ParserStream, IndirectLengthIsFetchedThroughTheTable) {
     b.Add(4, "11");
     b.SetRoot(1);
     FilePtr file = TempFileWith(b.Build());
-    CPdfFileStream whole(file.get(), 0, 0, CPdfObject());
+    CPdfFileStream whole(file.get(), 0, 0);
     CPdfXRef xref;
     xref.Load(&whole);
     CPdfObject o = xref.Fetch(3, 0);
     ASSERT_EQ(o.kind, kindStream);
     EXPECT_EQ(ReadAll(*o.streamValue), "hello world");
-}
-
-TEST(RawDictionary, EntriesLocateTheirValueBytes) {
-    const std::string text = "7 0 obj\n<< /A 1 /B [1 2] /C << /D 3 >> /A 9 /E 2 0 R>>\nendobj";
-    CPdfRawDictionary raw;
-    ASSERT_TRUE(raw.Scan(text));
-    EXPECT_EQ(text.substr(raw.open - 2, 2), "<<");
-    EXPECT_EQ(text.substr(raw.close, 2), ">>");
-    ASSERT_EQ(raw.entries.size(), 4u);
-    const std::pair<const char*, const char*> expected[] = {
-        {"A", "1"}, {"B", "[1 2]"}, {"C", "<< /D 3 >>"}, {"E", "2 0 R"}};
-    for (const auto& e : expected) {
-        const CPdfRawEntry* entry = raw.Find(e.first);
-        ASSERT_NE(entry, nullptr) << e.first;
-        EXPECT_EQ(raw.ValueText(text, *entry), e.second);
-        EXPECT_EQ(text.substr(entry->keyStart, entry->keyEnd - entry->keyStart),
-                  std::string("/") + e.first);
-    }
-    EXPECT_FALSE(raw.Scan("7 0 obj [1 2] endobj"));
-    EXPECT_FALSE(raw.Scan("7 0 obj << /A 1"));
-    const std::string unclosed = "7 0 obj << /A [1 /B 2 >>\nendobj";
-    ASSERT_TRUE(raw.Scan(unclosed));
-    EXPECT_EQ(raw.ValueText(unclosed, *raw.Find("A")), "[1 /B 2 >>");
-    EXPECT_EQ(unclosed.substr(raw.close), "endobj");
 }
 
 // Random input, biased towards PDF syntax, must neither crash nor stop making progress.
@@ -365,7 +328,7 @@ TEST(ParserRobustness, RandomInputAlwaysReachesTheEnd) {
             ASSERT_EQ(ftruncate(fileno(file.get()), 0), 0);
             ASSERT_EQ(pwrite(fileno(file.get()), text.data(), text.size(), 0),
                       static_cast<ssize_t>(text.size()));
-            input = std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject());
+            input = std::make_shared<CPdfFileStream>(file.get(), 0, 0);
         }
         bool ended = false;
         try {
@@ -379,16 +342,6 @@ TEST(ParserRobustness, RandomInputAlwaysReachesTheEnd) {
             ended = true;
         }
         ASSERT_TRUE(ended) << "round " << round << " made no progress";
-        CPdfRawDictionary raw;
-        try {
-            if (raw.Scan("1 0 obj " + text)) {
-                for (const CPdfRawEntry& e : raw.entries) {
-                    EXPECT_LE(e.valueStart, e.valueEnd);
-                    EXPECT_LE(e.valueEnd, text.size() + 8);
-                }
-            }
-        } catch (const CPdfException&) {
-        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestPdf.h"
+#include "object/CPdfFilters.h"
 #include "object/CPdfParser.h"
 #include "stream/CPdfFlateStream.h"
 #include "stream/CPdfMemoryStream.h"
@@ -28,7 +29,7 @@ CPdfObject ParseOne(const std::string& text) {
 
 // The stream that AddFilters gives for the encoded bytes and the dictionary text.
 std::shared_ptr<CPdfStream> Decoder(const std::string& encoded, const std::string& dictText) {
-    return CPdfStream::AddFilters(Memory(encoded), ParseOne(dictText));
+    return CPdfFilters::AddFilters(Memory(encoded), ParseOne(dictText));
 }
 
 std::string ReadAll(CPdfStream& s) {
@@ -78,7 +79,7 @@ TEST(AddFilters, DecoderDependsOnFilterEntry) {
     };
     for (const auto& c : cases) {
         std::shared_ptr<CPdfStream> raw = Memory(testpdf::Deflate("hello"));
-        std::shared_ptr<CPdfStream> s = CPdfStream::AddFilters(raw, ParseOne(c.first));
+        std::shared_ptr<CPdfStream> s = CPdfFilters::AddFilters(raw, ParseOne(c.first));
         EXPECT_EQ(s == raw ? "raw" : s ? ReadAll(*s) : "none", c.second) << c.first;
     }
 }
@@ -256,8 +257,8 @@ TEST(MakeFilter, UnsoundPredictorParametersGiveNoDecoder) {
         "/Predictor 12 /Columns 16777216 /Colors 32 /BitsPerComponent 16",
     };
     for (const char* params : unsound) {
-        EXPECT_EQ(CPdfStream::MakeFilter("FlateDecode", Memory(""),
-                                         ParseOne(std::string("<<") + params + ">>")),
+        EXPECT_EQ(CPdfFilters::MakeFilter("FlateDecode", Memory(""),
+                                          ParseOne(std::string("<<") + params + ">>")),
                   nullptr)
             << params;
     }
@@ -268,7 +269,7 @@ TEST(MakeFilter, UnsoundPredictorParametersGiveNoDecoder) {
     };
     for (const char* params : sound) {
         EXPECT_NE(
-            CPdfStream::MakeFilter("Fl", Memory(""), ParseOne(std::string("<<") + params + ">>")),
+            CPdfFilters::MakeFilter("Fl", Memory(""), ParseOne(std::string("<<") + params + ">>")),
             nullptr)
             << params;
     }

@@ -8,24 +8,12 @@
 
 #include "CPdfException.h"
 #include "CPdfInternalError.h"
+#include "TempFile.h"
 #include "stream/CPdfEmbedStream.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-FilePtr TempFileWith(const std::string& bytes) {
-    FilePtr f(std::tmpfile());
-    if (!f) throw std::runtime_error("tmpfile failed");
-    std::fwrite(bytes.data(), 1, bytes.size(), f.get());
-    std::fflush(f.get());
-    return f;
-}
 
 // Bytes that differ from their neighbours and never repeat within a buffer's length.
 std::string Pattern(size_t size) {
@@ -63,7 +51,7 @@ TEST(FileStream, WindowDeliversItsRangeThenEndsForGood) {
         {int64_t(content.size()) + 5, 0, ""},
     };
     for (const auto& c : cases) {
-        CPdfFileStream s(file.get(), c.start, c.length, CPdfObject());
+        CPdfFileStream s(file.get(), c.start, c.length);
         EXPECT_EQ(s.GetStart(), c.start);
         EXPECT_EQ(s.GetLength(), c.length);
         EXPECT_EQ(ReadAll(s), c.expected) << "start " << c.start << " length " << c.length;
@@ -75,8 +63,8 @@ TEST(FileStream, WindowDeliversItsRangeThenEndsForGood) {
 TEST(FileStream, StreamsSharingAFileInterleaveTheirReads) {
     const std::string content = Pattern(200000);
     FilePtr file = TempFileWith(content);
-    CPdfFileStream a(file.get(), 10, 0, CPdfObject());
-    CPdfFileStream b(file.get(), 100000, 50000, CPdfObject());
+    CPdfFileStream a(file.get(), 10, 0);
+    CPdfFileStream b(file.get(), 100000, 50000);
     std::string gotA, gotB;
     for (int i = 0; i < 80000; ++i) {
         gotA.push_back(static_cast<char>(a.GetChar()));
@@ -90,7 +78,7 @@ TEST(FileStream, StreamsSharingAFileInterleaveTheirReads) {
 TEST(FileStream, PositionsAreAbsoluteFileOffsets) {
     const std::string content = Pattern(10000);
     FilePtr file = TempFileWith(content);
-    CPdfFileStream s(file.get(), 100, 0, CPdfObject());
+    CPdfFileStream s(file.get(), 100, 0);
     EXPECT_EQ(s.GetPos(), 100);
     s.GetChar();
     s.LookChar();
@@ -127,7 +115,7 @@ TEST(MemoryStream, RangeIsClippedToTheBytes) {
     EXPECT_EQ(s->GetPos(), 7);
     s->Reset();
     EXPECT_EQ(s->GetChar(), '3');
-    EXPECT_EQ(s->MakeSubStream(0, 2, CPdfObject()), nullptr);
+    EXPECT_EQ(s->MakeSubStream(0, 2), nullptr);
 }
 
 TEST(EmbedStream, LimitDecidesHowMuchOfTheSourceIsDelivered) {
@@ -141,13 +129,13 @@ TEST(EmbedStream, LimitDecidesHowMuchOfTheSourceIsDelivered) {
     };
     for (const auto& c : cases) {
         auto source = Memory("abcdefgh");
-        CPdfEmbedStream window(source.get(), CPdfObject(), c.limited, c.length);
+        CPdfEmbedStream window(source.get(), c.limited, c.length);
         EXPECT_EQ(ReadAll(window), c.expected) << c.limited << " " << c.length;
         EXPECT_EQ(window.GetChar(), -1);
     }
     // A window limited to nothing does not read its source.
     auto source = Memory("abc");
-    CPdfEmbedStream empty(source.get(), CPdfObject(), true, 0);
+    CPdfEmbedStream empty(source.get(), true, 0);
     EXPECT_EQ(empty.LookChar(), -1);
     EXPECT_EQ(source->GetChar(), 'a');
 }
@@ -159,11 +147,11 @@ TEST(EmbedStream, ConsecutiveWindowsSplitTheSourceExactly) {
     const int64_t sizes[] = {1, 2000, 0, 1500};
     size_t at = 1;
     for (int64_t size : sizes) {
-        CPdfEmbedStream window(source.get(), CPdfObject(), true, size);
+        CPdfEmbedStream window(source.get(), true, size);
         EXPECT_EQ(ReadAll(window), content.substr(at, size_t(size)));
         at += size_t(size);
     }
-    CPdfEmbedStream rest(source.get(), CPdfObject(), false, 0);
+    CPdfEmbedStream rest(source.get(), false, 0);
     EXPECT_EQ(ReadAll(rest), content.substr(at));
 }
 
@@ -172,9 +160,9 @@ TEST(Streams, LookCharShowsTheByteGetCharReturns) {
     FilePtr file = TempFileWith(content);
     auto memory = Memory(content);
     const std::function<std::shared_ptr<CPdfStream>()> makers[] = {
-        [&] { return std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject()); },
+        [&] { return std::make_shared<CPdfFileStream>(file.get(), 0, 0); },
         [&] { return Memory(content); },
-        [&] { return std::make_shared<CPdfEmbedStream>(memory.get(), CPdfObject(), true, 3000); },
+        [&] { return std::make_shared<CPdfEmbedStream>(memory.get(), true, 3000); },
     };
     for (const auto& make : makers) {
         std::shared_ptr<CPdfStream> s = make();
@@ -192,8 +180,8 @@ TEST(Streams, LookCharShowsTheByteGetCharReturns) {
 TEST(Streams, RawCharIsRefusedByStreamsThatDoNotDecode) {
     FilePtr file = TempFileWith("abc");
     auto memory = Memory("abc");
-    CPdfFileStream f(file.get(), 0, 0, CPdfObject());
-    CPdfEmbedStream e(memory.get(), CPdfObject(), false, 0);
+    CPdfFileStream f(file.get(), 0, 0);
+    CPdfEmbedStream e(memory.get(), false, 0);
     for (CPdfStream* s : {static_cast<CPdfStream*>(&f), static_cast<CPdfStream*>(&e),
                           static_cast<CPdfStream*>(memory.get())}) {
         try {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -25,3 +26,18 @@ public:
 
     std::string path;
 };
+
+// An open C file, closed when the pointer goes.
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// An anonymous temporary file holding bytes (removed when it is closed).
+inline FilePtr TempFileWith(const std::string& bytes) {
+    FilePtr f(std::tmpfile());
+    if (!f) throw std::runtime_error("tmpfile failed");
+    std::fwrite(bytes.data(), 1, bytes.size(), f.get());
+    std::fflush(f.get());
+    return f;
+}

@@ -1,4 +1,4 @@
-#include "file/CPdfDocument.h"
+#include "document/CPdfDocument.h"
 
 #include <cerrno>
 #include <cstring>
@@ -29,10 +29,10 @@ std::string Why(const CPdfException& failure) {
 
 void CPdfDocument::Open(const std::string& fileName, const std::string& password) {
     if (open) Close();
-    file = CPdfFileCloser::OpenForReading(fileName);
+    file = CPdfInputFile::Open(fileName);
     if (!file) throw CPdfException(CPdfMessages::kCantOpenFile, std::strerror(errno));
     try {
-        stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0, CPdfObject(kindNull));
+        stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0);
         ReadHeader();
         try {
             xref = std::make_unique<CPdfXRef>();
@@ -80,7 +80,7 @@ void CPdfDocument::SetUpSecurity(const std::string& password) {
     encrypted = false;
     keyProblem.clear();
     security.reset();
-    xref->SetSecurity(nullptr);
+    xref->SetDecryptor(nullptr);
     CPdfObject encrypt = xref->trailer.dictValue->Get("Encrypt");
     if (encrypt.kind == kindNull) return;
     encrypted = true;
@@ -109,7 +109,7 @@ void CPdfDocument::SetUpSecurity(const std::string& password) {
         keyProblem = failure.GetMessage();
         return;
     }
-    xref->SetSecurity(security.get());
+    xref->SetDecryptor(security.get());
 }
 
 bool CPdfDocument::CanDecrypt() const {

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 class CPdfNodeEntries;
-class CPdfXRef;
+class CPdfResolver;
 
 // Reads a dictionary object straight from its bytes, for the page tree walk, which reads every
 // page of a document. Only the entries the walk looks at are kept (see CPdfNodeEntries); they
@@ -22,5 +22,5 @@ public:
     // object is not one it reads; truncated when the text ends before the object does.
     // used tells how many bytes it looked at.
     static Result Read(const char* text, size_t length, bool withHeader, int32_t number,
-                       int32_t generation, CPdfXRef* xref, CPdfNodeEntries& out, size_t& used);
+                       int32_t generation, CPdfResolver* xref, CPdfNodeEntries& out, size_t& used);
 };

@@ -1,15 +1,15 @@
-#include "document/CPdfShallowReader.h"
+#include "object/CPdfShallowReader.h"
 
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "CPdfLimits.h"
-#include "document/CPdfNodeEntries.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfInteger.h"
 #include "object/CPdfLexer.h"
+#include "object/CPdfNodeEntries.h"
 
 namespace {
 using Span = CPdfLexer::Span;
@@ -66,7 +66,7 @@ public:
                CPdfInteger::Parse(text + span.start, text + span.end, value);
     }
 
-    bool Value(CPdfObject& out, CPdfXRef* xref, bool inArray);
+    bool Value(CPdfObject& out, CPdfResolver* xref, bool inArray);
     bool Number(const Span& first, CPdfObject& out);
     // Steps over one value as the parser reads it (a container to its end).
     bool SkipValue(int depth);
@@ -108,7 +108,7 @@ bool Cursor::Number(const Span& first, CPdfObject& out) {
     return true;
 }
 
-bool Cursor::Value(CPdfObject& out, CPdfXRef* xref, bool inArray) {
+bool Cursor::Value(CPdfObject& out, CPdfResolver* xref, bool inArray) {
     const Span span = Take();
     switch (span.kind) {
         case CPdfLexer::spanName:
@@ -223,7 +223,7 @@ bool ReadHeader(Cursor& in, int32_t number, int32_t generation) {
 }
 
 // Reads the value of key k, which the record keeps, into out.
-bool ReadEntry(Cursor& in, CPdfNodeEntries::Key k, CPdfXRef* xref, CPdfNodeEntries& out) {
+bool ReadEntry(Cursor& in, CPdfNodeEntries::Key k, CPdfResolver* xref, CPdfNodeEntries& out) {
     const size_t before = in.at;
     auto retry = [&]() { return in.Rewind(before); };
     if (k == CPdfNodeEntries::keyKids) {
@@ -257,8 +257,8 @@ bool ReadEntry(Cursor& in, CPdfNodeEntries::Key k, CPdfXRef* xref, CPdfNodeEntri
     return in.Value(out.Keep(k), xref, false);
 }
 
-bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generation, CPdfXRef* xref,
-                    CPdfNodeEntries& out) {
+bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generation,
+                    CPdfResolver* xref, CPdfNodeEntries& out) {
     if (withHeader && !ReadHeader(in, number, generation)) return false;
     if (!in.IsDelimiter(in.Take(), "<<")) return false;
     out.xref = xref;
@@ -290,7 +290,7 @@ bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generat
 
 CPdfShallowReader::Result CPdfShallowReader::Read(const char* text, size_t length, bool withHeader,
                                                   int32_t number, int32_t generation,
-                                                  CPdfXRef* xref, CPdfNodeEntries& out,
+                                                  CPdfResolver* xref, CPdfNodeEntries& out,
                                                   size_t& used) {
     Cursor in(text, length);
     bool done = ReadDictionary(in, withHeader, number, generation, xref, out);

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "file/CPdfFileCloser.h"
+#include "file/CPdfInputFile.h"
 
 class CPdfCatalog;
 class CPdfException;

@@ -1,4 +1,4 @@
-#include "document/CPdfNodeEntries.h"
+#include "object/CPdfNodeEntries.h"
 
 #include <cstring>
 

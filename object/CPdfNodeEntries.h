@@ -7,7 +7,7 @@
 #include "object/CPdfObject.h"
 
 class CPdfDictionary;
-class CPdfXRef;
+class CPdfResolver;
 
 // The entries of a page tree node or a page that the page tree walk looks at, each as stored
 // (references not resolved). Filled from a parsed dictionary or, for plain objects, straight
@@ -33,7 +33,7 @@ public:
         int32_t generation;
     };
 
-    explicit CPdfNodeEntries(CPdfXRef* table = nullptr) : xref(table) {}
+    explicit CPdfNodeEntries(CPdfResolver* table = nullptr) : xref(table) {}
 
     // The key whose name is text[0..length), or kKeyCount for one the walk does not look at.
     static Key KeyOf(const char* text, size_t length);
@@ -56,7 +56,7 @@ public:
     // looked at, which files leave out or get wrong.
     bool IsLeaf() const { return !Has(keyKids); }
 
-    CPdfXRef* xref;
+    CPdfResolver* xref;
     CPdfObject values[kKeyCount];  // meaningful for the keys the record has
     uint32_t present = 0;          // one bit per key the record has
     // A /Kids array of references only may be kept here instead, compactly (a node of a long
