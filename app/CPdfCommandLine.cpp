@@ -9,6 +9,16 @@ bool IsHelp(const std::string& arg) {
     return arg == "--help" || arg == "-h";
 }
 
+// Why a command line of fewer than three arguments cannot run; first is its first argument.
+std::string MissingArguments(int argc, const std::string& first) {
+    if (first.size() > 1 && first[0] == '-') {
+        const bool known = first == "--version" || first == "--verbose" || IsHelp(first) ||
+                           (first.rfind("--", 0) == 0 && first.find('=') != std::string::npos);
+        return known ? first + " comes after in.pdf out.pdf MODE" : "unknown option " + first;
+    }
+    return argc == 2 ? "missing out.pdf and MODE" : "missing MODE";
+}
+
 const char kPasswordOption[] = "--password=";
 const char kPasswordFileOption[] = "--password-file=";
 const char kObjectStreamsOption[] = "--object-streams=";
@@ -74,10 +84,15 @@ bool CPdfCommandLine::ReadOption(const std::string& option, Action& asked) {
             return false;
         }
     } else if (StartsWith(option, kObjectStreamsOption, value)) {
-        return ReadObjectStreams(value, objectStreams);
+        if (ReadObjectStreams(value, objectStreams)) return true;
+        error = "unknown value in " + option + " (preserve, generate or disable)";
+        return false;
     } else if (option == "--version" || IsHelp(option)) {
         if (asked == actionRun) asked = IsHelp(option) ? actionHelp : actionVersion;
     } else {
+        error =
+            (option.size() > 1 && option[0] == '-' ? "unknown option " : "unexpected argument ") +
+            option;
         return false;
     }
     return true;
@@ -86,7 +101,10 @@ bool CPdfCommandLine::ReadOption(const std::string& option, Action& asked) {
 bool CPdfCommandLine::CheckTogether() {
     const bool many = WritesManyFiles(mode);
     // Many files cannot all go to standard output.
-    if (IsStandardStream(outputName) && many) return false;
+    if (IsStandardStream(outputName) && many) {
+        error = "- (standard output) cannot take the many files of " + modeText;
+        return false;
+    }
     if (mode == modeGroups) {
         const std::string problem = CPdfPageList::SyntaxError(modeText);
         if (!problem.empty()) {
@@ -127,7 +145,10 @@ CPdfCommandLine CPdfCommandLine::Parse(int argc, char** argv) {
         return line;
     }
     if (argc == 2 && std::string(argv[1]) == "--version") line.action = actionVersion;
-    if (argc < 4) return line;
+    if (argc < 4) {
+        if (line.action == actionUsageError) line.error = MissingArguments(argc, argv[1]);
+        return line;
+    }
     line.inputName = argv[1];
     line.outputName = argv[2];
     line.modeText = argv[3];

@@ -34,7 +34,8 @@ public:
     }
 
     Action action = actionUsageError;
-    std::string error;  // with actionUsageError: what is wrong, when it is more than the form
+    // With actionUsageError: the argument that could not be used and why ("unknown option --x").
+    std::string error;
     std::string inputName, outputName, modeText;
     CPdfMode mode = modeNone;
     bool verbose = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "app/CPdfCommandLine.h"
 #include "app/CPdfInputSpool.h"
 #include "document/CPdfCatalog.h"
@@ -32,12 +33,23 @@ bool CPdfFileSplit::ParseArguments(const CPdfCommandLine& line) {
 }
 
 bool CPdfFileSplit::Run() {
+    try {
+        return Split();
+    } catch (CPdfException& failure) {
+        // What the readers and the page list find is about the source.
+        failure.ConcernsFile(CPdfCommandLine::IsStandardStream(inputName) ? "standard input"
+                                                                          : inputName);
+        throw;
+    }
+}
+
+bool CPdfFileSplit::Split() {
     // Read before standard input may be taken as the source.
     if (!passwordFile.empty()) password = ReadPasswordFile();
     CPdfInputSpool spool;
     const std::string sourceName = spool.Open(inputName);
     source = CPdfInputFile::Open(sourceName);
-    if (!source) throw CPdfException("File open error");
+    if (!source) throw CPdfException(CPdfMessages::kFileOpenError);
     document.Open(sourceName, password);
     xref = document.xref.get();
     rootNumber = xref->rootNum;

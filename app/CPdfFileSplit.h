@@ -35,7 +35,8 @@ public:
     // The same from a command line already read.
     bool ParseArguments(const CPdfCommandLine& line);
     // Writes every output document (with --dry-run: prints what would be written). Throws
-    // CPdfException on the first failure; files completed before it stay.
+    // CPdfException on the first failure, its detail naming the file it concerns (the source,
+    // unless the thrower named another); files completed before it stay.
     bool Run() override;
 
     // The number in decimal, zero-padded to six digits; longer numbers keep all their digits.
@@ -103,6 +104,8 @@ private:
     // Throws "Password file read error".
     std::string ReadPasswordFile() const;
 
+    // Run, before the detail of a failure names its file.
+    bool Split();
     // Work done once per run: what never changes between outputs.
     void PrepareRun();
     // Sets up what outputs of an encrypted source (trailer value encrypt) keep of it.

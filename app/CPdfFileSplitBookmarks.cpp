@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "app/CPdfFileSplit.h"
 #include "document/CPdfCatalog.h"
 #include "document/CPdfOutline.h"
@@ -77,8 +78,9 @@ std::string CPdfFileSplit::BookmarkFileName(const std::string& prefix, uint64_t 
 }
 
 std::string CPdfFileSplit::TitleOf(int32_t item) const {
-    // The strings of an encrypted source stay encrypted: its titles cannot be read.
-    if (encryptNumber > 0) return std::string();
+    // Without the key the strings of an encrypted source stay encrypted: its titles cannot be
+    // read. With it, the table decrypts them.
+    if (keepNumbers) return std::string();
     const CPdfOutline& outline = assembler->Outline();
     CPdfObject dict = FetchObject(outline.items[static_cast<size_t>(item)].number);
     if (dict.kind != kindDictionary) return std::string();
@@ -91,7 +93,7 @@ void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
     if (!prepared) PrepareRun();
     const CPdfOutline& outline = assembler->Outline();
     if (!outline.IsPresent() || outline.top.empty()) {
-        throw CPdfException("No bookmarks in file");
+        throw CPdfException(CPdfMessages::kNoBookmarks);
     }
     const CPdfCatalog& cat = *document.catalog;
     std::unordered_map<int32_t, uint64_t> pageNumber;  // page object: its first page number
@@ -127,7 +129,7 @@ void CPdfFileSplit::SplitBookmarks(const std::string& prefix) {
             work.push_back({*kid, visit.depth + 1});
         }
     }
-    if (starts.empty()) throw CPdfException("No bookmark opens a page");
+    if (starts.empty()) throw CPdfException(CPdfMessages::kNoBookmarkOpensAPage);
     // By page; on one page the deepest item names the file, the first of them in outline order.
     std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) {
         return a.page != b.page ? a.page < b.page : a.depth > b.depth;

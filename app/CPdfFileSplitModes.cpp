@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "app/CPdfFileSplit.h"
 #include "app/CPdfNameTemplate.h"
 #include "document/CPdfCatalog.h"
@@ -19,7 +20,7 @@ namespace {
 void PrintLine(const std::string& text) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
-        throw CPdfException("Output file write error");
+        throw CPdfException(CPdfMessages::kOutputWriteError);
     }
 }
 }  // namespace
@@ -81,14 +82,15 @@ void CPdfFileSplit::SplitByMode() {
             SplitMaxSize(outputName);
             break;
         default:
-            throw CPdfException("Wrong program parameteres");
+            throw CPdfException(CPdfMessages::kWrongParameters)
+                .Detail("unknown MODE \"" + modeText + "\"");
     }
 }
 
 void CPdfFileSplit::SplitEveryN(const std::string& prefix) {
     uint64_t n = CPdfPageList::ReadChunkSize(modeText);
     uint64_t count = document.catalog->GetPageCount();
-    if (count == 0) throw CPdfException("No files output");
+    if (count == 0) throw CPdfException(CPdfMessages::kNoFilesOutput);
     progress.Plan(count, (count - 1) / n + 1);
     for (uint64_t first = 1; first <= count; first += n) {
         uint64_t last = count - first < n ? count : first + n - 1;
@@ -99,7 +101,7 @@ void CPdfFileSplit::SplitEveryN(const std::string& prefix) {
 void CPdfFileSplit::SplitOdd(const std::string& fileName) {
     if (!prepared) PrepareRun();
     uint64_t count = document.catalog->GetPageCount();
-    if (count == 0) throw CPdfException("Page number 1 greater than 0 pages in file");
+    if (count == 0) CPdfException::Throw(CPdfMessages::kPageBeyondEnd, "1", "0");
     CPdfSelection pages;
     pages.reserve(static_cast<size_t>((count + 1) / 2));
     for (uint64_t p = 1; p <= count; p += 2) pages.push_back({static_cast<uint32_t>(p), 0});
@@ -108,7 +110,7 @@ void CPdfFileSplit::SplitOdd(const std::string& fileName) {
 
 void CPdfFileSplit::SplitEven(const std::string& fileName) {
     uint64_t count = document.catalog->GetPageCount();
-    if (count <= 1) throw CPdfException("No files output");
+    if (count <= 1) throw CPdfException(CPdfMessages::kNoFilesOutput);
     CPdfSelection pages;
     pages.reserve(static_cast<size_t>(count / 2));
     for (uint64_t p = 2; p <= count; p += 2) pages.push_back({static_cast<uint32_t>(p), 0});
@@ -127,7 +129,7 @@ void CPdfFileSplit::SplitGroups(const std::string& prefix) {
         usual.push_back(RangeFileName(prefix, pages.front().pageNumber, pages.back().pageNumber));
         const std::string name = NameFor(usual.back(), pages, std::string(), usual.size());
         if (!seen.insert(name).second) {
-            throw CPdfException("Two items of the list give the file name " + name);
+            CPdfException::Throw(CPdfMessages::kDuplicateFileName, name.c_str());
         }
     }
     progress.Plan(count, items.size());
@@ -136,7 +138,7 @@ void CPdfFileSplit::SplitGroups(const std::string& prefix) {
 
 void CPdfFileSplit::SplitMaxSize(const std::string& prefix) {
     const uint64_t count = document.catalog->GetPageCount();
-    if (count == 0) throw CPdfException("No files output");
+    if (count == 0) throw CPdfException(CPdfMessages::kNoFilesOutput);
     progress.Plan(count, count);
     uint64_t guess = 0;  // the pages of the output before: where the next search starts
     for (uint64_t first = 1; first <= count;) {
@@ -259,15 +261,20 @@ void CPdfFileSplit::Deliver(const std::string& usual, const CPdfSelection& pages
 
 std::string CPdfFileSplit::ReadPasswordFile() const {
     std::string line;
-    if (CPdfCommandLine::IsStandardStream(passwordFile)) {
-        if (!std::getline(std::cin, line) && line.empty() && !std::cin.eof()) {
-            throw CPdfException("Password file read error");
-        }
+    const bool standard = CPdfCommandLine::IsStandardStream(passwordFile);
+    // The password file, not the source, is what failed.
+    auto fail = [&](int error) {
+        return CPdfException(CPdfMessages::kPasswordFileReadError)
+            .Detail(CPdfException::SystemDetail("cannot read the password from",
+                                                standard ? "standard input" : passwordFile, error));
+    };
+    if (standard) {
+        if (!std::getline(std::cin, line) && line.empty() && !std::cin.eof()) throw fail(EIO);
     } else {
         std::ifstream in(passwordFile, std::ios::binary);
-        if (!in) throw CPdfException("Password file read error");
+        if (!in) throw fail(errno);
         std::getline(in, line);
-        if (in.bad()) throw CPdfException("Password file read error");
+        if (in.bad()) throw fail(errno);
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;

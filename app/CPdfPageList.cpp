@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 
 namespace {
 const char kMaxSizePrefix[] = "maxsize=";
@@ -24,7 +25,7 @@ PageNumber ReadNumber(const std::string& digits) {
     return n;
 }
 
-[[noreturn]] void Fail(const std::string& text) {
+[[noreturn]] void Fail(const char* text) {
     throw CPdfException(text);
 }
 
@@ -54,7 +55,7 @@ public:
     template <typename Add>
     void Read(Add add) {
         if (text.find_first_not_of("0123456789-,", 2) != std::string::npos) {
-            Fail("Invalid parameter");
+            Fail(CPdfMessages::kInvalidParameter);
         }
         size_t pos = 2;
         bool rangeOpen = false;
@@ -67,12 +68,12 @@ public:
                 add(start.value, 0);
                 rangeOpen = false;
             } else {
-                if (end == pos) Fail("Invalid parameter");
+                if (end == pos) Fail(CPdfMessages::kInvalidParameter);
                 const PageNumber n = ReadNumber(text.substr(pos, end - pos));
                 const bool endsWithDash = sep != std::string::npos && text[sep] == '-';
-                if (n.value == 0) Fail("Invalid page number 0");
+                if (n.value == 0) Fail(CPdfMessages::kPageZero);
                 if (rangeOpen) {
-                    if (endsWithDash) Fail("Invalid parameter");
+                    if (endsWithDash) Fail(CPdfMessages::kInvalidParameter);
                     CheckRange(start, n);
                     add(start.value, n.value);
                     rangeOpen = false;
@@ -92,13 +93,13 @@ public:
 private:
     void CheckSingle(const PageNumber& n) const {
         if (check && n.value > pageCount) {
-            Fail("Page number " + n.text + " greater than " + count + " pages in file");
+            CPdfException::Throw(CPdfMessages::kPageBeyondEnd, n.text.c_str(), count.c_str());
         }
     }
     void CheckRange(const PageNumber& start, const PageNumber& end) const {
         const PageNumber& high = start.value > end.value ? start : end;
         if (check && high.value > pageCount) {
-            Fail("Wrong page ranges, " + high.text + " greater than " + count + " pages in file");
+            CPdfException::Throw(CPdfMessages::kRangeBeyondEnd, high.text.c_str(), count.c_str());
         }
     }
 
@@ -196,7 +197,7 @@ uint32_t CPdfPageList::ReadChunkSize(const std::string& modeText) {
     }
     // The number must reach the final "s": "-s1,3s" and "-s3xs" are not sizes.
     bool whole = i + 1 == modeText.size() && modeText[i] == 's';
-    if (value == 0 || negative || !whole) throw CPdfException("Invalid page number");
+    if (value == 0 || negative || !whole) throw CPdfException(CPdfMessages::kInvalidChunkSize);
     return value > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(value);
 }
 

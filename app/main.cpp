@@ -1,16 +1,21 @@
 // brantor: cuts pages out of a PDF document and writes them into new PDF documents.
 #include <cstdio>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "app/CPdfCommandLine.h"
 #include "app/CPdfFileSplit.h"
+#include "file/CPdfSignalGuard.h"
 
 namespace {
 const char kUsage[] =
-    "Brantor version 1.00\n"
+    "Brantor version " BRANTOR_VERSION
+    "\n"
     "\n"
     "Usage:\n"
     "Brantor in.pdf out.pdf [mode]\n"
@@ -56,14 +61,19 @@ const char kUsage[] =
 // Exit statuses: 0 success (or usage asked for), 1 a failed run, 2 a usage error.
 enum ExitStatus { kSuccess = 0, kFailure = 1, kUsageError = 2 };
 
-int Report(const char* message, FILE* to) {
+// Prints the message of a failed run as it is, then on standard error what failed, where and
+// why (on a line of its own when the message went to standard error too).
+int Report(const char* message, const std::string& detail, FILE* to) {
     std::fputs(message, to);
     std::fflush(to);
+    if (to == stderr) std::fputc('\n', stderr);
+    std::fprintf(stderr, "brantor: %s\n", detail.empty() ? message : detail.c_str());
     return kFailure;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    CPdfSignalGuard::Install();
     const CPdfCommandLine line = CPdfCommandLine::Parse(argc, argv);
     switch (line.action) {
         case CPdfCommandLine::actionHelp:
@@ -73,10 +83,10 @@ int main(int argc, char** argv) {
             std::fputs("brantor " BRANTOR_VERSION "\n", stdout);
             return kSuccess;
         case CPdfCommandLine::actionUsageError:
+            // The argument that could not be used, before the usage text.
+            std::fprintf(stderr, "brantor: %s\n", line.error.c_str());
+            std::fflush(stderr);
             std::fputs(kUsage, stdout);
-            std::fflush(stdout);
-            // What is wrong, when it is more than the form of the command line.
-            if (!line.error.empty()) std::fprintf(stderr, "%s\n", line.error.c_str());
             return kUsageError;
         case CPdfCommandLine::actionRun:
             break;
@@ -88,9 +98,13 @@ int main(int argc, char** argv) {
         job->ParseArguments(line);
         job->Run();
     } catch (const CPdfException& e) {
-        return Report(e.GetMessage(), messages);
+        return Report(e.GetMessage(), e.GetDetail(), messages);
+    } catch (const std::bad_alloc&) {
+        return Report(CPdfMessages::kUnexpected, "out of memory", messages);
+    } catch (const std::exception& e) {
+        return Report(CPdfMessages::kUnexpected, e.what(), messages);
     } catch (...) {
-        return Report("Unexpected exception", messages);
+        return Report(CPdfMessages::kUnexpected, "", messages);
     }
     return kSuccess;
 }

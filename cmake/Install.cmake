@@ -29,6 +29,13 @@ endif()
 
 # --- Program -----------------------------------------------------------------
 install(TARGETS brantor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Installed without its symbols, as `cmake --install --strip` would do it (CPack strips the
+# package's copy too); BRANTOR_STRIP=OFF keeps them.
+option(BRANTOR_STRIP "Strip the installed program" ON)
+if(BRANTOR_STRIP AND CMAKE_STRIP AND NOT BRANTOR_SANITIZE)
+  install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/brantor\")")
+endif()
 
 # --- Manual page -------------------------------------------------------------
 set(BRANTOR_MAN_SOURCE "${BRANTOR_ROOT_DIR}/doc/brantor.1")
@@ -90,9 +97,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "brantor copies chosen pages of a PDF document into new PDF documents:\n"
   "a list of pages and page ranges into one file, the odd or the even pages\n"
   "into one file, or the whole document cut into files of a fixed number of\n"
-  "pages. Page contents are copied byte for byte, so every output page looks\n"
-  "exactly as in the source; the outline entries that point at the chosen\n"
-  "pages and the document information are kept.")
+  "pages, or one file per bookmark. Outputs are rebuilt with dense object\n"
+  "numbers and compact text, stream data copied as it is, so every output page\n"
+  "looks exactly as in the source; the whole outline, pruned to the chosen\n"
+  "pages, and the document information are kept.")
 set(CPACK_STRIP_FILES ON)
 # MIT licence (LICENSE); Debian's copyright file is packaging/copyright.
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
@@ -91,7 +92,7 @@ NodeVisit VisitOf(CPdfNodeEntries& node, CPdfInherited inherited) {
         } else if (kids.kind == kindArray) {
             visit.kids = kids.arrayValue;
         } else {
-            throw CPdfException("Kids CPdfObject is wrong type");
+            throw CPdfException(CPdfMessages::kKidsType);
         }
     }
     visit.inherited = std::move(inherited);
@@ -106,7 +107,7 @@ void CPdfCatalog::Load(CPdfXRef* table) {
     kidPlaces.clear();
     nodeNumbers.clear();
     CPdfObject catalog = xref->Fetch(xref->rootNum, xref->rootGen);
-    if (catalog.kind != kindDictionary) throw CPdfException("Catalog CPdfObject is wrong type");
+    if (catalog.kind != kindDictionary) throw CPdfException(CPdfMessages::kCatalogType);
     const CPdfDictionary& cat = *catalog.dictValue;
     CPdfObject pagesRef = cat.Get("Pages");
     if (pagesRef.kind == kindReference) {
@@ -120,13 +121,13 @@ void CPdfCatalog::Load(CPdfXRef* table) {
         !xref->FetchShallow(pagesRef.refNumber, pagesRef.refGeneration, root)) {
         CPdfObject rootObject = cat.GetResolved("Pages");
         if (rootObject.kind != kindDictionary) {
-            throw CPdfException("Top-level pages CPdfObject is wrong type");
+            throw CPdfException(CPdfMessages::kPagesType);
         }
         root.TakeFrom(*rootObject.dictValue);
     }
     CPdfObject count = root.GetResolved(Key::keyCount);
     if (!count.IsNumber()) {
-        throw CPdfException("Page count in top-level pages CPdfObject is wrong type");
+        throw CPdfException(CPdfMessages::kPageCountType);
     }
     // The root's /Count is only a hint: it sizes the list (within what the table can hold)
     // so that a long document's list is not copied as it grows.
@@ -168,10 +169,10 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
             continue;
         }
         if (xref->bytesParsed - workStart > workLimit)
-            throw CPdfException("Page tree is too large");
+            throw CPdfException(CPdfMessages::kPageTreeTooLarge);
         CPdfObject kidRef = top.At(top.next++);
         kid.Reset();
-        if (!ReadKid(kidRef, kid)) throw CPdfException("Kid CPdfObject is wrong type");
+        if (!ReadKid(kidRef, kid)) throw CPdfException(CPdfMessages::kKidType);
         if (kid.IsLeaf()) {
             LoadLeaf(kidRef, kid, top.inherited);
             if (kidRef.kind != kindReference) {
@@ -182,10 +183,10 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         }
         int32_t number = kidRef.kind == kindReference ? kidRef.refNumber : 0;
         if (number > 0 && !seenNodes.insert(number).second) {
-            throw CPdfException("Page tree contains a cycle");
+            throw CPdfException(CPdfMessages::kPageTreeCycle);
         }
         if (number > 0) nodeNumbers.push_back(number);
-        if (stack.size() >= kMaxTreeDepth) throw CPdfException("Page tree is too deep");
+        if (stack.size() >= kMaxTreeDepth) throw CPdfException(CPdfMessages::kPageTreeTooDeep);
         NodeVisit visit = VisitOf(kid, Inherit(top.inherited, kid, number));
         visit.number = number;
         stack.push_back(std::move(visit));

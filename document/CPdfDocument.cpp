@@ -1,9 +1,11 @@
 #include "document/CPdfDocument.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "CPdfRefusedException.h"
 #include "document/CPdfCatalog.h"
 #include "file/CPdfSecurity.h"
@@ -18,10 +20,17 @@ CPdfDocument::~CPdfDocument() {
     Close();
 }
 
+namespace {
+// The reason of a failure, the message where it gives none.
+std::string Why(const CPdfException& failure) {
+    return failure.GetReason().empty() ? failure.GetMessage() : failure.GetReason();
+}
+}  // namespace
+
 void CPdfDocument::Open(const std::string& fileName, const std::string& password) {
     if (open) Close();
     file = CPdfInputFile::Open(fileName);
-    if (!file) throw CPdfException("Can't open file");
+    if (!file) throw CPdfException(CPdfMessages::kCantOpenFile, std::strerror(errno));
     try {
         stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0);
         ReadHeader();
@@ -35,11 +44,16 @@ void CPdfDocument::Open(const std::string& fileName, const std::string& password
             // A table with entries that point at other objects than they name may also list
             // objects free that the file holds (a subsection numbered one off): the objects the
             // pages need are found by scanning the file instead, when that gives a catalog.
-            if (xref->entriesMisplaced) OpenRepaired(password);
+            std::string ignored;
+            if (xref->entriesMisplaced) OpenRepaired(password, ignored);
         } catch (const CPdfRefusedException&) {
             throw;
-        } catch (const CPdfException&) {
-            if (!OpenRepaired(password)) throw;
+        } catch (CPdfException& strict) {
+            std::string why;
+            if (!OpenRepaired(password, why)) {
+                strict.SetReason(Why(strict) + ", and " + why);
+                throw;
+            }
         }
     } catch (...) {
         Close();
@@ -76,7 +90,7 @@ void CPdfDocument::SetUpSecurity(const std::string& password) {
     const std::vector<std::string> ids = KeyIds(xref->trailer.dictValue->GetResolved("ID"));
     try {
         encrypt = encrypt.Resolve(xref.get());
-        if (encrypt.kind != kindDictionary) throw CPdfException("Encryption dictionary is damaged");
+        if (encrypt.kind != kindDictionary) throw CPdfException(CPdfMessages::kEncryptionDamaged);
         for (const std::string& id : ids) {
             auto handler = std::make_unique<CPdfSecurity>(*encrypt.dictValue, id, number);
             const bool found = handler->Authenticate(password);
@@ -85,7 +99,8 @@ void CPdfDocument::SetUpSecurity(const std::string& password) {
             if (found || security->Revision() >= 5) break;
         }
         if (!security->CanDecrypt()) {
-            throw CPdfException(password.empty() ? "Password required" : "Wrong password");
+            throw CPdfException(password.empty() ? CPdfMessages::kPasswordRequired
+                                                 : CPdfMessages::kWrongPassword);
         }
     } catch (const CPdfException& failure) {
         // Without a password the document is read as stored; the caller decides whether it
@@ -114,7 +129,7 @@ void CPdfDocument::RefuseEncryptedObjectStreams() const {
     }
 }
 
-bool CPdfDocument::OpenRepaired(const std::string& password) {
+bool CPdfDocument::OpenRepaired(const std::string& password, std::string& why) {
     // A damaged file gets a second chance: its objects are found by scanning it. When that
     // fails too, the table and catalog held stay, and the strict reader's message is the one
     // reported.
@@ -132,7 +147,8 @@ bool CPdfDocument::OpenRepaired(const std::string& password) {
         return true;
     } catch (const CPdfRefusedException&) {
         throw;
-    } catch (const CPdfException&) {
+    } catch (const CPdfException& failure) {
+        why = Why(failure);
         xref = std::move(heldXref);
         catalog = std::move(heldCatalog);
         security = std::move(heldSecurity);

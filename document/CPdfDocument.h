@@ -58,8 +58,8 @@ public:
 private:
     void ReadHeader();
     // Rebuilds the table and the catalog from a scan of the file; when that fails, the ones
-    // held stay and false is returned.
-    bool OpenRepaired(const std::string& password);
+    // held stay, why is set to the reason and false is returned.
+    bool OpenRepaired(const std::string& password, std::string& why);
     void SetUpSecurity(const std::string& password);
     void RefuseEncryptedObjectStreams() const;
 

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfNodeEntries.h"
 #include "object/CPdfScan.h"
@@ -35,11 +36,11 @@ void CPdfPage::Load(int number, CPdfXRef* xref, const CPdfNodeEntries& page,
     if (resources.kind == kindReference && xref) {
         isDictionary = xref->KindOf(resources.refNumber, resources.refGeneration) == kindDictionary;
     }
-    if (!isDictionary && !out.resourcesMissing) throw CPdfException("Resources are not found");
+    if (!isDictionary && !out.resourcesMissing) throw CPdfException(CPdfMessages::kNoResources);
 
     const CPdfPageValue annots(page.Get(Key::keyAnnots));
     if (annots.kind != kindReference && annots.kind != kindArray && annots.kind != kindNull) {
-        CPdfException::Throw("Page annotations object (page %d) is wrong type", number);
+        CPdfException::Throw(CPdfMessages::kAnnotationsType, number);
     }
 
     CPdfObject r(kindNull);

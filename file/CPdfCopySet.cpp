@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "file/CPdfObjectIndex.h"
 
 CPdfCopySet::CPdfCopySet(CPdfObjectIndex& objects, size_t sourceSize, bool keep)
@@ -29,7 +30,7 @@ void CPdfCopySet::Begin() {
 }
 
 int32_t CPdfCopySet::Reserve() {
-    if (next == std::numeric_limits<int32_t>::max()) throw CPdfException("Corrupted PDF file");
+    if (next == std::numeric_limits<int32_t>::max()) throw CPdfException(CPdfMessages::kCorrupted);
     return next++;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "file/CPdfSecurity.h"
 #include "object/CPdfLexer.h"
 #include "object/CPdfObjectWriter.h"
@@ -75,7 +76,8 @@ ObjectEntry& CPdfFile::Entry(int32_t number) {
 
 void CPdfFile::MarkWritten(int32_t number, int32_t generation) {
     if (number < 1) return;
-    if (output.Position() > ObjectEntry::kMaxOffset) throw CPdfException("Output file write error");
+    if (output.Position() > ObjectEntry::kMaxOffset)
+        throw CPdfException(CPdfMessages::kOutputWriteError);
     Entry(number) = ObjectEntry(1, output.Position(), generation);
 }
 
@@ -161,7 +163,7 @@ void CPdfFile::WriteXRefTable() {
         if (e.Type() != 1) {
             text += "0000000000 00000 f \r";
         } else {
-            if (e.Offset() > 9999999999LL) throw CPdfException("Output file write error");
+            if (e.Offset() > 9999999999LL) throw CPdfException(CPdfMessages::kOutputWriteError);
             // "oooooooooo ggggg n \r"
             PutDigits(line, static_cast<uint64_t>(e.Offset()), 10);
             line[10] = ' ';

@@ -6,6 +6,7 @@
 
 #include "CPdfException.h"
 #include "CPdfLimits.h"
+#include "CPdfMessages.h"
 #include "file/CPdfOutputFile.h"
 #include "file/CPdfRawText.h"
 #include "file/CPdfSecurity.h"
@@ -152,7 +153,7 @@ uint32_t CPdfObjectIndex::Store(int32_t number, const CPdfObjectInfo& info) {
     PutSpans(record, info.strings, false);
     // A record never straddles two blocks; one larger than a block gets a block of its own.
     if (blocks.empty() || blockUsed + record.size() > kBlockSize) {
-        if (blocks.size() >= 0xFFFF) throw CPdfException("Corrupted PDF file");
+        if (blocks.size() >= 0xFFFF) throw CPdfException(CPdfMessages::kCorrupted);
         blocks.emplace_back(new uint8_t[std::max(kBlockSize, record.size())]);
         blockUsed = 0;
     }
@@ -351,7 +352,7 @@ std::string CPdfObjectIndex::ReadValue(int32_t number) {
     std::string text =
         CPdfRawText::ReadAt(source, info.valueStart, static_cast<size_t>(info.valueLength));
     if (static_cast<int64_t>(text.size()) != info.valueLength) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException(CPdfMessages::kCorrupted);
     }
     return text;
 }
@@ -375,7 +376,7 @@ std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInf
     std::string data =
         CPdfRawText::ReadAt(source, info.dataStart, static_cast<size_t>(info.dataLength));
     if (static_cast<int64_t>(data.size()) != info.dataLength) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException(CPdfMessages::kCorrupted);
     }
     // The dictionary names the crypt filter; its references resolve through the table.
     auto text = std::make_shared<const std::string>(value);
@@ -410,7 +411,7 @@ std::string CPdfObjectIndex::CompressedData(int32_t number, const CPdfObjectInfo
     const std::string data =
         CPdfRawText::ReadAt(source, info.dataStart, static_cast<size_t>(info.dataLength));
     if (static_cast<int64_t>(data.size()) != info.dataLength) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException(CPdfMessages::kCorrupted);
     }
     std::string packed = CPdfDeflate::Compress(data);
     // Worth it only where it saves more than the filter's name costs, and a little more.

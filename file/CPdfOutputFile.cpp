@@ -11,9 +11,21 @@
 #include <memory>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
+#include "file/CPdfSignalGuard.h"
 
 namespace {
 constexpr size_t kBufferSize = 1 << 18;
+
+[[noreturn]] void CreateFailed(const std::string& name, int error) {
+    throw CPdfException(CPdfMessages::kOutputCreateError)
+        .Detail(CPdfException::SystemDetail("cannot create", name, error));
+}
+
+[[noreturn]] void WriteFailed(const std::string& name, int error) {
+    throw CPdfException(CPdfMessages::kOutputWriteError)
+        .Detail(CPdfException::SystemDetail("cannot write", name, error));
+}
 
 std::string FolderOf(const std::string& name) {
     size_t slash = name.rfind('/');
@@ -55,16 +67,16 @@ std::string ResolveLink(const std::string& name) {
         if (target.empty()) break;
         path = target;
     }
-    throw CPdfException("Output file create error");
+    CreateFailed(name, ELOOP);
 }
 
-// Writes every byte to the open file to. Throws "Output file write error".
-void WriteAll(int to, const char* data, size_t count) {
+// Writes every byte to the open file to, named name. Throws "Output file write error".
+void WriteAll(int to, const char* data, size_t count, const std::string& name) {
     size_t done = 0;
     while (done < count) {
         ssize_t n = write(to, data + done, count - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw CPdfException("Output file write error");
+        if (n <= 0) WriteFailed(name, n < 0 ? errno : ENOSPC);
         done += static_cast<size_t>(n);
     }
 }
@@ -85,6 +97,7 @@ void CPdfOutputFile::Open(const std::string& name) {
     position = 0;
     used = 0;
     buffer.resize(kBufferSize);
+    shownName = name == "-" ? "standard output" : name;
     if (name == "-") {
         OpenStandardOutput();
         return;
@@ -94,20 +107,25 @@ void CPdfOutputFile::Open(const std::string& name) {
     bool exists = stat(targetName.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) {
         fd = open(targetName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) throw CPdfException("Output file create error");
+        if (fd < 0) CreateFailed(name, errno);
         return;
     }
     // The rename would replace a file that the user may not write: refuse it as opening it
     // would.
     if (exists && faccessat(AT_FDCWD, targetName.c_str(), W_OK, AT_EACCESS) != 0) {
-        throw CPdfException("Output file create error");
+        CreateFailed(name, errno);
     }
     std::string pattern = FolderOf(targetName) + ".brantor-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
-    fd = mkstemp(path.data());
-    if (fd < 0) throw CPdfException("Output file create error");
-    tempName = path.data();
+    {
+        // The temporary is known to the signal handlers from the moment it exists.
+        CPdfSignalGuard::Blocker blocked;
+        fd = mkstemp(path.data());
+        if (fd < 0) CreateFailed(name, errno);
+        tempName = path.data();
+        tempSlot = CPdfSignalGuard::Register(tempName);
+    }
     // A file that is replaced keeps its permissions; a new one gets the usual ones.
     fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask()));
 }
@@ -126,24 +144,24 @@ std::string CPdfOutputFile::TemporaryFolder() {
 void CPdfOutputFile::OpenStandardOutput() {
     // The document reaches standard output only when it is complete, so a failed run writes
     // nothing there: it is kept in a temporary file that has no name once it is open.
-    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) throw CPdfException("Output file create error");
+    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) CreateFailed(shownName, errno);
     std::string pattern = TemporaryFolder() + "/brantor-output-XXXXXX";
     std::vector<char> path(pattern.begin(), pattern.end());
     path.push_back('\0');
     fd = mkstemp(path.data());
-    if (fd < 0) throw CPdfException("Output file create error");
+    if (fd < 0) CreateFailed(pattern, errno);
     unlink(path.data());
     toStandardOutput = true;
 }
 
 void CPdfOutputFile::CopyToStandardOutput() {
-    if (lseek(fd, 0, SEEK_SET) != 0) throw CPdfException("Output file write error");
+    if (lseek(fd, 0, SEEK_SET) != 0) WriteFailed(shownName, errno);
     for (;;) {
         ssize_t got = read(fd, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw CPdfException("Output file write error");
+        if (got < 0) WriteFailed(shownName, errno);
         if (got == 0) return;
-        WriteAll(STDOUT_FILENO, buffer.data(), static_cast<size_t>(got));
+        WriteAll(STDOUT_FILENO, buffer.data(), static_cast<size_t>(got), shownName);
     }
 }
 
@@ -176,7 +194,8 @@ void CPdfOutputFile::CopyFrom(int source, int64_t from, int64_t count) {
         size_t want = static_cast<size_t>(std::min<int64_t>(count, static_cast<int64_t>(room)));
         ssize_t got = pread(source, buffer.data() + used, want, from);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) throw CPdfException("Corrupted PDF file");
+        if (got <= 0)
+            throw CPdfException(CPdfMessages::kCorrupted, "the file ends inside an object");
         used += static_cast<size_t>(got);
         position += got;
         from += got;
@@ -185,7 +204,7 @@ void CPdfOutputFile::CopyFrom(int source, int64_t from, int64_t count) {
 }
 
 void CPdfOutputFile::WriteDirect(const char* data, size_t count) {
-    WriteAll(fd, data, count);
+    WriteAll(fd, data, count, shownName);
 }
 
 void CPdfOutputFile::Flush() {
@@ -201,12 +220,10 @@ void CPdfOutputFile::Commit() {
     toStandardOutput = false;
     int rc = close(fd);
     fd = -1;
-    if (rc != 0) throw CPdfException("Output file write error");
+    if (rc != 0) WriteFailed(shownName, errno);
     if (!tempName.empty()) {
-        if (rename(tempName.c_str(), targetName.c_str()) != 0) {
-            throw CPdfException("Output file create error");
-        }
-        tempName.clear();
+        if (rename(tempName.c_str(), targetName.c_str()) != 0) CreateFailed(shownName, errno);
+        ForgetTemporary();
     }
 }
 
@@ -215,7 +232,13 @@ void CPdfOutputFile::Abandon() {
     if (fd >= 0) close(fd);
     fd = -1;
     if (!tempName.empty()) unlink(tempName.c_str());
-    tempName.clear();
+    ForgetTemporary();
     toStandardOutput = false;
     used = 0;
+}
+
+void CPdfOutputFile::ForgetTemporary() {
+    CPdfSignalGuard::Unregister(tempSlot);
+    tempSlot = -1;
+    tempName.clear();
 }

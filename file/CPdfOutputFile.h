@@ -30,6 +30,8 @@ public:
     // Appends count bytes read from position of the file open as fd. Throws "Output file
     // write error", or "Corrupted PDF file" when the source ends early.
     void CopyFrom(int fd, int64_t position, int64_t count);
+    // The name as given to Open, for messages ("standard output" for "-").
+    const std::string& Name() const { return shownName; }
     // Number of bytes written so far.
     int64_t Position() const { return position; }
     // Flushes, closes and moves the file into place (or copies it to standard output).
@@ -46,10 +48,14 @@ private:
     void OpenStandardOutput();
     void CopyToStandardOutput();
     void WriteDirect(const char* data, size_t count);
+    // Drops the committed or removed temporary from the names the signal handlers remove.
+    void ForgetTemporary();
 
     int fd = -1;
     std::string targetName;
-    std::string tempName;  // empty when writing the target directly
+    std::string tempName;   // empty when writing the target directly
+    int tempSlot = -1;      // tempName's place among the names the signal handlers remove
+    std::string shownName;  // the name as given, for messages ("standard output" for "-")
     bool toStandardOutput = false;
     bool measuring = false;  // bytes are counted, not written
 

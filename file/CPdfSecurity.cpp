@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "stream/CPdfDecryptStream.h"
 
 namespace {
-constexpr const char kUnsupported[] = "Encryption method is not supported";
-constexpr const char kDamaged[] = "Encryption dictionary is damaged";
+constexpr const char* kUnsupported = CPdfMessages::kEncryptionUnsupported;
+constexpr const char* kDamaged = CPdfMessages::kEncryptionDamaged;
 
 // What a password of revisions 2 to 4 is padded with to 32 bytes.
 const char kPad[33] =

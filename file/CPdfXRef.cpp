@@ -7,6 +7,7 @@
 
 #include "CPdfException.h"
 #include "CPdfLimits.h"
+#include "CPdfMessages.h"
 #include "file/CPdfReadAhead.h"
 #include "file/CPdfXRefRepair.h"
 #include "object/CPdfArray.h"
@@ -82,7 +83,7 @@ bool CPdfXRef::RepairEntry(int32_t number) {
 void CPdfXRef::Load(CPdfFileStream* fileStream) {
     Begin(fileStream);
     int64_t offset = FindStartXRef();
-    if (offset <= 0) throw CPdfException("PDF file was damaged");
+    if (offset <= 0) throw CPdfException(CPdfMessages::kDamaged, "no startxref");
     int64_t prev = 0;
     bool more = ReadSection(offset, prev);
     while (more) {
@@ -94,9 +95,10 @@ void CPdfXRef::Load(CPdfFileStream* fileStream) {
         }
         more = ReadSection(prev, prev);
     }
-    if (trailer.kind != kindDictionary) throw CPdfException("PDF file was damaged");
+    if (trailer.kind != kindDictionary) throw CPdfException(CPdfMessages::kDamaged, "no trailer");
     CPdfObject root = trailer.dictValue->Get("Root");
-    if (root.kind != kindReference) throw CPdfException("PDF file was damaged");
+    if (root.kind != kindReference)
+        throw CPdfException(CPdfMessages::kDamaged, "no /Root in the trailer");
     rootNum = root.refNumber;
     rootGen = root.refGeneration;
     CPdfObject info = trailer.dictValue->Get("Info");
@@ -131,7 +133,7 @@ int64_t CPdfXRef::FindStartXRef() {
 }
 
 void CPdfXRef::Grow(int64_t count) {
-    if (count > maxEntries) throw CPdfException("Cross-reference table is too large");
+    if (count > maxEntries) throw CPdfException(CPdfMessages::kXRefTooLarge);
     if (count > static_cast<int64_t>(entries.size())) entries.resize(static_cast<size_t>(count));
 }
 
@@ -163,13 +165,13 @@ bool CPdfXRef::ReadSection(int64_t offset, int64_t& prev) {
     CPdfParser parser(nullptr, stream->MakeSubStream(Physical(offset), 0));
     CPdfObject first = parser.ParseObject();
     if (first.IsKeyword("xref")) return ReadTable(parser.PreviousEnd(), prev);
-    if (first.kind != kindInteger) throw CPdfException("Couldn't parse an xref");
+    if (first.kind != kindInteger) throw CPdfException(CPdfMessages::kXRefUnreadable);
     CPdfObject generation = parser.ParseObject();
     CPdfObject keyword = parser.ParseObject();
     CPdfObject object = generation.kind == kindInteger && keyword.IsKeyword("obj")
                             ? parser.ParseObject()
                             : CPdfObject(kindNull);
-    if (object.kind != kindStream) throw CPdfException("Couldn't parse an xref stream");
+    if (object.kind != kindStream) throw CPdfException(CPdfMessages::kXRefStreamUnreadable);
     return ReadXRefStream(object, prev);
 }
 
@@ -230,7 +232,7 @@ void ReadEntry(TableScanner& scanner, int64_t value[2], bool& inUse) {
     const std::string& kw = scanner.Next(isInt[2], ignored);
     inUse = kw == "n";
     if (!isInt[0] || !isInt[1] || (!inUse && kw != "f")) {
-        throw CPdfException("Couldn't parse an xref table");
+        throw CPdfException(CPdfMessages::kXRefTableUnreadable);
     }
 }
 }  // namespace
@@ -244,10 +246,10 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
         const std::string& word = scanner.Next(isInt[0], value[0]);
         if (word == "trailer") break;
         scanner.Next(isInt[1], value[1]);
-        if (!isInt[0] || !isInt[1]) throw CPdfException("Couldn't parse an xref table");
+        if (!isInt[0] || !isInt[1]) throw CPdfException(CPdfMessages::kXRefTableUnreadable);
         int64_t first = value[0], count = value[1];
         if (first < 0 || count < 0 || first > maxEntries || count > maxEntries) {
-            throw CPdfException("Cross-reference subsection is out of range");
+            throw CPdfException(CPdfMessages::kXRefSubsectionRange);
         }
         Grow(first + count);
         for (int64_t k = 0; k < count; ++k) {
@@ -263,7 +265,7 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
     CPdfParser parser(nullptr, stream->MakeSubStream(scanner.TokenStart(), 0));
     parser.ParseObject();  // "trailer"
     CPdfObject dict = parser.ParseObject();
-    if (dict.kind != kindDictionary) throw CPdfException("Trailer dictionary is wrong type");
+    if (dict.kind != kindDictionary) throw CPdfException(CPdfMessages::kTrailerType);
     if (trailer.kind == kindNone) trailer = dict;
     CPdfObject hybrid = dict.dictValue->Get("XRefStm");
     if (hybrid.kind == kindInteger) {
@@ -287,10 +289,10 @@ void CPdfXRef::ReadHybridStream(int64_t offset) {
     CPdfObject generation = parser.ParseObject();
     CPdfObject keyword = parser.ParseObject();
     if (number.kind != kindInteger || generation.kind != kindInteger || !keyword.IsKeyword("obj")) {
-        throw CPdfException("Couldn't parse an xref stream");
+        throw CPdfException(CPdfMessages::kXRefStreamUnreadable);
     }
     CPdfObject object = parser.ParseObject();
-    if (object.kind != kindStream) throw CPdfException("Couldn't parse an xref stream");
+    if (object.kind != kindStream) throw CPdfException(CPdfMessages::kXRefStreamUnreadable);
     CPdfObject saved = trailer;
     int64_t ignored = 0;
     if (trailer.kind == kindNone) trailer = CPdfObject(kindNull);
@@ -301,19 +303,19 @@ void CPdfXRef::ReadHybridStream(int64_t offset) {
 bool CPdfXRef::ReadXRefStream(const CPdfObject& streamObject, int64_t& prev) {
     CPdfStream& data = *streamObject.streamValue;
     const CPdfDictionary* dict = streamObject.GetDict();
-    if (!dict) throw CPdfException("Size of xref Stream is wrong type");
+    if (!dict) throw CPdfException(CPdfMessages::kXRefSizeType);
     CPdfObject size = dict->Get("Size");
-    if (size.kind != kindInteger) throw CPdfException("Size of xref Stream is wrong type");
-    if (size.intValue < 0) throw CPdfException("Cross-reference subsection is out of range");
+    if (size.kind != kindInteger) throw CPdfException(CPdfMessages::kXRefSizeType);
+    if (size.intValue < 0) throw CPdfException(CPdfMessages::kXRefSubsectionRange);
     Grow(size.intValue);
     CPdfObject w = dict->Get("W");
-    if (w.kind != kindArray) throw CPdfException("W item of xref Stream is wrong type");
-    if (w.arrayValue->GetCount() < 3) throw CPdfException("W item of xref Stream is wrong length");
+    if (w.kind != kindArray) throw CPdfException(CPdfMessages::kXRefWType);
+    if (w.arrayValue->GetCount() < 3) throw CPdfException(CPdfMessages::kXRefWLength);
     int widths[3];
     for (int i = 0; i < 3; ++i) {
         CPdfObject item = w.arrayValue->GetResolvedAt(i);
-        if (item.kind != kindInteger) throw CPdfException("W item of xref Stream is wrong type");
-        if (item.intValue > 8) throw CPdfException("W item of xref Stream is out of range");
+        if (item.kind != kindInteger) throw CPdfException(CPdfMessages::kXRefWType);
+        if (item.intValue > 8) throw CPdfException(CPdfMessages::kXRefWRange);
         widths[i] = static_cast<int>(std::max<int64_t>(item.intValue, -1));
     }
     data.Reset();
@@ -323,7 +325,7 @@ bool CPdfXRef::ReadXRefStream(const CPdfObject& streamObject, int64_t& prev) {
         for (size_t i = 0; i + 1 < a.GetCount(); i += 2) {
             CPdfObject f = a.GetResolvedAt(i), c = a.GetResolvedAt(i + 1);
             if (f.kind != kindInteger || c.kind != kindInteger) {
-                throw CPdfException("Index item of xref Stream is wrong type");
+                throw CPdfException(CPdfMessages::kXRefIndexType);
             }
             ReadStreamSection(data, widths, f.intValue, c.intValue);
         }
@@ -340,7 +342,7 @@ bool CPdfXRef::ReadXRefStream(const CPdfObject& streamObject, int64_t& prev) {
 void CPdfXRef::ReadStreamSection(CPdfStream& data, const int widths[3], int64_t first,
                                  int64_t count) {
     if (first < 0 || count < 0 || first > maxEntries || count > maxEntries) {
-        throw CPdfException("Cross-reference subsection is out of range");
+        throw CPdfException(CPdfMessages::kXRefSubsectionRange);
     }
     Grow(first + count);
     for (int64_t k = 0; k < count; ++k) {
@@ -351,13 +353,13 @@ void CPdfXRef::ReadStreamSection(CPdfStream& data, const int widths[3], int64_t 
             uint64_t value = 0;
             for (int b = 0; b < widths[f]; ++b) {
                 int c = data.GetChar();
-                if (c < 0) throw CPdfException("Unexpected EOF while reading xref stream section");
+                if (c < 0) throw CPdfException(CPdfMessages::kXRefStreamEnd);
                 value = (value << 8) | static_cast<unsigned>(c);
             }
             fields[f] = value;
         }
         if (fields[0] > 2) {
-            throw CPdfException("Wrong type of xref XRefEntry while reading xref stream section");
+            throw CPdfException(CPdfMessages::kXRefEntryType);
         }
         int64_t offset =
             fields[1] > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(fields[1]);
@@ -371,7 +373,7 @@ void CPdfXRef::ReadStreamSection(CPdfStream& data, const int widths[3], int64_t 
 
 CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
     if (number < 0 || static_cast<size_t>(number) >= entries.size()) {
-        throw CPdfException("Corrupted PDF file");
+        throw CPdfException(CPdfMessages::kCorrupted);
     }
     if (fetchDepth >= kMaxFetchDepth) return CPdfObject(kindNull);
     DepthGuard guard(fetchDepth);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfInteger.h"
@@ -190,9 +191,10 @@ void CPdfXRefRepair::Rebuild() {
     ScanTrailers();
     AddObjectStreams();
     if (trailer.kind == kindNone) FindCatalog();
-    if (trailer.kind != kindDictionary) throw CPdfException("PDF file was damaged");
+    const char* notFound = "no catalog found by scanning";
+    if (trailer.kind != kindDictionary) throw CPdfException(CPdfMessages::kDamaged, notFound);
     CPdfObject root = trailer.dictValue->Get("Root");
-    if (root.kind != kindReference) throw CPdfException("PDF file was damaged");
+    if (root.kind != kindReference) throw CPdfException(CPdfMessages::kDamaged, notFound);
     xref.trailer = trailer;
     xref.rootNum = root.refNumber;
     xref.rootGen = root.refGeneration;

@@ -1,6 +1,7 @@
 #include "object/CPdfParser.h"
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDecryptor.h"
 #include "object/CPdfDictionary.h"
@@ -101,7 +102,7 @@ CPdfObject CPdfParser::ParseHollow(int depth) {
 }
 
 CPdfObject CPdfParser::ParseArray(int depth) {
-    if (depth > kMaxDepth) throw CPdfException("Objects are nested too deeply");
+    if (depth > kMaxDepth) throw CPdfException(CPdfMessages::kNestedTooDeeply);
     Shift();
     CPdfObject out;
     if (scan && depth > scan->buildArrays) {
@@ -118,7 +119,7 @@ CPdfObject CPdfParser::ParseArray(int depth) {
 }
 
 CPdfObject CPdfParser::ParseDictionary(int depth) {
-    if (depth > kMaxDepth) throw CPdfException("Objects are nested too deeply");
+    if (depth > kMaxDepth) throw CPdfException(CPdfMessages::kNestedTooDeeply);
     Shift();
     CPdfObject out;
     bool build = !scan || depth <= scan->buildDictionaries;
@@ -192,7 +193,7 @@ CPdfObject CPdfParser::ParseStream(const CPdfObject& dictionary) {
     // The lookahead still holds ">>" and "stream"; read on from the end of the data.
     ReadToken(cur);
     ReadToken(cur ^ 1);
-    if (!Cur().IsKeyword("endstream")) throw CPdfException("Missing 'endstream'");
+    if (!Cur().IsKeyword("endstream")) throw CPdfException(CPdfMessages::kMissingEndstream);
     Shift();
     CPdfObject out;
     if (data) {

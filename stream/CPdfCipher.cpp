@@ -11,9 +11,10 @@
 #include <climits>
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 
 namespace {
-constexpr const char kUnsupported[] = "Encryption method is not supported";
+constexpr const char* kUnsupported = CPdfMessages::kEncryptionUnsupported;
 
 // The library context with the default and the legacy provider (the one that has RC4), and the
 // algorithms fetched from it once. Kept for the life of the process.

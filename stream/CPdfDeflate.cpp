@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "CPdfException.h"
+#include "CPdfInternalError.h"
+#include "CPdfMessages.h"
 
 namespace {
 // libdeflate rather than zlib: on the object streams of real outputs it makes 8 % fewer bytes
@@ -19,7 +21,7 @@ struct FreeCompressor {
 libdeflate_compressor* Compressor() {
     static const std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor(
         libdeflate_alloc_compressor(kLevel));
-    if (!compressor) throw CPdfException("Unexpected exception");
+    if (!compressor) throw CPdfException(CPdfMessages::kUnexpected);
     return compressor.get();
 }
 }  // namespace
@@ -29,7 +31,7 @@ std::string CPdfDeflate::Compress(const std::string& data) {
     std::string out(libdeflate_zlib_compress_bound(compressor, data.size()), '\0');
     const size_t size =
         libdeflate_zlib_compress(compressor, data.data(), data.size(), &out[0], out.size());
-    if (size == 0) throw CPdfException("Unexpected exception");
+    if (size == 0) throw CPdfInternalError("compressed data did not fit its bound");
     out.resize(size);
     return out;
 }

@@ -1,10 +1,12 @@
 #include "stream/CPdfDeflater.h"
 
 #include "CPdfException.h"
+#include "CPdfInternalError.h"
+#include "CPdfMessages.h"
 
 CPdfDeflater::CPdfDeflater() {
     if (deflateInit(&zstream, Z_DEFAULT_COMPRESSION) != Z_OK) {
-        throw CPdfException("Unexpected exception");
+        throw CPdfException(CPdfMessages::kUnexpected);
     }
 }
 
@@ -20,7 +22,8 @@ void CPdfDeflater::Run(const char* data, size_t size, int flush) {
         zstream.next_out = reinterpret_cast<Bytef*>(chunk);
         zstream.avail_out = sizeof chunk;
         const int rc = deflate(&zstream, flush);
-        if (rc == Z_STREAM_ERROR) throw CPdfException("Unexpected exception");
+        if (rc == Z_STREAM_ERROR)
+            throw CPdfInternalError("deflate() found its stream state broken");
         out.append(chunk, sizeof chunk - zstream.avail_out);
     } while (zstream.avail_out == 0 || zstream.avail_in > 0);
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "CPdfException.h"
+#include "CPdfInternalError.h"
 
 size_t CPdfStream::Read(uint8_t* out, size_t count) {
     size_t done = 0;
@@ -17,5 +17,5 @@ size_t CPdfStream::Read(uint8_t* out, size_t count) {
 }
 
 int CPdfStream::GetRawChar() {
-    throw CPdfException("Internal: called GetRawChar() on non-predictor stream");
+    throw CPdfInternalError("GetRawChar() called on a stream without a predictor");
 }

@@ -55,6 +55,10 @@ void CPdfOutlinePart::FillCatalog(CPdfDictionary& catalog) {
             outlineOut > 0 ? CPdfObjectWriter::OutputReference(
                                  outlineOut, objects.Copies().GenerationOf(outline.rootNumber))
                            : CPdfObject(kindNull));
+    // A viewer told to open the outline pane would open an empty one.
+    if (outlineOut <= 0 && catalog.Get("PageMode").Resolve(objects.Xref()).IsName("UseOutlines")) {
+        catalog.entries.erase("PageMode");
+    }
 }
 
 void CPdfOutlinePart::Write() {

@@ -1,6 +1,7 @@
 #include "app/output/CPdfOutputObjects.h"
 
 #include "CPdfException.h"
+#include "CPdfMessages.h"
 #include "document/CPdfCatalog.h"
 #include "document/CPdfDocument.h"
 #include "file/CPdfCopySet.h"
@@ -13,7 +14,7 @@
 CPdfOutputObjects::CPdfOutputObjects(const CPdfOutputSource& from, CPdfFile& to)
     : source(from), file(to) {
     catalog = source.xref->Fetch(source.rootNumber, source.rootGeneration);
-    if (catalog.kind != kindDictionary) throw CPdfException("Catalog CPdfObject is wrong type");
+    if (catalog.kind != kindDictionary) throw CPdfException(CPdfMessages::kCatalogType);
     copies = std::make_unique<CPdfCopySet>(*source.index, source.xref->entries.size(),
                                            source.keepNumbers);
     writer = std::make_unique<CPdfObjectWriter>(*copies);
@@ -68,7 +69,7 @@ void CPdfOutputObjects::WriteValueObject(int32_t number, int32_t generation,
         const CPdfDocument& document = *source.document;
         writer->transformString = [&document](const std::string&) -> std::string {
             document.RequireKey();
-            throw CPdfException("Password required");
+            throw CPdfException(CPdfMessages::kPasswordRequired);
         };
     }
     file.WriteValue(number, generation, CPdfObjectWriter::Compact(writer->Text(value)));

@@ -7,6 +7,7 @@
 
 #include "CPdfException.h"
 #include "CPdfLimits.h"
+#include "CPdfMessages.h"
 #include "app/output/CPdfOutputObjects.h"
 #include "document/CPdfCatalog.h"
 #include "document/CPdfDocument.h"
@@ -48,7 +49,7 @@ void CPdfPagesPart::PlanOutput() {
         int32_t kidOf = 0, kidIndex = -1;
         cat.KidPlaceOf(s.pageNumber - 1, kidOf, kidIndex);
         if (page.objectNumber <= 0 && (kidOf <= 0 || keepNumbers))
-            throw CPdfException("Page object is not an indirect object");
+            throw CPdfException(CPdfMessages::kPageNotIndirect);
         // A page chosen again is a page object of its own, sharing what the first one uses.
         bool repeated = page.objectNumber <= 0 || copies.NumberOf(page.objectNumber) > 0;
         s.outputNumber = repeated ? copies.Reserve() : copies.Claim(page.objectNumber);
@@ -140,7 +141,7 @@ CPdfObject CPdfPagesPart::PageDictionary(size_t pageIndex) const {
             original = kids.arrayValue->GetAt(static_cast<size_t>(kidIndex));
         }
     }
-    if (original.kind != kindDictionary) throw CPdfException("Corrupted PDF file");
+    if (original.kind != kindDictionary) throw CPdfException(CPdfMessages::kCorrupted);
     return original;
 }
 

@@ -218,10 +218,13 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
     const std::string none = MakeDocument(0);
     const std::string text = dir / "text.pdf";
     ASSERT_TRUE(e2e::WriteFile(text, "plain text, not a PDF\n"));
+    // The message on standard output; on standard error "brantor: ", what failed, where and
+    // why (by default the source's name and the message).
     const struct {
         std::string source;
         std::string mode;
         std::string message;
+        std::string detail = "";
     } cases[] = {
         {eight, "-s9", "Page number 9 greater than 8 pages in file"},
         {eight, "-s99", "Page number 99 greater than 8 pages in file"},
@@ -237,14 +240,17 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
         {eight, "-s0s", "Invalid page number"},
         {eight, "-s1,3s", "Invalid page number"},
         {eight, "-s3xs", "Invalid page number"},
-        {eight, "Odd", "Wrong program parameteres"},
-        {eight, "", "Wrong program parameteres"},
+        {eight, "Odd", "Wrong program parameteres", "unknown MODE \"Odd\""},
+        {eight, "", "Wrong program parameteres", "unknown MODE \"\""},
         {one, "even", "No files output"},
         {none, "-s10s", "No files output"},
         {none, "-s1s", "No files output"},
-        {dir / "missing.pdf", "-s1", "File open error"},
-        {dir / "missing.pdf", "odd", "File open error"},
-        {text, "-s1", "PDF file was damaged"},
+        {dir / "missing.pdf", "-s1", "File open error",
+         "cannot open " + dir / "missing.pdf" + ": No such file or directory"},
+        {dir / "missing.pdf", "odd", "File open error",
+         "cannot open " + dir / "missing.pdf" + ": No such file or directory"},
+        {text, "-s1", "PDF file was damaged",
+         text + ": no startxref, and no catalog found by scanning"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode + " on " + c.source);
@@ -253,7 +259,8 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
             const Outcome run = Brantor(c.source, dir / (std::string("out/") + output), c.mode);
             EXPECT_TRUE(run.Exited(1)) << run.Status();
             EXPECT_EQ(run.out, c.message);
-            EXPECT_EQ(run.err, "");
+            const std::string detail = c.detail.empty() ? c.source + ": " + c.message : c.detail;
+            EXPECT_EQ(run.err, "brantor: " + detail + "\n");
             EXPECT_EQ(ListDir(dir / "out"), std::vector<std::string>());
         }
     }
@@ -285,11 +292,24 @@ TEST_F(EndToEnd, StandardInputAndOutput) {
         {R"(cat "$SRC" | "$B" - "$OUT" -s9)",
          1,
          "Page number 9 greater than 5 pages in file",
-         "",
+         "brantor: standard input: Page number 9 greater than 5 pages in file\n",
          {}},
-        {R"("$B" "$SRC" - -s9)", 1, "", "Page number 9 greater than 5 pages in file", {}},
-        {R"(printf '' | "$B" - "$OUT" odd)", 1, "PDF file was damaged", "", {}},
-        {R"("$B" - "$OUT" odd < "$DIR")", 1, "File open error", "", {}},
+        {R"("$B" "$SRC" - -s9)",
+         1,
+         "",
+         "Page number 9 greater than 5 pages in file\nbrantor: " + source +
+             ": Page number 9 greater than 5 pages in file\n",
+         {}},
+        {R"(printf '' | "$B" - "$OUT" odd)",
+         1,
+         "PDF file was damaged",
+         "brantor: standard input is empty\n",
+         {}},
+        {R"("$B" - "$OUT" odd < "$DIR")",
+         1,
+         "File open error",
+         "brantor: cannot read standard input: Is a directory\n",
+         {}},
         // A named pipe that a writer fills is read once, like standard input.
         {R"(F="$DIR/../in.fifo"; rm -f "$F"; mkfifo "$F" && { cat "$SRC" > "$F" 2>/dev/null & }
             "$B" "$F" "$OUT" -s5,2)",
@@ -478,8 +498,9 @@ TEST_F(EndToEnd, OutputMayReplaceItsSource) {
 
 // A document of simple pages given an outline by an incremental update: objects is a list of
 // (number, body) for the outline's objects, numbered from 100 up; the catalog names 100 as the
-// outline root.
-std::string WithOutline(const std::string& pdf, const std::vector<std::string>& objects) {
+// outline root, and has the entries catalogExtra besides.
+std::string WithOutline(const std::string& pdf, const std::vector<std::string>& objects,
+                        const std::string& catalogExtra = "") {
     using L = testpdf::SimpleLayout;
     const size_t mark = pdf.rfind("startxref");
     const long long previous = std::atoll(pdf.c_str() + mark + 10);
@@ -487,7 +508,7 @@ std::string WithOutline(const std::string& pdf, const std::vector<std::string>& 
     std::vector<long long> offsets;
     offsets.push_back(static_cast<long long>(out.size()));
     out += "1 0 obj\n<< /Type /Catalog /Pages " + std::to_string(L::kPages) +
-           " 0 R /Outlines 100 0 R >>\nendobj\n";
+           " 0 R /Outlines 100 0 R " + catalogExtra + ">>\nendobj\n";
     for (size_t i = 0; i < objects.size(); ++i) {
         offsets.push_back(static_cast<long long>(out.size()));
         out += std::to_string(100 + i) + " 0 obj\n" + objects[i] + "\nendobj\n";
@@ -594,6 +615,66 @@ TEST_F(EndToEnd, BookmarksModeWritesOneFilePerFirstLevelItem) {
         EXPECT_TRUE(failed.Exited(c.status)) << failed.Status();
         EXPECT_NE(failed.out.find(c.message), std::string::npos) << failed.out;
         EXPECT_EQ(ListDir(dir / "out"), std::vector<std::string>());
+    }
+}
+
+// The outline's titles of an encrypted source are read through its key, as its other strings:
+// its bookmark files are titled like any other's (only without the key they cannot be).
+TEST_F(EndToEnd, EncryptedSourceWithItsKeyGetsTitledBookmarkFiles) {
+    const std::string plain = MakeDocument(2);
+    const struct {
+        std::vector<std::string> encryption;  // qpdf's --encrypt arguments
+        std::string password;                 // given to brantor
+        std::vector<std::string> names;
+    } cases[] = {
+        {{"", "owner", "256"}, "", {"ch000001-Page-1.pdf", "ch000002-Page-2.pdf"}},
+        {{"user", "owner", "256"},
+         "--password=user",
+         {"ch000001-Page-1.pdf", "ch000002-Page-2.pdf"}},
+        {{"user", "owner", "256"}, "", {"ch000001.pdf", "ch000002.pdf"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.encryption[0] + " " + c.encryption[2] + " " + c.password);
+        ClearDir(dir / "out");
+        const std::string source = dir / "encrypted.pdf";
+        std::vector<std::string> qpdf = {"--encrypt"};
+        qpdf.insert(qpdf.end(), c.encryption.begin(), c.encryption.end());
+        qpdf.insert(qpdf.end(), {"--", plain, source});
+        ASSERT_TRUE(e2e::Qpdf(qpdf).Exited(0));
+        const Outcome run = Brantor(source, dir / "out/ch", "bookmarks", c.password);
+        EXPECT_TRUE(run.Exited(0)) << run.Status() << ": " << run.out << run.err;
+        EXPECT_EQ(ListDir(dir / "out"), c.names);
+    }
+}
+
+// A viewer told to open the outline pane of an output that keeps no outline item would open
+// an empty pane: /PageMode /UseOutlines goes with the outline, other page modes stay.
+TEST_F(EndToEnd, OutlinePageModeGoesWithTheOutline) {
+    using L = testpdf::SimpleLayout;
+    SimpleOptions bare;
+    bare.outline = false;
+    const std::string plain = testpdf::MakeSimpleDocument(2, bare);
+    const std::string outline[] = {
+        "<< /Type /Outlines /First 101 0 R /Last 101 0 R /Count 1 >>",
+        "<< /Title (One) /Parent 100 0 R /Dest [" + std::to_string(L::Page(1)) + " 0 R /Fit] >>"};
+    const struct {
+        std::string pageMode, pages;
+        bool kept;
+    } cases[] = {
+        {"/UseOutlines", "-s1", true},
+        {"/UseOutlines", "-s2", false},
+        {"/UseThumbs", "-s2", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pageMode + " " + c.pages);
+        const std::string source = dir / "mode.pdf", out = dir / "out/mode.pdf";
+        ASSERT_TRUE(e2e::WriteFile(
+            source, WithOutline(plain, {outline[0], outline[1]}, "/PageMode " + c.pageMode + " ")));
+        const Outcome run = Brantor(source, out, c.pages);
+        ASSERT_TRUE(run.Exited(0)) << run.Status() << ": " << run.out << run.err;
+        EXPECT_EQ(e2e::ReadFile(out).find("/PageMode") != std::string::npos, c.kept);
+        const e2e::QpdfCheck check = e2e::CheckWithQpdf(out);
+        EXPECT_TRUE(check.Passed()) << check.Problem();
     }
 }
 

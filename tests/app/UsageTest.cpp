@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +21,8 @@
 namespace {
 
 const char kUsage[] =
-    "Brantor version 1.00\n"
+    "Brantor version " BRANTOR_VERSION
+    "\n"
     "\n"
     "Usage:\n"
     "Brantor in.pdf out.pdf [mode]\n"
@@ -159,23 +161,29 @@ protected:
     const std::string dir = folder.path(), input = folder / "in file.pdf";
 };
 
+// A usage error says on standard error which argument could not be used, before the usage.
 TEST_F(Usage, ShortCommandLinesPrintUsage) {
     const struct {
         std::vector<std::string> args;
         int status;
+        std::string err;
     } cases[] = {
-        {{}, 0},
-        {{"--help"}, 0},
-        {{"-h"}, 0},
-        {{"in.pdf"}, 2},
-        {{"-H"}, 2},
-        {{"--help", "x"}, 2},
-        {{"in.pdf", "out.pdf"}, 2},
+        {{}, 0, ""},
+        {{"--help"}, 0, ""},
+        {{"-h"}, 0, ""},
+        {{"in.pdf"}, 2, "brantor: missing out.pdf and MODE\n"},
+        {{"-H"}, 2, "brantor: unknown option -H\n"},
+        {{"--help", "x"}, 2, "brantor: --help comes after in.pdf out.pdf MODE\n"},
+        {{"in.pdf", "out.pdf"}, 2, "brantor: missing MODE\n"},
     };
     for (const auto& c : cases) {
-        Result r = RunBrantor(c.args);
-        EXPECT_EQ(r.out, kUsage) << c.args.size() << " arguments";
-        EXPECT_EQ(r.status, c.status) << c.args.size() << " arguments";
+        std::vector<std::string> argv = {BRANTOR_BINARY};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(argv.back());
+        const e2e::Outcome run = e2e::RunCommand(argv, e2e::kProgramTimeout);
+        EXPECT_EQ(run.out, kUsage);
+        EXPECT_TRUE(run.Exited(c.status)) << run.Status();
+        EXPECT_EQ(run.err, c.err);
     }
 }
 
@@ -203,6 +211,50 @@ TEST_F(Usage, FailedRunPrintsOneMessageWithoutNewline) {
         EXPECT_EQ(r.status, 1) << c.message;
         EXPECT_FALSE(e2e::Exists(out)) << c.message;
     }
+}
+
+// Besides the message that scripts match, standard error gets one line: what failed, the
+// path involved and the reason the system or the reader gives.
+TEST_F(Usage, FailureDetailSaysWhatWhereAndWhy) {
+    const std::string text = dir + "/text.pdf", readOnly = dir + "/read-only.pdf";
+    std::ofstream(text) << "plain text, not a PDF\n";
+    std::ofstream(readOnly) << "kept\n";
+    chmod(readOnly.c_str(), 0444);
+    const bool root = geteuid() == 0;  // root may write a read-only file
+    const struct {
+        std::vector<std::string> args;  // stdin is /dev/null
+        std::string message, err;
+    } cases[] = {
+        {{input, "/nonexistdir/o.pdf", "-s1"},
+         "Output file create error",
+         "brantor: cannot create /nonexistdir/o.pdf: No such file or directory\n"},
+        {{input, readOnly, "-s1"},
+         "Output file create error",
+         root ? "" : "brantor: cannot create " + readOnly + ": Permission denied\n"},
+        {{text, dir + "/o.pdf", "-s1"},
+         "PDF file was damaged",
+         "brantor: " + text + ": no startxref, and no catalog found by scanning\n"},
+        {{"-", dir + "/o.pdf", "odd"},
+         "PDF file was damaged",
+         "brantor: standard input is empty\n"},
+        {{dir + "/missing.pdf", dir + "/o.pdf", "-s1"},
+         "File open error",
+         "brantor: cannot open " + dir + "/missing.pdf: No such file or directory\n"},
+        {{input, dir + "/o.pdf", "-s1-3,4"},
+         "Page number 4 greater than 3 pages in file",
+         "brantor: " + input + ": Page number 4 greater than 3 pages in file\n"},
+    };
+    for (const auto& c : cases) {
+        if (c.err.empty()) continue;
+        std::vector<std::string> argv = {BRANTOR_BINARY};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(c.args[1]);
+        const e2e::Outcome run = e2e::RunCommand(argv, e2e::kProgramTimeout);
+        EXPECT_TRUE(run.Exited(1)) << run.Status();
+        EXPECT_EQ(run.out, c.message);
+        EXPECT_EQ(run.err, c.err);
+    }
+    EXPECT_EQ(e2e::ReadFile(readOnly), "kept\n");
 }
 
 TEST_F(Usage, SuccessfulRunIsSilent) {
@@ -278,19 +330,47 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
          "",
          out + "\n",
          {"out.pdf"}},
-        {{input, out, "odd", "--object-streams=Generate"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--object-streams="}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--object-streams"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "extra"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--verbose", "extra"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--bogus"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--password"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "-v"}, 2, kUsage, "", {}},
-        {{input, out, "odd", "--version", "--bogus"}, 2, kUsage, "", {}},
-        {{input, "-", "-s2s"}, 2, kUsage, "", {}},
-        {{input, "-", "-s1s", "--version"}, 2, kUsage, "", {}},
-        {{"--version", "x"}, 2, kUsage, "", {}},
-        {{"--verbose"}, 2, kUsage, "", {}},
+        {{input, out, "odd", "--object-streams=Generate"},
+         2,
+         kUsage,
+         "brantor: unknown value in --object-streams=Generate (preserve, generate or disable)\n",
+         {}},
+        {{input, out, "odd", "--object-streams="},
+         2,
+         kUsage,
+         "brantor: unknown value in --object-streams= (preserve, generate or disable)\n",
+         {}},
+        {{input, out, "odd", "--object-streams"},
+         2,
+         kUsage,
+         "brantor: unknown option --object-streams\n",
+         {}},
+        {{input, out, "odd", "extra"}, 2, kUsage, "brantor: unexpected argument extra\n", {}},
+        {{input, out, "odd", "--verbose", "extra"},
+         2,
+         kUsage,
+         "brantor: unexpected argument extra\n",
+         {}},
+        {{input, out, "odd", "--verbsoe"}, 2, kUsage, "brantor: unknown option --verbsoe\n", {}},
+        {{input, out, "odd", "--password"}, 2, kUsage, "brantor: unknown option --password\n", {}},
+        {{input, out, "odd", "-v"}, 2, kUsage, "brantor: unknown option -v\n", {}},
+        {{input, out, "odd", "--version", "--bogus"},
+         2,
+         kUsage,
+         "brantor: unknown option --bogus\n",
+         {}},
+        {{input, "-", "-s2s"},
+         2,
+         kUsage,
+         "brantor: - (standard output) cannot take the many files of -s2s\n",
+         {}},
+        {{input, "-", "-s1s", "--version"},
+         2,
+         kUsage,
+         "brantor: - (standard output) cannot take the many files of -s1s\n",
+         {}},
+        {{"--version", "x"}, 2, kUsage, "brantor: --version comes after in.pdf out.pdf MODE\n", {}},
+        {{"--verbose"}, 2, kUsage, "brantor: --verbose comes after in.pdf out.pdf MODE\n", {}},
         // --dry-run names each file and its pages, and writes nothing.
         {{input, out, "odd", "--dry-run"}, 0, out + "\t1,3\n", "", {}},
         {{input, dir + "/g", "-g3-1,2", "--dry-run", "--verbose"},
@@ -307,64 +387,72 @@ TEST_F(Usage, OptionsAfterModeAndTheirUsageErrors) {
         {{input, out, "maxsize=10X"},
          2,
          kUsage,
-         "\"maxsize=10X\": the size is a number of bytes above 0, or of K, M or G\n",
+         "brantor: \"maxsize=10X\": the size is a number of bytes above 0, or of K, M or G\n",
          {}},
-        {{input, dir + "/g", "-g1,,2"}, 2, kUsage, "\"-g1,,2\": Invalid parameter\n", {}},
-        {{input, dir + "/g", "-g0"}, 2, kUsage, "\"-g0\": Invalid page number 0\n", {}},
-        {{input, "-", "-g1"}, 2, kUsage, "", {}},
-        {{input, "-", "maxsize=1M"}, 2, kUsage, "", {}},
+        {{input, dir + "/g", "-g1,,2"}, 2, kUsage, "brantor: \"-g1,,2\": Invalid parameter\n", {}},
+        {{input, dir + "/g", "-g0"}, 2, kUsage, "brantor: \"-g0\": Invalid page number 0\n", {}},
+        {{input, "-", "-g1"},
+         2,
+         kUsage,
+         "brantor: - (standard output) cannot take the many files of -g1\n",
+         {}},
+        {{input, "-", "maxsize=1M"},
+         2,
+         kUsage,
+         "brantor: - (standard output) cannot take the many files of maxsize=1M\n",
+         {}},
         {{input, out, "odd", "--level=2"},
          2,
          kUsage,
-         "--level= only applies to the bookmarks mode\n",
+         "brantor: --level= only applies to the bookmarks mode\n",
          {}},
         {{input, dir + "/ch", "bookmarks", "--level=0"},
          2,
          kUsage,
-         "--level=0: the level is a number from 1 to 1000\n",
+         "brantor: --level=0: the level is a number from 1 to 1000\n",
          {}},
         {{input, dir + "/p-%x.pdf", "odd"},
          2,
          kUsage,
-         "output name \"" + dir +
+         "brantor: output name \"" + dir +
              "/p-%x.pdf\": \"%x\" is not a placeholder (%d, %f, %l, %t or %%)\n",
          {}},
         {{input, dir + "/p%", "odd"},
          2,
          kUsage,
-         "output name \"" + dir + "/p%\": \"%\" at its end is an unfinished placeholder\n",
+         "brantor: output name \"" + dir + "/p%\": \"%\" at its end is an unfinished placeholder\n",
          {}},
         {{input, dir + "/p%03t", "bookmarks"},
          2,
          kUsage,
-         "output name \"" + dir + "/p%03t\": \"%03t\" takes no width\n",
+         "brantor: output name \"" + dir + "/p%03t\": \"%03t\" takes no width\n",
          {}},
         {{input, dir + "/p%t.pdf", "-s1s"},
          2,
          kUsage,
-         "output name \"" + dir +
+         "brantor: output name \"" + dir +
              "/p%t.pdf\": %t is a bookmark title, only in the bookmarks mode\n",
          {}},
         {{input, dir + "/p%%.pdf", "-s1s"},
          2,
          kUsage,
-         "output name \"" + dir +
+         "brantor: output name \"" + dir +
              "/p%%.pdf\": this mode writes many files: the name needs %d, %f or %l\n",
          {}},
         {{input, out, "odd", "--password-file="},
          2,
          kUsage,
-         "--password-file= needs a file name (- for standard input)\n",
+         "brantor: --password-file= needs a file name (- for standard input)\n",
          {}},
         {{input, out, "odd", "--password=a", "--password-file=pw"},
          2,
          kUsage,
-         "--password= and --password-file= together\n",
+         "brantor: --password= and --password-file= together\n",
          {}},
         {{"-", out, "odd", "--password-file=-"},
          2,
          kUsage,
-         "--password-file=- and - as in.pdf both read standard input\n",
+         "brantor: --password-file=- and - as in.pdf both read standard input\n",
          {}},
     };
     for (const auto& c : cases) {

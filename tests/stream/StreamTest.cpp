@@ -7,6 +7,7 @@
 #include <string>
 
 #include "CPdfException.h"
+#include "CPdfInternalError.h"
 #include "TempFile.h"
 #include "stream/CPdfEmbedStream.h"
 #include "stream/CPdfFileStream.h"
@@ -175,6 +176,7 @@ TEST(Streams, LookCharShowsTheByteGetCharReturns) {
     }
 }
 
+// A broken invariant reads as a bug of the program, not as a fault of the file.
 TEST(Streams, RawCharIsRefusedByStreamsThatDoNotDecode) {
     FilePtr file = TempFileWith("abc");
     auto memory = Memory("abc");
@@ -185,8 +187,10 @@ TEST(Streams, RawCharIsRefusedByStreamsThatDoNotDecode) {
         try {
             s->GetRawChar();
             ADD_FAILURE() << "no exception";
-        } catch (const CPdfException& ex) {
-            EXPECT_STREQ(ex.GetMessage(), "Internal: called GetRawChar() on non-predictor stream");
+        } catch (const CPdfInternalError& ex) {
+            EXPECT_STREQ(ex.GetMessage(), "Internal error (a bug in brantor)");
+            EXPECT_NE(ex.GetDetail().find("GetRawChar"), std::string::npos) << ex.GetDetail();
+            EXPECT_NE(ex.GetDetail().find("please report it"), std::string::npos);
         }
     }
 }
