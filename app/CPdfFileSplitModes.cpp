@@ -15,45 +15,6 @@
 #include "app/CPdfNameTemplate.h"
 #include "document/CPdfCatalog.h"
 
-namespace {
-// Writes all of text to standard output. Throws "Output file write error".
-void PrintLine(const std::string& text) {
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-        std::fflush(stdout) != 0) {
-        throw CPdfException(CPdfMessages::kOutputWriteError);
-    }
-}
-}  // namespace
-
-std::string CPdfFileSplit::FormatSixDigits(uint64_t number) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%06llu", static_cast<unsigned long long>(number));
-    return text;
-}
-
-std::string CPdfFileSplit::ChunkFileName(const std::string& prefix, uint64_t first, uint64_t size,
-                                         uint64_t pageCount) {
-    if (size == 1) return prefix + FormatSixDigits(first) + ".pdf";
-    uint64_t last = pageCount - first < size ? pageCount : first + size - 1;
-    return prefix + FormatSixDigits(first) + "-" + FormatSixDigits(last) + ".pdf";
-}
-
-std::string CPdfFileSplit::RangeFileName(const std::string& prefix, uint64_t first, uint64_t last) {
-    if (first == last) return prefix + FormatSixDigits(first) + ".pdf";
-    return prefix + FormatSixDigits(first) + "-" + FormatSixDigits(last) + ".pdf";
-}
-
-CPdfSelection CPdfFileSplit::PageRange(uint64_t first, uint64_t last) {
-    CPdfSelection pages;
-    const uint64_t step = first <= last ? 1 : static_cast<uint64_t>(-1);
-    pages.reserve(static_cast<size_t>((first <= last ? last - first : first - last) + 1));
-    for (uint64_t p = first;; p += step) {
-        pages.push_back({static_cast<uint32_t>(p), 0});
-        if (p == last) break;
-    }
-    return pages;
-}
-
 void CPdfFileSplit::SplitByMode() {
     switch (mode) {
         case modePageList:
@@ -231,32 +192,6 @@ uint64_t CPdfFileSplit::PagesThatFit(uint64_t first, uint64_t guess, int64_t& si
     }
     size = lo.size;
     return lo.pages;
-}
-
-std::string CPdfFileSplit::NameFor(const std::string& usual, const CPdfSelection& pages,
-                                   const std::string& title, uint64_t file) const {
-    if (CPdfCommandLine::IsStandardStream(outputName) ||
-        !CPdfNameTemplate::IsTemplate(outputName)) {
-        return usual;
-    }
-    CPdfNameTemplate::Fields fields;
-    fields.file = file;
-    fields.first = pages.empty() ? 0 : pages.front().pageNumber;
-    fields.last = pages.empty() ? 0 : pages.back().pageNumber;
-    fields.title = FileNameTitle(title);
-    return CPdfNameTemplate::Expand(outputName, fields);
-}
-
-void CPdfFileSplit::Deliver(const std::string& usual, const CPdfSelection& pages,
-                            const std::string& title) {
-    ++filesDelivered;
-    const std::string name = NameFor(usual, pages, title, filesDelivered);
-    if (dryRun) {
-        PrintLine(name + "\t" + CPdfPageList::Format(pages) + "\n");
-        return;
-    }
-    WriteOutputFile(name, pages);
-    progress.FileWritten(name, pages.size());
 }
 
 std::string CPdfFileSplit::ReadPasswordFile() const {
