@@ -472,35 +472,122 @@ bool CPdfLexer::InlineImageEnd(const char* text, size_t length, size_t from, int
     return false;
 }
 
+namespace {
+
+// Where the parser stands in the dictionaries that a plain container holds, one level each:
+// a key comes next, a value, or the generation or the "R" of a reference whose number was the
+// last value. The parser skips a token that is not a name where a key belongs (so a "<<"
+// there opens nothing): such a dictionary is not plain.
+class PlainDictionaries {
+public:
+    enum Token { name, word, open, close, arrayOpen, arrayClose };
+
+    explicit PlainDictionaries(bool dictionary) : inArray(!dictionary) {
+        if (dictionary) levels.push_back(key);
+    }
+
+    // Takes the next token (text for a word); false where the parser would read the tokens
+    // otherwise than as plain keys and values.
+    bool Take(Token token, const char* text, size_t length) {
+        if (inArray) return TakeInArray(token);
+        if (token == close) return Close();
+        switch (levels.back()) {
+            case key:
+                if (token == name) levels.back() = value;
+                return token == name;
+            case value:
+                return TakeValue(token, text, length);
+            case generation:
+                if (token == name) levels.back() = value;
+                if (token == word) levels.back() = referenceEnd;
+                return token == name || token == word;
+            case referenceEnd:
+                if (token == name) levels.back() = value;
+                if (token == word && length == 1 && *text == 'R') levels.back() = key;
+                return token == name || (token == word && length == 1 && *text == 'R');
+        }
+        return false;
+    }
+    bool Done() const { return levels.empty() && !inArray; }
+
+private:
+    enum State { key, value, generation, referenceEnd };
+
+    bool TakeInArray(Token token) {
+        if (token == arrayClose) {
+            inArray = false;
+            if (!levels.empty()) levels.back() = key;
+            return true;
+        }
+        return token == name || token == word;
+    }
+    bool TakeValue(Token token, const char* text, size_t length) {
+        switch (token) {
+            case name:
+                levels.back() = key;
+                return true;
+            case word:
+                // An unsigned integer may be the number of a reference.
+                levels.back() =
+                    std::all_of(text, text + length, [](char c) { return c >= '0' && c <= '9'; })
+                        ? generation
+                        : key;
+                return true;
+            case open:
+                levels.push_back(key);
+                return true;
+            case arrayOpen:
+                inArray = true;
+                return true;
+            default:
+                return false;
+        }
+    }
+    bool Close() {
+        // A key without a value before ">>" is dropped by the parser too.
+        levels.pop_back();
+        if (!levels.empty()) levels.back() = key;
+        return true;
+    }
+
+    std::vector<State> levels;  // one per dictionary open
+    bool inArray;               // inside a flat array, which holds no container
+};
+
+}  // namespace
+
 size_t CPdfLexer::PlainContainerEnd(const char* text, size_t length, size_t from, bool dictionary) {
-    int64_t depth = 1;           // dictionaries open (in a flat array: 1 until its "]")
-    bool inArray = !dictionary;  // inside a flat array, which holds no container
+    PlainDictionaries reader(dictionary);
     size_t i = from;
-    while (i < length && depth > 0) {
+    while (i < length && !reader.Done()) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (kClasses[c] != delimiter || c == '/') {
+        if (kClasses[c] == whitespace) {
             ++i;
             continue;
         }
-        const bool doubled = i + 1 < length && text[i + 1] == text[i];
-        if (!inArray && doubled && (c == '<' || c == '>')) {
-            depth += c == '<' ? 1 : -1;
-            i += 2;
-        } else if (c == '[' && !inArray) {
-            inArray = true;
-            ++i;
-        } else if (c == ']' && inArray) {
-            inArray = false;
-            depth -= dictionary ? 0 : 1;
-            ++i;
+        size_t end = i + 1;
+        PlainDictionaries::Token token;
+        const bool doubled = end < length && text[end] == text[i];
+        if (c == '/' || kClasses[c] == regular) {
+            while (end < length && kClasses[static_cast<unsigned char>(text[end])] == regular) {
+                ++end;
+            }
+            token = c == '/' ? PlainDictionaries::name : PlainDictionaries::word;
+        } else if (doubled && (c == '<' || c == '>')) {
+            ++end;
+            token = c == '<' ? PlainDictionaries::open : PlainDictionaries::close;
+        } else if (c == '[' || c == ']') {
+            token = c == '[' ? PlainDictionaries::arrayOpen : PlainDictionaries::arrayClose;
         } else {
-            return 0;  // a string, a comment, a nested array or a stray delimiter
+            return 0;  // a string, a comment or a stray delimiter
         }
+        if (!reader.Take(token, text + i, end - i)) return 0;
+        i = end;
     }
     // The bytes end first; or a keyword "endobj" ends every container open, as the parser
     // reads it.
     static const char kEndobj[] = "endobj";
-    if (depth > 0 || memmem(text + from, i - from, kEndobj, sizeof kEndobj - 1)) return 0;
+    if (!reader.Done() || memmem(text + from, i - from, kEndobj, sizeof kEndobj - 1)) return 0;
     return i;
 }
 
