@@ -483,7 +483,7 @@ public:
     enum Token { name, word, open, close, arrayOpen, arrayClose };
 
     explicit PlainDictionaries(bool dictionary) : inArray(!dictionary) {
-        if (dictionary) levels.push_back(key);
+        if (dictionary) levels[depth++] = key;
     }
 
     // Takes the next token (text for a word); false where the parser would read the tokens
@@ -491,24 +491,25 @@ public:
     bool Take(Token token, const char* text, size_t length) {
         if (inArray) return TakeInArray(token);
         if (token == close) return Close();
-        switch (levels.back()) {
+        State& state = levels[depth - 1];
+        switch (state) {
             case key:
-                if (token == name) levels.back() = value;
+                if (token == name) state = value;
                 return token == name;
             case value:
                 return TakeValue(token, text, length);
             case generation:
-                if (token == name) levels.back() = value;
-                if (token == word) levels.back() = referenceEnd;
+                if (token == name) state = value;
+                if (token == word) state = referenceEnd;
                 return token == name || token == word;
             case referenceEnd:
-                if (token == name) levels.back() = value;
-                if (token == word && length == 1 && *text == 'R') levels.back() = key;
+                if (token == name) state = value;
+                if (token == word && length == 1 && *text == 'R') state = key;
                 return token == name || (token == word && length == 1 && *text == 'R');
         }
         return false;
     }
-    bool Done() const { return levels.empty() && !inArray; }
+    bool Done() const { return depth == 0 && !inArray; }
 
 private:
     enum State { key, value, generation, referenceEnd };
@@ -516,7 +517,7 @@ private:
     bool TakeInArray(Token token) {
         if (token == arrayClose) {
             inArray = false;
-            if (!levels.empty()) levels.back() = key;
+            if (depth > 0) levels[depth - 1] = key;
             return true;
         }
         return token == name || token == word;
@@ -524,17 +525,19 @@ private:
     bool TakeValue(Token token, const char* text, size_t length) {
         switch (token) {
             case name:
-                levels.back() = key;
+                levels[depth - 1] = key;
                 return true;
             case word:
                 // An unsigned integer may be the number of a reference.
-                levels.back() =
+                levels[depth - 1] =
                     std::all_of(text, text + length, [](char c) { return c >= '0' && c <= '9'; })
                         ? generation
                         : key;
                 return true;
             case open:
-                levels.push_back(key);
+                // Deeper than real page objects nest: the parser reads it.
+                if (depth == kMaxLevels) return false;
+                levels[depth++] = key;
                 return true;
             case arrayOpen:
                 inArray = true;
@@ -545,13 +548,15 @@ private:
     }
     bool Close() {
         // A key without a value before ">>" is dropped by the parser too.
-        levels.pop_back();
-        if (!levels.empty()) levels.back() = key;
+        --depth;
+        if (depth > 0) levels[depth - 1] = key;
         return true;
     }
 
-    std::vector<State> levels;  // one per dictionary open
-    bool inArray;               // inside a flat array, which holds no container
+    static constexpr size_t kMaxLevels = 32;
+    State levels[kMaxLevels] = {};  // one per dictionary open
+    size_t depth = 0;
+    bool inArray;  // inside a flat array, which holds no container
 };
 
 }  // namespace
