@@ -68,7 +68,7 @@ private:
     bool PacksObjects() const;
     // Writes one output document of the pages given to fileName; with measureOnly nothing
     // is written, and the bytes it would take are counted. Returns its size in bytes.
-    int64_t WriteOutputFile(const std::string& fileName, const CPdfSelection& pages,
+    int64_t WriteOutputFile(const std::string& fileName, CPdfSelection pages,
                             bool measureOnly = false);
 
     // The mode loop (CPdfFileSplitModes.cpp): each mode turns into page selections, each
@@ -98,7 +98,7 @@ private:
     // Hands one output on: with --dry-run its name, a tab and its pages are printed;
     // otherwise it is written and reported. usual is the name the mode gives it; an output
     // name template (title filling %t) gives another.
-    void Deliver(const std::string& usual, const CPdfSelection& pages,
+    void Deliver(const std::string& usual, CPdfSelection pages,
                  const std::string& title = std::string());
     // The password of --password-file=: the first line of the file, without its line ending.
     // Throws "Password file read error".
@@ -123,7 +123,6 @@ private:
     bool keepNumbers = false;
     bool reencrypt = false;  // outputs decrypt every string and stream and encrypt it anew
     uint32_t pageCount = 0;
-    std::vector<SelectedPage> selection;
     CPdfMode mode = modeNone;
     std::string inputName, outputName, modeText;
     std::string password;         // --password=: the password of an encrypted source

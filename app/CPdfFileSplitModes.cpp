@@ -66,7 +66,7 @@ void CPdfFileSplit::SplitOdd(const std::string& fileName) {
     CPdfSelection pages;
     pages.reserve(static_cast<size_t>((count + 1) / 2));
     for (uint64_t p = 1; p <= count; p += 2) pages.push_back({static_cast<uint32_t>(p), 0});
-    Deliver(fileName, pages);
+    Deliver(fileName, std::move(pages));
 }
 
 void CPdfFileSplit::SplitEven(const std::string& fileName) {
@@ -75,7 +75,7 @@ void CPdfFileSplit::SplitEven(const std::string& fileName) {
     CPdfSelection pages;
     pages.reserve(static_cast<size_t>(count / 2));
     for (uint64_t p = 2; p <= count; p += 2) pages.push_back({static_cast<uint32_t>(p), 0});
-    Deliver(fileName, pages);
+    Deliver(fileName, std::move(pages));
 }
 
 void CPdfFileSplit::SplitGroups(const std::string& prefix) {
@@ -94,7 +94,7 @@ void CPdfFileSplit::SplitGroups(const std::string& prefix) {
         }
     }
     progress.Plan(count, items.size());
-    for (size_t k = 0; k < items.size(); ++k) Deliver(usual[k], items[k]);
+    for (size_t k = 0; k < items.size(); ++k) Deliver(usual[k], std::move(items[k]));
 }
 
 void CPdfFileSplit::SplitMaxSize(const std::string& prefix) {

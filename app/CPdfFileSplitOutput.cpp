@@ -2,6 +2,7 @@
 // (or only measured), and the delivery of a mode's selections under their names (or, with
 // --dry-run, their listing).
 #include <cstdio>
+#include <utility>
 
 #include "CPdfException.h"
 #include "CPdfMessages.h"
@@ -44,13 +45,12 @@ void CPdfFileSplit::PrepareRun() {
     prepared = true;
 }
 
-int64_t CPdfFileSplit::WriteOutputFile(const std::string& fileName, const CPdfSelection& pages,
+int64_t CPdfFileSplit::WriteOutputFile(const std::string& fileName, CPdfSelection pages,
                                        bool measureOnly) {
     if (!prepared) PrepareRun();
     pageCount = static_cast<uint32_t>(document.catalog->GetPageCount());
-    selection = pages;
     ResetObjectTable(packObjects, reencrypt ? document.security.get() : nullptr);
-    assembler->Plan(selection);
+    assembler->Plan(std::move(pages));
     if (measureOnly) {
         output.OpenMeasure();
     } else {
@@ -79,7 +79,7 @@ CPdfSelection CPdfFileSplit::PageRange(uint64_t first, uint64_t last) {
     return pages;
 }
 
-void CPdfFileSplit::Deliver(const std::string& usual, const CPdfSelection& pages,
+void CPdfFileSplit::Deliver(const std::string& usual, CPdfSelection pages,
                             const std::string& title) {
     ++filesDelivered;
     const std::string name = NameFor(usual, pages, title, filesDelivered);
@@ -87,6 +87,7 @@ void CPdfFileSplit::Deliver(const std::string& usual, const CPdfSelection& pages
         PrintLine(name + "\t" + CPdfPageList::Format(pages) + "\n");
         return;
     }
-    WriteOutputFile(name, pages);
-    progress.FileWritten(name, pages.size());
+    const size_t count = pages.size();
+    WriteOutputFile(name, std::move(pages));
+    progress.FileWritten(name, count);
 }

@@ -51,8 +51,8 @@ const CPdfOutline& CPdfOutputAssembler::Outline() const {
     return *outline;
 }
 
-void CPdfOutputAssembler::Plan(const std::vector<SelectedPage>& chosen) {
-    objects.Begin(chosen);
+void CPdfOutputAssembler::Plan(std::vector<SelectedPage> chosen) {
+    objects.Begin(std::move(chosen));
     catalogOut = objects.Copies().Claim(objects.Source().rootNumber);
     pages->Begin();
     for (const auto& part : parts) part->Begin();

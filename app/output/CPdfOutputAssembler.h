@@ -31,7 +31,7 @@ public:
 
     // Starts an output of the pages chosen, in order: numbers its catalog, page tree root and
     // pages, and plans every part. Writes nothing.
-    void Plan(const std::vector<SelectedPage>& chosen);
+    void Plan(std::vector<SelectedPage> chosen);
     // Writes every object of the output planned (after its header; the page tree root last)
     // and returns what its trailer names.
     CPdfTrailerEntries Write();

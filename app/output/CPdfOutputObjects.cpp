@@ -22,9 +22,9 @@ CPdfOutputObjects::CPdfOutputObjects(const CPdfOutputSource& from, CPdfFile& to)
 
 CPdfOutputObjects::~CPdfOutputObjects() = default;
 
-void CPdfOutputObjects::Begin(const std::vector<SelectedPage>& chosen) {
+void CPdfOutputObjects::Begin(std::vector<SelectedPage> chosen) {
     copies->Begin();
-    selection = chosen;
+    selection = std::move(chosen);
 }
 
 CPdfObject CPdfOutputObjects::FetchObject(int32_t number) const {

@@ -45,7 +45,7 @@ public:
     CPdfOutputObjects& operator=(const CPdfOutputObjects&) = delete;
 
     // Starts an output of the pages chosen: forgets every number of the previous one.
-    void Begin(const std::vector<SelectedPage>& chosen);
+    void Begin(std::vector<SelectedPage> chosen);
 
     const CPdfOutputSource& Source() const { return source; }
     CPdfXRef* Xref() const { return source.xref; }
