@@ -35,12 +35,7 @@ void CPdfDocument::Open(const std::string& fileName, const std::string& password
         stream = std::make_shared<CPdfFileStream>(file.get(), 0, 0);
         ReadHeader();
         try {
-            xref = std::make_unique<CPdfXRef>();
-            xref->Load(stream.get());
-            SetUpSecurity(password);
-            RefuseEncryptedObjectStreams();
-            catalog = std::make_unique<CPdfCatalog>();
-            catalog->Load(xref.get());
+            LoadObjects(false, password);
             // A table with entries that point at other objects than they name may also list
             // objects free that the file holds (a subsection numbered one off): the objects the
             // pages need are found by scanning the file instead, when that gives a catalog.
@@ -129,6 +124,19 @@ void CPdfDocument::RefuseEncryptedObjectStreams() const {
     }
 }
 
+void CPdfDocument::LoadObjects(bool scan, const std::string& password) {
+    xref = std::make_unique<CPdfXRef>();
+    if (scan) {
+        xref->LoadRepaired(stream.get());
+    } else {
+        xref->Load(stream.get());
+    }
+    SetUpSecurity(password);
+    RefuseEncryptedObjectStreams();
+    catalog = std::make_unique<CPdfCatalog>();
+    catalog->Load(xref.get());
+}
+
 bool CPdfDocument::OpenRepaired(const std::string& password, std::string& why) {
     // A damaged file gets a second chance: its objects are found by scanning it. When that
     // fails too, the table and catalog held stay, and the strict reader's message is the one
@@ -137,12 +145,7 @@ bool CPdfDocument::OpenRepaired(const std::string& password, std::string& why) {
     std::unique_ptr<CPdfCatalog> heldCatalog = std::move(catalog);
     auto heldSecurity = std::move(security);
     try {
-        xref = std::make_unique<CPdfXRef>();
-        xref->LoadRepaired(stream.get());
-        SetUpSecurity(password);
-        RefuseEncryptedObjectStreams();
-        catalog = std::make_unique<CPdfCatalog>();
-        catalog->Load(xref.get());
+        LoadObjects(true, password);
         repaired = true;
         return true;
     } catch (const CPdfRefusedException&) {

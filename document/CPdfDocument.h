@@ -60,6 +60,9 @@ private:
     // Rebuilds the table and the catalog from a scan of the file; when that fails, the ones
     // held stay, why is set to the reason and false is returned.
     bool OpenRepaired(const std::string& password, std::string& why);
+    // Reads the cross-reference data (by scanning the file with scan set), the security
+    // handler and the catalog. Throws what each of them throws.
+    void LoadObjects(bool scan, const std::string& password);
     void SetUpSecurity(const std::string& password);
     void RefuseEncryptedObjectStreams() const;
 
