@@ -11,12 +11,12 @@ constexpr int kSlots = 8;
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // Written only with the signals blocked or before a slot is marked used; read by the handler.
-char names[kSlots][PATH_MAX];
-volatile sig_atomic_t used[kSlots];
+char slotNames[kSlots][PATH_MAX];
+volatile sig_atomic_t slotUsed[kSlots];
 
 extern "C" void RemoveAndExit(int signal) {
     for (int i = 0; i < kSlots; ++i) {
-        if (used[i]) unlink(names[i]);
+        if (slotUsed[i]) unlink(slotNames[i]);
     }
     _exit(128 + signal);
 }
@@ -52,16 +52,16 @@ void CPdfSignalGuard::Install() {
 int CPdfSignalGuard::Register(const std::string& name) {
     if (name.size() >= PATH_MAX) return -1;
     for (int i = 0; i < kSlots; ++i) {
-        if (used[i]) continue;
-        std::memcpy(names[i], name.c_str(), name.size() + 1);
+        if (slotUsed[i]) continue;
+        std::memcpy(slotNames[i], name.c_str(), name.size() + 1);
         // The name is complete before the handler may read it.
         std::atomic_signal_fence(std::memory_order_seq_cst);
-        used[i] = 1;
+        slotUsed[i] = 1;
         return i;
     }
     return -1;
 }
 
 void CPdfSignalGuard::Unregister(int slot) {
-    if (slot >= 0 && slot < kSlots) used[slot] = 0;
+    if (slot >= 0 && slot < kSlots) slotUsed[slot] = 0;
 }

@@ -18,18 +18,13 @@
 
 #include "E2eTools.h"
 #include "TestPdf.h"
+#include "TestValues.h"
 
 namespace {
 
 using e2e::Outcome;
 using testpdf::SimpleOptions;
 using testpdf::SimpleStyle;
-
-std::vector<int> Range(int first, int last) {
-    std::vector<int> pages;
-    for (int p = first; p <= last; ++p) pages.push_back(p);
-    return pages;
-}
 
 // The page numbers shown on the pages of a document made by MakeSimpleDocument, in order.
 std::vector<int> PageLabels(const std::string& pdf) {

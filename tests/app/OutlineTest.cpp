@@ -21,6 +21,7 @@
 #include "OutputPdf.h"
 #include "SplitRun.h"
 #include "TestPdf.h"
+#include "TestValues.h"
 #include "app/CPdfFileSplit.h"
 
 namespace {
@@ -30,8 +31,8 @@ using L = testpdf::SimpleLayout;
 using namespace splitrun;
 
 // Writes the source, runs the split job on it; "" on success, else the message.
-std::string Split(const TempDir& dir, const std::string& source, const std::string& mode,
-                  const std::string& out = "out.pdf") {
+std::string SplitSource(const TempDir& dir, const std::string& source, const std::string& mode,
+                        const std::string& out = "out.pdf") {
     WriteFile(dir / "in.pdf", source);
     return splitrun::Split(dir / "in.pdf", dir / out, mode);
 }
@@ -49,12 +50,6 @@ bool MutoolOutline(const std::string& name, std::vector<std::pair<std::string, i
     }
     return true;
 }
-
-struct Obj {
-    int number;
-    std::string body;
-    int generation = 0;
-};
 
 struct Item {
     std::string title;   // raw value, e.g. "(A)"
@@ -148,7 +143,7 @@ TEST(Outline, ItemIsKeptWhenItsDestinationIsAChosenPage) {
         TempDir dir;
         const std::string source = OutlineDocument(3, {{"(Item)", c.target}}, kNameObjects,
                                                    c.oldDests ? kOldDests : kNameTree);
-        ASSERT_EQ(Split(dir, source, "-s2"), "");
+        ASSERT_EQ(SplitSource(dir, source, "-s2"), "");
         OutputPdf pdf(dir / "out.pdf");
         EXPECT_EQ(pdf.Outline(), c.kept ? "Item@1" : "(none)");
         if (!c.kept) continue;
@@ -239,13 +234,13 @@ TEST(Outline, ItemsThatOpenNoPageAreKeptInPlace) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         TempDir dir;
-        ASSERT_EQ(Split(dir, source, c.mode), "");
+        ASSERT_EQ(SplitSource(dir, source, c.mode), "");
         EXPECT_EQ(OutputPdf(dir / "out.pdf").Outline(), c.outline);
         ExpectQpdfClean(dir / "out.pdf");
     }
     // Items that open no page start no file of the bookmarks mode, and come into each.
     TempDir dir;
-    ASSERT_EQ(Split(dir, source, "bookmarks", "ch"), "");
+    ASSERT_EQ(SplitSource(dir, source, "bookmarks", "ch"), "");
     EXPECT_EQ(Outputs(dir), (std::vector<std::string>{"ch000002-P3.pdf", "ch000005-P1.pdf"}));
     EXPECT_EQ(OutputPdf(dir / "ch000002-P3.pdf").Outline(),
               "U@URI P3@1 N@Named J@JavaScript P1@-(L@SetOCGState) R@GoToR C@-:c(CW@URI) "
@@ -273,7 +268,7 @@ TEST(Outline, ItemsFollowTheSelectionAndComeOnce) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         TempDir dir;
-        ASSERT_EQ(Split(dir, OutlineDocument(5, items), c.mode), "");
+        ASSERT_EQ(SplitSource(dir, OutlineDocument(5, items), c.mode), "");
         OutputPdf pdf(dir / "out.pdf");
         EXPECT_EQ(pdf.Outline(), c.outline);
         ExpectQpdfClean(dir / "out.pdf");
@@ -321,7 +316,7 @@ TEST(Outline, NestedItemsArePrunedToTheChosenPages) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         TempDir dir;
-        ASSERT_EQ(Split(dir, source, c.mode), "");
+        ASSERT_EQ(SplitSource(dir, source, c.mode), "");
         OutputPdf pdf(dir / "out.pdf");
         EXPECT_EQ(pdf.Outline(), c.outline);
         ExpectQpdfClean(dir / "out.pdf");
@@ -333,7 +328,7 @@ TEST(Outline, ItemsKeepTheirEntriesAndTheRootItsOwn) {
     const std::string source = OutlineDocument(
         2, {{"(A)", "/A 200 0 R /C [1 0 0] /F 3 /Extra (kept)"}, {"(B)", "/Dest [10 0 R /Fit]"}},
         {{200, "<< /S /GoTo /D [20 0 R /Fit] >>"}}, "", false, 0, "/Extra (root)");
-    ASSERT_EQ(Split(dir, source, "-s2"), "");
+    ASSERT_EQ(SplitSource(dir, source, "-s2"), "");
     OutputPdf pdf(dir / "out.pdf");
     EXPECT_EQ(pdf.Outline(), "A@1");
     CPdfObject root = pdf.CatalogEntry("Outlines");
@@ -356,8 +351,9 @@ TEST(Outline, TitlesSurviveWhole) {
         SCOPED_TRACE(c.title);
         TempDir dir;
         const std::vector<Obj> extra = {{40, "(Indirect)"}};
-        ASSERT_EQ(Split(dir, OutlineDocument(2, {{c.title, "/Dest [20 0 R /Fit]"}}, extra), "-s2"),
-                  "");
+        ASSERT_EQ(
+            SplitSource(dir, OutlineDocument(2, {{c.title, "/Dest [20 0 R /Fit]"}}, extra), "-s2"),
+            "");
         OutputPdf pdf(dir / "out.pdf");
         EXPECT_NE(pdf.Outline(), "(none)");
         ExpectQpdfClean(dir / "out.pdf");
@@ -399,7 +395,7 @@ TEST(Outline, OddSourcesStillGiveAConsistentOutline) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        ASSERT_EQ(Split(dir, c.source, "-s1"), "");
+        ASSERT_EQ(SplitSource(dir, c.source, "-s1"), "");
         OutputPdf pdf(dir / "out.pdf");
         EXPECT_EQ(pdf.Outline(), c.outline);
         ExpectQpdfClean(dir / "out.pdf");
@@ -422,7 +418,7 @@ TEST(Outline, EveryChunkAndEverySourceLayoutCarriesItsOwnItems) {
         options.namedDests = c.namedDests;
         options.objectsPerStream = 5;
         TempDir dir;
-        ASSERT_EQ(Split(dir, testpdf::MakeSimpleDocument(5, options), "-s2s", "part"), "");
+        ASSERT_EQ(SplitSource(dir, testpdf::MakeSimpleDocument(5, options), "-s2s", "part"), "");
         const char* files[] = {"part000001-000002.pdf", "part000003-000004.pdf",
                                "part000005-000005.pdf"};
         const char* outlines[] = {"Page 1@1 Page 2@2", "Page 3@1 Page 4@2", "Page 5@1"};

@@ -59,12 +59,13 @@ void PrintTo(const ListCase& c, std::ostream* os) {
     *os << c.text << " of " << c.pageCount;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<ListCase>& info) {
+std::string ListCaseName(const ::testing::TestParamInfo<ListCase>& info) {
     return ParamName(info.index, info.param.text);
 }
 
 // The selection, or the message of the exception.
-std::string Outcome(const std::string& text, uint32_t pageCount, std::vector<uint32_t>& pages) {
+std::string ParseOutcome(const std::string& text, uint32_t pageCount,
+                         std::vector<uint32_t>& pages) {
     pages.clear();
     try {
         for (const SelectedPage& p : CPdfPageList::ParsePageList(text, pageCount)) {
@@ -81,7 +82,7 @@ class PageListText : public ::testing::TestWithParam<ListCase> {};
 TEST_P(PageListText, SelectsPagesOrFailsWithMessage) {
     const ListCase& c = GetParam();
     std::vector<uint32_t> pages;
-    EXPECT_EQ(Outcome(c.text, c.pageCount, pages), c.message) << c.text;
+    EXPECT_EQ(ParseOutcome(c.text, c.pageCount, pages), c.message) << c.text;
     EXPECT_EQ(pages, c.pages) << c.text;
 }
 
@@ -106,7 +107,7 @@ const ListCase kSelections[] = {
     {"-s3-1,8-7", 8, {3, 2, 1, 8, 7}, ""},
     {"-s4294967295-4294967294", UINT32_MAX, {4294967295u, 4294967294u}, ""},
 };
-INSTANTIATE_TEST_SUITE_P(Selections, PageListText, ::testing::ValuesIn(kSelections), CaseName);
+INSTANTIATE_TEST_SUITE_P(Selections, PageListText, ::testing::ValuesIn(kSelections), ListCaseName);
 
 const ListCase kSyntaxErrors[] = {
     {"-s1,,2", 8, {}, "Invalid parameter"}, {"-s1,", 8, {}, "Invalid parameter"},
@@ -119,7 +120,8 @@ const ListCase kSyntaxErrors[] = {
     {"-s1--", 8, {}, "Invalid parameter"},  {"-s1-3-", 8, {}, "Invalid parameter"},
     {"-s-", 8, {}, "Invalid parameter"},    {"-s1-,,", 8, {}, "Invalid parameter"},
 };
-INSTANTIATE_TEST_SUITE_P(SyntaxErrors, PageListText, ::testing::ValuesIn(kSyntaxErrors), CaseName);
+INSTANTIATE_TEST_SUITE_P(SyntaxErrors, PageListText, ::testing::ValuesIn(kSyntaxErrors),
+                         ListCaseName);
 
 const ListCase kNumberErrors[] = {
     {"-s0", 8, {}, "Invalid page number 0"},
@@ -159,7 +161,8 @@ const ListCase kNumberErrors[] = {
      {},
      "Wrong page ranges, 99999999999999999999 greater than 8 pages in file"},
 };
-INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors), CaseName);
+INSTANTIATE_TEST_SUITE_P(NumberErrors, PageListText, ::testing::ValuesIn(kNumberErrors),
+                         ListCaseName);
 
 // The page list of --dry-run: runs of three or more pages up or down by one as ranges, and
 // the text reads back as the same pages.
@@ -185,7 +188,7 @@ TEST(PageList, FormattedListsReadBackAsTheSamePages) {
         EXPECT_EQ(CPdfPageList::Format(selection), c.text);
         if (c.pages.empty()) continue;
         std::vector<uint32_t> back;
-        EXPECT_EQ(Outcome(std::string("-s") + c.text, 20, back), "");
+        EXPECT_EQ(ParseOutcome(std::string("-s") + c.text, 20, back), "");
         EXPECT_EQ(back, c.pages) << c.text;
     }
 }

@@ -10,16 +10,12 @@
 #include "OutputPdf.h"
 #include "SplitRun.h"
 #include "TestPdf.h"
+#include "TestValues.h"
 #include "object/CPdfDictionary.h"
 
 namespace {
 
 using namespace splitrun;
-
-struct Obj {
-    int number;
-    std::string body;
-};
 
 struct DrawCase {
     const char* name;

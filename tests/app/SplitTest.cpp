@@ -26,6 +26,7 @@
 #include "OutputPdf.h"
 #include "SplitRun.h"
 #include "TestPdf.h"
+#include "TestValues.h"
 #include "app/CPdfFileSplit.h"
 #include "object/CPdfObjectWriter.h"
 #include "object/CPdfString.h"
@@ -39,12 +40,6 @@ using L = testpdf::SimpleLayout;
 using namespace splitrun;
 
 const char kHead[] = "%PDF-1.4\r%\xE2\xE3\xCF\xD3\r\n";
-
-std::vector<int> Range(int first, int last) {
-    std::vector<int> v;
-    for (int n = first; n <= last; ++n) v.push_back(n);
-    return v;
-}
 
 // Text with every reference written as "R", to compare objects whatever their numbers.
 std::string Normalized(const std::string& text) {
@@ -354,12 +349,6 @@ TEST(Split, VersionAndNewestObjectsComeFromTheSource) {
         EXPECT_EQ(pdf.trailer, "trailer\n<</Size 5/ID [<aa><id2>]/Root 1 0 R>>\n");
     }
 }
-
-struct Obj {
-    int number;
-    std::string body;  // empty: a free entry
-    int generation = 0;
-};
 
 // A source made of the objects; object 1 is the catalog, object 40 the /Info dictionary.
 std::string Document(const std::vector<Obj>& objects) {

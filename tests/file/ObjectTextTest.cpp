@@ -15,6 +15,7 @@
 #include "SourceTable.h"
 #include "TempFile.h"
 #include "TestPdf.h"
+#include "TestValues.h"
 #include "file/CPdfObjectIndex.h"
 #include "file/CPdfOutputFile.h"
 #include "file/CPdfXRef.h"
@@ -38,12 +39,6 @@ struct Loaded : SourceTable {
 
     CPdfObjectIndex index;
 };
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) out.push_back(static_cast<char>(v));
-    return out;
-}
 
 // One row of a /W [1 2 1] cross-reference stream.
 struct Row {

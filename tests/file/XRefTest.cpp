@@ -16,6 +16,7 @@
 #include "SourceTable.h"
 #include "TempFile.h"
 #include "TestPdf.h"
+#include "TestValues.h"
 #include "document/CPdfCatalog.h"
 #include "document/CPdfDocument.h"
 #include "file/CPdfXRef.h"
@@ -52,12 +53,6 @@ std::string Line(long long offset, int generation, char kind) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%010lld %05d %c\r\n", offset, generation, kind);
     return buf;
-}
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) out.push_back(static_cast<char>(v));
-    return out;
 }
 
 std::string XrefStream(const std::string& dict, const std::string& rows) {

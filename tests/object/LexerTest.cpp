@@ -31,7 +31,7 @@ std::string Printable(const std::string& bytes) {
 
 // One token as short text: I:5, R:0.5, B:1, null, K:obj, N:Name, S:literal, H:hex digits,
 // error, end.
-std::string Describe(const CPdfObject& t) {
+std::string DescribeToken(const CPdfObject& t) {
     switch (t.kind) {
         case kindInteger:
             return "I:" + std::to_string(t.intValue);
@@ -69,7 +69,7 @@ std::string LexAll(const std::string& input) {
         lexer.NextToken(token);
         if (token.kind == kindEnd) break;
         if (!out.empty()) out += ' ';
-        out += Describe(token);
+        out += DescribeToken(token);
     }
     EXPECT_EQ(token.kind, kindEnd) << "no end of input for " << Printable(input);
     for (int i = 0; i < 2; ++i) {
@@ -88,7 +88,7 @@ void PrintTo(const LexCase& c, std::ostream* os) {
     *os << Printable(c.input);
 }
 
-std::string CaseName(const ::testing::TestParamInfo<LexCase>& info) {
+std::string LexCaseName(const ::testing::TestParamInfo<LexCase>& info) {
     return ParamName(info.index, info.param.input);
 }
 
@@ -120,14 +120,14 @@ const LexCase kLiteralStrings[] = {
     {"(a(b", "S:a(b"},
 };
 INSTANTIATE_TEST_SUITE_P(LiteralStrings, LexerTokens, ::testing::ValuesIn(kLiteralStrings),
-                         CaseName);
+                         LexCaseName);
 
 const LexCase kHexStrings[] = {
     {"<41 42>", "H:41 42"},     {"<4a4B>", "H:4a4B"}, {"<>", "H:"},
     {"<abc", "H:abc"},          {"<zz(>", "H:zz("},   {"<<", "K:<<"},
     {"<<<>>>", "K:<< H: K:>>"},
 };
-INSTANTIATE_TEST_SUITE_P(HexStrings, LexerTokens, ::testing::ValuesIn(kHexStrings), CaseName);
+INSTANTIATE_TEST_SUITE_P(HexStrings, LexerTokens, ::testing::ValuesIn(kHexStrings), LexCaseName);
 
 const LexCase kNames[] = {
     {"/A#42", "N:AB"},       {"/A#4 x", "N:A#4 K:x"}, {"/A#4 /B", "N:A#4 N:B"},
@@ -136,7 +136,7 @@ const LexCase kNames[] = {
     {"/A#2f", "N:A/"},       {"/ x", "N: K:x"},       {"//A", "N: N:A"},
     {"/A/B", "N:A N:B"},     {"/A(s)", "N:A S:s"},    {"/\x80\xff", "N:\\x80\\xff"},
 };
-INSTANTIATE_TEST_SUITE_P(Names, LexerTokens, ::testing::ValuesIn(kNames), CaseName);
+INSTANTIATE_TEST_SUITE_P(Names, LexerTokens, ::testing::ValuesIn(kNames), LexCaseName);
 
 const LexCase kNumbers[] = {
     {"0 17 -3", "I:0 I:17 I:-3"},
@@ -162,7 +162,7 @@ const LexCase kNumbers[] = {
     {"12(x)", "I:12 S:x"},
     {"1 0 R>>", "I:1 I:0 K:R K:>>"},
 };
-INSTANTIATE_TEST_SUITE_P(Numbers, LexerTokens, ::testing::ValuesIn(kNumbers), CaseName);
+INSTANTIATE_TEST_SUITE_P(Numbers, LexerTokens, ::testing::ValuesIn(kNumbers), LexCaseName);
 
 const LexCase kWordsAndDelimiters[] = {
     {"true false null", "B:1 B:0 null"},
@@ -180,7 +180,7 @@ const LexCase kWordsAndDelimiters[] = {
     {"", ""},
 };
 INSTANTIATE_TEST_SUITE_P(WordsAndDelimiters, LexerTokens, ::testing::ValuesIn(kWordsAndDelimiters),
-                         CaseName);
+                         LexCaseName);
 
 // Where inline image data ends, and when that end is in doubt (then nothing after it is read
 // for names): the bytes after "ID", the declared length, the end readers find.

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "TestValues.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
 #include "object/CPdfObject.h"
@@ -15,12 +16,6 @@
 using namespace std::string_literals;
 
 namespace {
-
-CPdfObject ParseOne(const std::string& text) {
-    auto bytes = std::make_shared<const std::string>(text);
-    CPdfParser parser(nullptr, std::make_shared<CPdfMemoryStream>(bytes, 0, bytes->size()));
-    return parser.ParseObject();
-}
 
 CPdfObject Name(const std::string& text) {
     CPdfObject o;

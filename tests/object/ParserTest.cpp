@@ -14,6 +14,7 @@
 #include "ParamName.h"
 #include "TempFile.h"
 #include "TestPdf.h"
+#include "TestValues.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
@@ -22,12 +23,6 @@
 #include "stream/CPdfMemoryStream.h"
 
 namespace {
-
-std::string ReadAll(CPdfStream& s) {
-    std::string out;
-    for (int c = s.GetChar(); c >= 0; c = s.GetChar()) out.push_back(static_cast<char>(c));
-    return out;
-}
 
 // A value as short text: I:5, ref:1/0, N:A, K:obj, S:x, [..], <<A=.. B=..>>, stream, error.
 std::string Describe(const CPdfObject& o) {
@@ -104,7 +99,7 @@ void PrintTo(const ParseCase& c, std::ostream* os) {
     *os << c.input;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<ParseCase>& info) {
+std::string ParseCaseName(const ::testing::TestParamInfo<ParseCase>& info) {
     return ParamName(info.index, info.param.input);
 }
 
@@ -148,7 +143,7 @@ const ParseCase kParseCases[] = {
     {"] >> ) endobj", "K:] K:>> error K:endobj"},
     {"", ""},
 };
-INSTANTIATE_TEST_SUITE_P(Parser, ParserObjects, ::testing::ValuesIn(kParseCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Parser, ParserObjects, ::testing::ValuesIn(kParseCases), ParseCaseName);
 
 TEST(Parser, DictionaryKeysComeInByteOrder) {
     CPdfParser parser(nullptr, MemoryStream("<< /Root 1 0 R /Info 2 0 R /ID [<00><01>] >>"));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestPdf.h"
+#include "TestValues.h"
 #include "object/CPdfFilters.h"
 #include "object/CPdfParser.h"
 #include "stream/CPdfFlateStream.h"
@@ -17,25 +18,9 @@ using testpdf::PngFilter;
 
 namespace {
 
-std::shared_ptr<CPdfStream> Memory(const std::string& text) {
-    auto bytes = std::make_shared<const std::string>(text);
-    return std::make_shared<CPdfMemoryStream>(bytes, 0, bytes->size());
-}
-
-CPdfObject ParseOne(const std::string& text) {
-    CPdfParser parser(nullptr, Memory(text));
-    return parser.ParseObject();
-}
-
 // The stream that AddFilters gives for the encoded bytes and the dictionary text.
 std::shared_ptr<CPdfStream> Decoder(const std::string& encoded, const std::string& dictText) {
     return CPdfFilters::AddFilters(Memory(encoded), ParseOne(dictText));
-}
-
-std::string ReadAll(CPdfStream& s) {
-    std::string out;
-    for (int c = s.GetChar(); c >= 0; c = s.GetChar()) out.push_back(static_cast<char>(c));
-    return out;
 }
 
 std::string Decode(const std::string& encoded, const std::string& dictText) {

@@ -9,6 +9,7 @@
 #include "CPdfException.h"
 #include "CPdfInternalError.h"
 #include "TempFile.h"
+#include "TestValues.h"
 #include "stream/CPdfEmbedStream.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
@@ -20,20 +21,6 @@ std::string Pattern(size_t size) {
     std::string out(size, '\0');
     for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>((i * 7 + i / 251) % 256);
     return out;
-}
-
-std::string ReadAll(CPdfStream& s, size_t limit = 1 << 20) {
-    std::string out;
-    for (int c = s.GetChar(); c >= 0 && out.size() < limit; c = s.GetChar()) {
-        out.push_back(static_cast<char>(c));
-    }
-    return out;
-}
-
-std::shared_ptr<CPdfMemoryStream> Memory(const std::string& text, size_t begin = 0,
-                                         size_t end = std::string::npos) {
-    return std::make_shared<CPdfMemoryStream>(std::make_shared<const std::string>(text), begin,
-                                              end);
 }
 
 TEST(FileStream, WindowDeliversItsRangeThenEndsForGood) {
