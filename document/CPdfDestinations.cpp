@@ -76,7 +76,7 @@ void CPdfDestinations::Finish(List& list) {
         const size_t n = static_cast<size_t>(d.refNumber);
         if (d.refNumber <= 0 || n >= xref->entries.size()) return std::make_pair(int64_t(-1), 0);
         const XRefEntry& e = xref->entries[n];
-        return std::make_pair(e.type == 2 ? e.offset : -1, d.refNumber);
+        return std::make_pair(e.Type() == 2 ? e.Offset() : -1, d.refNumber);
     };
     std::vector<uint32_t> order(list.items.size());
     std::iota(order.begin(), order.end(), 0);

@@ -33,7 +33,7 @@ CPdfObject CPdfOutputObjects::FetchObject(int32_t number) const {
         return CPdfObject(kindNull);
     }
     const XRefEntry& e = xref->entries[static_cast<size_t>(number)];
-    return xref->Fetch(number, e.type == 1 ? e.generation : 0);
+    return xref->Fetch(number, e.Type() == 1 ? e.Generation() : 0);
 }
 
 int32_t CPdfOutputObjects::OutputPageOf(int32_t page) const {
