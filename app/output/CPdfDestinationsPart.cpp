@@ -49,10 +49,10 @@ CPdfObject CPdfDestinationsPart::DirectDestination(const CPdfObject& value) cons
 
 std::vector<uint32_t> CPdfDestinationsPart::KeptDestinations(bool inTree) const {
     std::vector<uint32_t> kept;
-    for (int32_t page : objects.ChosenPageObjects()) {
+    objects.ForEachChosenPage([&](int32_t page) {
         const std::vector<uint32_t>& on = destinations.OnPage(inTree, page);
         kept.insert(kept.end(), on.begin(), on.end());
-    }
+    });
     std::sort(kept.begin(), kept.end());
     return kept;
 }

@@ -41,16 +41,12 @@ int32_t CPdfOutputObjects::OutputPageOf(int32_t page) const {
     return number > 0 ? number : 0;
 }
 
-std::vector<int32_t> CPdfOutputObjects::ChosenPageObjects() const {
-    std::vector<int32_t> numbers;
+void CPdfOutputObjects::ForEachChosenPage(const std::function<void(int32_t)>& visit) const {
     const CPdfCatalog& cat = *source.document->catalog;
     for (const SelectedPage& s : selection) {
         const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        if (copies->NumberOf(page.objectNumber) == s.outputNumber) {
-            numbers.push_back(page.objectNumber);
-        }
+        if (copies->NumberOf(page.objectNumber) == s.outputNumber) visit(page.objectNumber);
     }
-    return numbers;
 }
 
 void CPdfOutputObjects::WriteValueObject(int32_t number, int32_t generation,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,8 +68,9 @@ public:
     // The output number of the page object that source page object page stands for in this
     // output; 0 when the output does not hold it.
     int32_t OutputPageOf(int32_t page) const;
-    // The page objects of the output's pages, a page chosen again once.
-    std::vector<int32_t> ChosenPageObjects() const;
+    // Calls visit with the page object of each of the output's pages in order, a page chosen
+    // again once.
+    void ForEachChosenPage(const std::function<void(int32_t)>& visit) const;
 
     // Writes value as output object number, generation generation, its strings encrypted for
     // it when outputs are re-encrypted. Without the file key its strings are written as
