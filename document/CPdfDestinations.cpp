@@ -70,6 +70,9 @@ void CPdfDestinations::Finish(List& list) {
                                      return !byName(a, b) && !byName(b, a);
                                  }),
                      list.items.end());
+    // Held for the whole run: without the room the lists grew by.
+    list.items.shrink_to_fit();
+    list.pool.shrink_to_fit();
     // The values are read in the order in which their objects lie in the file and in its
     // object streams, so that each object stream is decoded once, not once per name.
     auto place = [this](const CPdfNamedDestination& d) {
