@@ -127,7 +127,7 @@ CPdfObject CPdfPagesPart::PageDictionary(size_t pageIndex) const {
     CPdfObject original;
     if (page.objectNumber > 0) {
         original =
-            objects.Xref()->Fetch(page.objectNumber, cat.AttributesOf(page).objectGeneration);
+            objects.Xref()->Fetch(page.objectNumber, cat.AttributesAt(pageIndex).objectGeneration);
     } else {
         int32_t kidOf = 0, kidIndex = -1;
         cat.KidPlaceOf(pageIndex, kidOf, kidIndex);
@@ -148,7 +148,7 @@ CPdfObject CPdfPagesPart::PageDictionary(size_t pageIndex) const {
 void CPdfPagesPart::WritePage(const SelectedPage& selected, bool repeated) {
     const CPdfCatalog& cat = *objects.Document().catalog;
     const CPdfPage& page = cat.pages[selected.pageNumber - 1];
-    const CPdfPageAttributes& attributes = cat.AttributesOf(page);
+    const CPdfPageAttributes& attributes = cat.AttributesAt(selected.pageNumber - 1);
     CPdfCopySet& copies = objects.Copies();
     CPdfObject original = PageDictionary(selected.pageNumber - 1);
     auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
