@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CPdfPageList.h"
@@ -59,9 +60,17 @@ public:
     CPdfObjectWriter& Writer() { return *writer; }
     // The output file and its object table.
     CPdfFile& File() { return file; }
-    // The chosen pages in output order; their output numbers are set by the pages part.
-    std::vector<SelectedPage>& Selection() { return selection; }
+    // The chosen pages in output order.
     const std::vector<SelectedPage>& Selection() const { return selection; }
+    // Gives the chosen page at index (from 0) a page object of its own, numbered number: it is
+    // a further copy of a page the output holds (or a page the source writes into /Kids). The
+    // pages part calls it in the order of the pages; every other chosen page is written as the
+    // object its source page number is given.
+    void NumberCopy(size_t index, int32_t number) { copyNumbers.emplace_back(index, number); }
+    // Whether the chosen page at index has a page object of its own (see NumberCopy).
+    bool IsCopy(size_t index) const;
+    // The output number of the page object of the chosen page at index.
+    int32_t PageObjectAt(size_t index) const;
 
     // The object at source number, with the generation its entry gives; null outside the table.
     CPdfObject FetchObject(int32_t number) const;
@@ -82,10 +91,15 @@ public:
     void WriteCopies();
 
 private:
+    // The entry of copyNumbers for the chosen page at index; nullptr when it has none.
+    const std::pair<size_t, int32_t>* CopyAt(size_t index) const;
+
     CPdfOutputSource source;
     CPdfFile& file;
     CPdfObject catalog;
     std::unique_ptr<CPdfCopySet> copies;
     std::unique_ptr<CPdfObjectWriter> writer;
     std::vector<SelectedPage> selection;
+    // The chosen pages given a page object of their own: their index and its number, in order.
+    std::vector<std::pair<size_t, int32_t>> copyNumbers;
 };
