@@ -91,10 +91,15 @@ void CPdfDestinations::Finish(List& list) {
         d.page = PageOfValue(Value(list, d), false);
     }
     list.byPage.clear();
+    list.byPage.reserve(static_cast<size_t>(
+        std::count_if(list.items.begin(), list.items.end(),
+                      [](const CPdfNamedDestination& d) { return d.page > 0; })));
     for (size_t i = 0; i < list.items.size(); ++i) {
-        if (list.items[i].page > 0)
-            list.byPage[list.items[i].page].push_back(static_cast<uint32_t>(i));
+        if (list.items[i].page > 0) list.byPage.push_back(static_cast<uint32_t>(i));
     }
+    std::stable_sort(list.byPage.begin(), list.byPage.end(), [&list](uint32_t a, uint32_t b) {
+        return list.items[a].page < list.items[b].page;
+    });
 }
 
 CPdfObject CPdfDestinations::Value(const List& list, const CPdfNamedDestination& d) const {
@@ -104,11 +109,16 @@ CPdfObject CPdfDestinations::Value(const List& list, const CPdfNamedDestination&
     return parser.ParseObject();
 }
 
-const std::vector<uint32_t>& CPdfDestinations::OnPage(bool inTree, int32_t page) const {
-    static const std::vector<uint32_t> none;
-    const auto& byPage = (inTree ? tree : dictionary).byPage;
-    auto it = byPage.find(page);
-    return it == byPage.end() ? none : it->second;
+std::pair<const uint32_t*, const uint32_t*> CPdfDestinations::OnPage(bool inTree,
+                                                                     int32_t page) const {
+    const List& list = inTree ? tree : dictionary;
+    struct ByPage {
+        const List& list;
+        bool operator()(uint32_t k, int32_t p) const { return list.items[k].page < p; }
+        bool operator()(int32_t p, uint32_t k) const { return p < list.items[k].page; }
+    };
+    const uint32_t* begin = list.byPage.data();
+    return std::equal_range(begin, begin + list.byPage.size(), page, ByPage{list});
 }
 
 std::string CPdfDestinations::NameOf(bool inTree, uint32_t k) const {

@@ -50,8 +50,8 @@ CPdfObject CPdfDestinationsPart::DirectDestination(const CPdfObject& value) cons
 std::vector<uint32_t> CPdfDestinationsPart::KeptDestinations(bool inTree) const {
     std::vector<uint32_t> kept;
     objects.ForEachChosenPage([&](int32_t page) {
-        const std::vector<uint32_t>& on = destinations.OnPage(inTree, page);
-        kept.insert(kept.end(), on.begin(), on.end());
+        const auto on = destinations.OnPage(inTree, page);
+        kept.insert(kept.end(), on.first, on.second);
     });
     std::sort(kept.begin(), kept.end());
     return kept;
