@@ -30,10 +30,10 @@ void CPdfOutputObjects::Begin(std::vector<SelectedPage> chosen) {
     copyNumbers.clear();
 }
 
-const std::pair<size_t, int32_t>* CPdfOutputObjects::CopyAt(size_t index) const {
+const std::pair<uint32_t, int32_t>* CPdfOutputObjects::CopyAt(size_t index) const {
     auto it = std::lower_bound(
         copyNumbers.begin(), copyNumbers.end(), index,
-        [](const std::pair<size_t, int32_t>& copy, size_t i) { return copy.first < i; });
+        [](const std::pair<uint32_t, int32_t>& copy, size_t i) { return copy.first < i; });
     return it != copyNumbers.end() && it->first == index ? &*it : nullptr;
 }
 

@@ -66,7 +66,10 @@ public:
     // a further copy of a page the output holds (or a page the source writes into /Kids). The
     // pages part calls it in the order of the pages; every other chosen page is written as the
     // object its source page number is given.
-    void NumberCopy(size_t index, int32_t number) { copyNumbers.emplace_back(index, number); }
+    void NumberCopy(size_t index, int32_t number) {
+        // An index fits in 32 bits: each copy takes an output number, and there are fewer.
+        copyNumbers.emplace_back(static_cast<uint32_t>(index), number);
+    }
     // Whether the chosen page at index has a page object of its own (see NumberCopy).
     bool IsCopy(size_t index) const;
     // The output number of the page object of the chosen page at index.
@@ -92,7 +95,7 @@ public:
 
 private:
     // The entry of copyNumbers for the chosen page at index; nullptr when it has none.
-    const std::pair<size_t, int32_t>* CopyAt(size_t index) const;
+    const std::pair<uint32_t, int32_t>* CopyAt(size_t index) const;
 
     CPdfOutputSource source;
     CPdfFile& file;
@@ -101,5 +104,5 @@ private:
     std::unique_ptr<CPdfObjectWriter> writer;
     std::vector<SelectedPage> selection;
     // The chosen pages given a page object of their own: their index and its number, in order.
-    std::vector<std::pair<size_t, int32_t>> copyNumbers;
+    std::vector<std::pair<uint32_t, int32_t>> copyNumbers;
 };
