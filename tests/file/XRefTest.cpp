@@ -190,6 +190,11 @@ TEST(XRefStream, FieldsDecodeIntoEntries) {
         {"[1 8 1]", Bytes({1, 0, 0, 0, 0, 0, 0, 1, 2, 7}), {258, 7, 1}},
         {"[1 1 1]", Bytes({0, 0, 7}), {0, 7, 0}},
         {"[1 4 2 9]", Bytes({1, 0, 0, 1, 0, 0, 2}), {256, 2, 1}},
+        // Past what an entry holds: an offset stays past the end of the file, a generation
+        // makes the entry unusable.
+        {"[1 8 1]", Bytes({1, 0, 0, 1, 0, 0, 0, 0, 0, 0}), {XRefEntry::kMaxOffset, 0, 1}},
+        {"[1 2 4]", Bytes({1, 0, 15, 0, 15, 255, 255}), {15, XRefEntry::kMaxGeneration, 1}},
+        {"[1 2 4]", Bytes({1, 0, 15, 0, 16, 0, 0}), {-2, 0, 0}},
     };
     for (const auto& c : cases) {
         RawPdf p;
