@@ -104,6 +104,6 @@ bool CPdfFileSplit::PacksObjects() const {
         default:
             // As the source is: old readers still open the outputs of old files.
             return std::any_of(xref->entries.begin(), xref->entries.end(),
-                               [](const XRefEntry& e) { return e.type == 2; });
+                               [](const XRefEntry& e) { return e.Type() == 2; });
     }
 }

@@ -65,7 +65,7 @@ void CPdfFileSplit::SplitOdd(const std::string& fileName) {
     if (count == 0) CPdfException::Throw(CPdfMessages::kPageBeyondEnd, "1", "0");
     CPdfSelection pages;
     pages.reserve(static_cast<size_t>((count + 1) / 2));
-    for (uint64_t p = 1; p <= count; p += 2) pages.push_back({static_cast<uint32_t>(p), 0});
+    for (uint64_t p = 1; p <= count; p += 2) pages.push_back({static_cast<uint32_t>(p)});
     Deliver(fileName, std::move(pages));
 }
 
@@ -74,7 +74,7 @@ void CPdfFileSplit::SplitEven(const std::string& fileName) {
     if (count <= 1) throw CPdfException(CPdfMessages::kNoFilesOutput);
     CPdfSelection pages;
     pages.reserve(static_cast<size_t>(count / 2));
-    for (uint64_t p = 2; p <= count; p += 2) pages.push_back({static_cast<uint32_t>(p), 0});
+    for (uint64_t p = 2; p <= count; p += 2) pages.push_back({static_cast<uint32_t>(p)});
     Deliver(fileName, std::move(pages));
 }
 

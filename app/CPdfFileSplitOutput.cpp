@@ -73,7 +73,7 @@ CPdfSelection CPdfFileSplit::PageRange(uint64_t first, uint64_t last) {
     const uint64_t step = first <= last ? 1 : static_cast<uint64_t>(-1);
     pages.reserve(static_cast<size_t>((first <= last ? last - first : first - last) + 1));
     for (uint64_t p = first;; p += step) {
-        pages.push_back({static_cast<uint32_t>(p), 0});
+        pages.push_back({static_cast<uint32_t>(p)});
         if (p == last) break;
     }
     return pages;

@@ -39,9 +39,9 @@ void AddPages(CPdfSelection& selection, uint64_t first, uint64_t last) {
         selection.reserve(std::max(needed, selection.capacity() * 2));
     }
     if (first <= last) {
-        for (uint64_t p = first; p <= last; ++p) selection.push_back({static_cast<uint32_t>(p), 0});
+        for (uint64_t p = first; p <= last; ++p) selection.push_back({static_cast<uint32_t>(p)});
     } else {
-        for (uint64_t p = first; p >= last; --p) selection.push_back({static_cast<uint32_t>(p), 0});
+        for (uint64_t p = first; p >= last; --p) selection.push_back({static_cast<uint32_t>(p)});
     }
 }
 

@@ -16,11 +16,10 @@ enum CPdfMode : int32_t {
     modeMaxSize = 7  // "maxsize=SIZE": outputs of consecutive pages, each at most SIZE bytes
 };
 
-// One page of an output document: its 1-based page number, and the object number under
-// which it is written.
+// One page of an output document: its 1-based page number (the output numbers its object,
+// CPdfOutputObjects::PageObjectAt). A long output's list is held whole, so it is small.
 struct SelectedPage {
     uint32_t pageNumber = 0;
-    int32_t outputNumber = 0;
 };
 
 // The pages of an output document, in order.

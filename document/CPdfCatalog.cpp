@@ -104,6 +104,7 @@ void CPdfCatalog::Load(CPdfXRef* table) {
     xref = table;
     pages.clear();
     attributes.clear();
+    attributeRuns.clear();
     kidPlaces.clear();
     nodeNumbers.clear();
     CPdfObject catalog = xref->Fetch(xref->rootNum, xref->rootGen);
@@ -228,8 +229,17 @@ void CPdfCatalog::LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
         page.objectNumber = kidRef.refNumber;
         a.objectGeneration = kidRef.refGeneration;
     }
-    page.attributes = Share(a);
+    const uint32_t record = Share(a);
+    if (attributeRuns.empty() || attributeRuns.back().record != record) {
+        attributeRuns.push_back({static_cast<uint32_t>(pages.size()), record});
+    }
     pages.push_back(page);
+}
+
+const CPdfPageAttributes& CPdfCatalog::AttributesAt(size_t index) const {
+    auto it = std::upper_bound(attributeRuns.begin(), attributeRuns.end(), index,
+                               [](size_t i, const AttributeRun& run) { return i < run.firstPage; });
+    return attributes[std::prev(it)->record];
 }
 
 uint32_t CPdfCatalog::Share(const CPdfPageAttributes& a) {

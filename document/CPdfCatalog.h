@@ -22,10 +22,8 @@ public:
     void Load(CPdfXRef* xref);
 
     size_t GetPageCount() const { return pages.size(); }
-    // The attributes that page is written with.
-    const CPdfPageAttributes& AttributesOf(const CPdfPage& page) const {
-        return attributes[page.attributes];
-    }
+    // The attributes that the page at index (from 0) is written with.
+    const CPdfPageAttributes& AttributesAt(size_t index) const;
     // For the page at index (from 0) written into its parent's /Kids: the parent node's number
     // (0 when the page is an object, or the parent is not one) and the page's place in that
     // /Kids (-1 when /Kids names the page alone).
@@ -58,6 +56,13 @@ private:
 
     std::vector<CPdfPageAttributes> attributes;  // the pages' records, each once
     std::map<CPdfPageAttributes, uint32_t> attributeIndex;
+    // Which record the pages take: each run of pages with the same record starts at its first
+    // page's index (pages in a row mostly share theirs).
+    struct AttributeRun {
+        uint32_t firstPage;
+        uint32_t record;
+    };
+    std::vector<AttributeRun> attributeRuns;
     struct KidPlace {
         uint32_t page;
         int32_t node, place;

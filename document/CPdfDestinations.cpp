@@ -70,13 +70,16 @@ void CPdfDestinations::Finish(List& list) {
                                      return !byName(a, b) && !byName(b, a);
                                  }),
                      list.items.end());
+    // Held for the whole run: without the room the lists grew by.
+    list.items.shrink_to_fit();
+    list.pool.shrink_to_fit();
     // The values are read in the order in which their objects lie in the file and in its
     // object streams, so that each object stream is decoded once, not once per name.
     auto place = [this](const CPdfNamedDestination& d) {
         const size_t n = static_cast<size_t>(d.refNumber);
         if (d.refNumber <= 0 || n >= xref->entries.size()) return std::make_pair(int64_t(-1), 0);
         const XRefEntry& e = xref->entries[n];
-        return std::make_pair(e.type == 2 ? e.offset : -1, d.refNumber);
+        return std::make_pair(e.Type() == 2 ? e.Offset() : -1, d.refNumber);
     };
     std::vector<uint32_t> order(list.items.size());
     std::iota(order.begin(), order.end(), 0);
@@ -88,10 +91,15 @@ void CPdfDestinations::Finish(List& list) {
         d.page = PageOfValue(Value(list, d), false);
     }
     list.byPage.clear();
+    list.byPage.reserve(static_cast<size_t>(
+        std::count_if(list.items.begin(), list.items.end(),
+                      [](const CPdfNamedDestination& d) { return d.page > 0; })));
     for (size_t i = 0; i < list.items.size(); ++i) {
-        if (list.items[i].page > 0)
-            list.byPage[list.items[i].page].push_back(static_cast<uint32_t>(i));
+        if (list.items[i].page > 0) list.byPage.push_back(static_cast<uint32_t>(i));
     }
+    std::stable_sort(list.byPage.begin(), list.byPage.end(), [&list](uint32_t a, uint32_t b) {
+        return list.items[a].page < list.items[b].page;
+    });
 }
 
 CPdfObject CPdfDestinations::Value(const List& list, const CPdfNamedDestination& d) const {
@@ -101,11 +109,16 @@ CPdfObject CPdfDestinations::Value(const List& list, const CPdfNamedDestination&
     return parser.ParseObject();
 }
 
-const std::vector<uint32_t>& CPdfDestinations::OnPage(bool inTree, int32_t page) const {
-    static const std::vector<uint32_t> none;
-    const auto& byPage = (inTree ? tree : dictionary).byPage;
-    auto it = byPage.find(page);
-    return it == byPage.end() ? none : it->second;
+std::pair<const uint32_t*, const uint32_t*> CPdfDestinations::OnPage(bool inTree,
+                                                                     int32_t page) const {
+    const List& list = inTree ? tree : dictionary;
+    struct ByPage {
+        const List& list;
+        bool operator()(uint32_t k, int32_t p) const { return list.items[k].page < p; }
+        bool operator()(int32_t p, uint32_t k) const { return p < list.items[k].page; }
+    };
+    const uint32_t* begin = list.byPage.data();
+    return std::equal_range(begin, begin + list.byPage.size(), page, ByPage{list});
 }
 
 std::string CPdfDestinations::NameOf(bool inTree, uint32_t k) const {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "object/CPdfObject.h"
@@ -32,8 +32,8 @@ public:
     int32_t PageOf(const CPdfObject& destination) const;
 
     // The positions (see NameOf, ValueOf) of the destinations that open page object page, in
-    // name order.
-    const std::vector<uint32_t>& OnPage(bool inTree, int32_t page) const;
+    // name order: the range from first to second.
+    std::pair<const uint32_t*, const uint32_t*> OnPage(bool inTree, int32_t page) const;
     // The name's bytes and the value as stored (a reference is not resolved) of the
     // destination at position k of the tree or the dictionary.
     std::string NameOf(bool inTree, uint32_t k) const;
@@ -48,7 +48,9 @@ private:
     struct List {
         std::vector<CPdfNamedDestination> items;
         std::string pool;
-        std::unordered_map<int32_t, std::vector<uint32_t>> byPage;
+        // The positions of the destinations that open a page, by page object, then in name
+        // order.
+        std::vector<uint32_t> byPage;
 
         void Add(const std::string& name, const CPdfObject& value);
         std::string Name(const CPdfNamedDestination& d) const {

@@ -120,7 +120,7 @@ void CPdfDocument::RefuseEncryptedObjectStreams() const {
     // cannot be read, and the catalog and pages would come out as nonsense.
     if (!encrypted || CanDecrypt()) return;
     for (const XRefEntry& e : xref->entries) {
-        if (e.type == 2) RequireKey();
+        if (e.Type() == 2) RequireKey();
     }
 }
 

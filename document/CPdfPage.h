@@ -45,9 +45,9 @@ struct CPdfPageAttributes {
     bool operator<(const CPdfPageAttributes& other) const;
 };
 
-// One leaf of the page tree: where the page object lives, and which shared record of
-// attributes it takes (CPdfCatalog::AttributesOf). The record of every page of a long document
-// is held at once, so it is small.
+// One leaf of the page tree: where the page object lives (its shared record of attributes is
+// the catalog's, CPdfCatalog::AttributesAt). The record of every page of a long document is
+// held at once, so it is small.
 class CPdfPage {
 public:
     // Checks the page's entries and works out its attributes (taken from its ancestors where
@@ -58,5 +58,4 @@ public:
                      const CPdfInherited& inherited, CPdfPageAttributes& attributes);
 
     int32_t objectNumber = 0;  // 0 when the page is not an indirect object
-    uint32_t attributes = 0;   // its record in the catalog
 };

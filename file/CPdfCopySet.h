@@ -52,14 +52,23 @@ public:
     bool KeepsNumbers() const { return keepNumbers; }
 
 private:
-    void Assign(int32_t source, int32_t value);
+    // An entry of entries: skipped (for the run), queued, and the output number in the low
+    // 30 bits (0 none, kDropped dropped). Output numbers stay below kDropped.
+    static constexpr uint32_t kSkipped = uint32_t(1) << 31;
+    static constexpr uint32_t kQueued = uint32_t(1) << 30;
+    static constexpr uint32_t kNumberBits = kQueued - 1;
+    static constexpr uint32_t kDropped = kNumberBits;
 
-    enum Flags : uint8_t { flagSkipped = 1, flagQueued = 2 };
+    // The output number of source n (in the table): 0 when it has none, -1 when dropped.
+    int32_t Number(size_t n) const {
+        const uint32_t number = entries[n] & kNumberBits;
+        return number == kDropped ? -1 : static_cast<int32_t>(number);
+    }
+    void Assign(int32_t source, int32_t value);
 
     CPdfObjectIndex& index;
     const bool keepNumbers;
-    std::vector<uint8_t> flags;    // by source number: skipped (for the run), queued
-    std::vector<int32_t> numbers;  // by source number: output number, 0 none, -1 dropped
+    std::vector<uint32_t> entries;  // by source number
     // Source numbers given a number in this output, in that order; the queued ones are the
     // queue, and queueHead is where it stands.
     std::vector<int32_t> touched;

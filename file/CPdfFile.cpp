@@ -146,6 +146,7 @@ void CPdfFile::WriteEnd(const CPdfTrailerEntries& entries) {
         return;
     }
     WriteObjectStream();
+    CPdfDeflate::Release();
     WriteXRefStream(entries);
 }
 

@@ -131,7 +131,7 @@ void TakeSpans(const uint8_t*& at, std::vector<CPdfTextSpan>& spans, bool refs) 
 
 int64_t CPdfObjectIndex::Base(int32_t number, const CPdfObjectInfo& info) const {
     if (info.compressed) return 0;
-    return xref.Physical(xref.entries[static_cast<size_t>(number)].offset);
+    return xref.Physical(xref.entries[static_cast<size_t>(number)].Offset());
 }
 
 uint32_t CPdfObjectIndex::Store(int32_t number, const CPdfObjectInfo& info) {
@@ -189,8 +189,8 @@ CPdfObjectInfo CPdfObjectIndex::Load(int32_t number, uint32_t slot) const {
 void CPdfObjectIndex::Locate(int32_t number, CPdfObjectInfo& info) {
     if (number <= 0 || static_cast<size_t>(number) >= xref.entries.size()) return;
     const XRefEntry& e = xref.entries[static_cast<size_t>(number)];
-    if (e.type == 1) LocateInBody(number, info);
-    if (e.type == 2) LocateCompressed(number, info);
+    if (e.Type() == 1) LocateInBody(number, info);
+    if (e.Type() == 2) LocateCompressed(number, info);
 }
 
 void CPdfObjectIndex::CollectReferences(const CPdfObject& value, std::vector<int32_t>& refs) {
@@ -231,8 +231,8 @@ void CPdfObjectIndex::CollectReferences(const CPdfObject& value, std::vector<int
 
 void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool retried) {
     const XRefEntry& e = xref.entries[static_cast<size_t>(number)];
-    int64_t position = xref.Physical(e.offset);
-    if (e.offset < 0 || position >= xref.fileSize) {
+    int64_t position = xref.Physical(e.Offset());
+    if (e.Offset() < 0 || position >= xref.fileSize) {
         if (!retried && xref.RepairEntry(number)) LocateInBody(number, info, true);
         return;
     }
@@ -241,7 +241,7 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
     CPdfObject g = parser.ParseObject();
     CPdfObject kw = parser.ParseObject();
     if (n.kind != kindInteger || n.intValue != number || g.kind != kindInteger ||
-        g.intValue != e.generation || !kw.IsKeyword("obj")) {
+        g.intValue != e.Generation() || !kw.IsKeyword("obj")) {
         // The entry does not point at this object; it may stand elsewhere in the file.
         if (!retried && xref.RepairEntry(number)) LocateInBody(number, info, true);
         return;
@@ -250,7 +250,7 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
     CPdfObject value;
     int64_t end = 0;
     if (!ScanValue(parser, scan, value, end, info)) return;
-    info.generation = e.generation;
+    info.generation = e.Generation();
     if (scan.streamFollows) {
         info.isStream = true;
         if (scan.length.end > scan.length.start) {

@@ -71,11 +71,9 @@ bool CPdfXRef::RepairEntry(int32_t number) {
     int32_t generation = 0;
     int64_t offset = repair->OffsetOf(number, generation);
     XRefEntry& e = entries[static_cast<size_t>(number)];
-    if (offset < 0 || (e.type == 1 && e.offset == offset)) return false;
-    if (e.type == 1 && e.generation != generation) return false;
-    e.offset = offset;
-    e.generation = generation;
-    e.type = 1;
+    if (offset < 0 || (e.Type() == 1 && e.Offset() == offset)) return false;
+    if (e.Type() == 1 && e.Generation() != generation) return false;
+    e = XRefEntry(offset, generation, 1);
     entriesMisplaced = true;
     return true;
 }
@@ -137,19 +135,22 @@ void CPdfXRef::Grow(int64_t count) {
     if (count > static_cast<int64_t>(entries.size())) entries.resize(static_cast<size_t>(count));
 }
 
+// Every object an object stream may hold has an index that an entry holds.
+static_assert(CPdfLimits::kMaxObjStmObjects <= int64_t(XRefEntry::kMaxGeneration) + 1,
+              "an entry holds every index in an object stream");
+
 void CPdfXRef::Define(int64_t number, int64_t offset, int64_t generation, int type) {
     Grow(number + 1);
     XRefEntry& e = entries[static_cast<size_t>(number)];
-    if (e.offset != -1) return;  // a newer section defined it already
-    e.offset = offset;
-    e.generation = static_cast<int32_t>(generation);
-    e.type = type;
+    if (e.Offset() != -1) return;  // a newer section defined it already
     // An entry that holds no usable position stays defined (so older sections cannot
     // override it) but free.
-    if (offset < 0 || generation < INT32_MIN || generation > INT32_MAX) {
-        e.offset = -2;
-        e.type = 0;
+    if (offset < 0 || generation < XRefEntry::kMinGeneration ||
+        generation > XRefEntry::kMaxGeneration) {
+        e = XRefEntry(-2, 0, 0);
+        return;
     }
+    e = XRefEntry(std::min(offset, XRefEntry::kMaxOffset), static_cast<int32_t>(generation), type);
 }
 
 bool CPdfXRef::TakePrev(const CPdfDictionary& dict, int64_t& prev) {
@@ -256,7 +257,7 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
             bool inUse = false;
             if (!scanner.FixedEntry(value[0], value[1], inUse)) ReadEntry(scanner, value, inUse);
             int64_t number = first + k;
-            if (!inUse && entries[static_cast<size_t>(number)].offset == -1) {
+            if (!inUse && entries[static_cast<size_t>(number)].Offset() == -1) {
                 freedHere.push_back(number);
             }
             Define(number, value[0], value[1], inUse ? 1 : 0);
@@ -275,7 +276,7 @@ bool CPdfXRef::ReadTable(int64_t position, int64_t& prev) {
         ReadHybridStream(hybrid.intValue);
         for (int64_t number : freedHere) {
             XRefEntry& e = entries[static_cast<size_t>(number)];
-            if (e.offset == -1) e = XRefEntry{0, 0, 0};
+            if (e.Offset() == -1) e = XRefEntry{0, 0, 0};
         }
     }
     return TakePrev(*dict.dictValue, prev);
@@ -378,8 +379,8 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
     if (fetchDepth >= kMaxFetchDepth) return CPdfObject(kindNull);
     DepthGuard guard(fetchDepth);
     const XRefEntry e = entries[static_cast<size_t>(number)];
-    if (e.type == 1) {
-        if (e.generation != generation) return CPdfObject(kindNull);
+    if (e.Type() == 1) {
+        if (e.Generation() != generation) return CPdfObject(kindNull);
         CPdfObject out = FetchInBody(number, generation, e, scan);
         // An entry that does not point at its object: the object may stand elsewhere.
         if (out.kind == kindNone && RepairEntry(number)) {
@@ -387,7 +388,7 @@ CPdfObject CPdfXRef::Fetch(int32_t number, int32_t generation, CPdfScan* scan) {
         }
         return out.kind == kindNone ? CPdfObject(kindNull) : out;
     }
-    if (e.type == 2) {
+    if (e.Type() == 2) {
         if (generation != 0) return CPdfObject(kindNull);
         size_t begin = 0, end = 0;
         std::shared_ptr<const CPdfObjStmBytes> objStm = GetObjStmBytes(number, begin, end);
@@ -424,15 +425,15 @@ CPdfKind CPdfXRef::KindOf(int32_t number, int32_t generation) {
 bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries& out) {
     if (number < 0 || static_cast<size_t>(number) >= entries.size()) return false;
     const XRefEntry& e = entries[static_cast<size_t>(number)];
-    if (e.type == 1) {
-        if (e.generation != generation || e.offset < 0 || Physical(e.offset) >= fileSize)
+    if (e.Type() == 1) {
+        if (e.Generation() != generation || e.Offset() < 0 || Physical(e.Offset()) >= fileSize)
             return false;
         if (!readAhead) readAhead = std::make_unique<CPdfReadAhead>(fileno(stream->GetFile()));
         // A page takes a few hundred bytes; a node with a long /Kids array is read again
         // with more bytes while it runs past them.
         for (size_t window = kShallowWindow; window <= CPdfReadAhead::kLargestWindow; window *= 4) {
             size_t got = 0;
-            const char* text = readAhead->Window(Physical(e.offset), window, got);
+            const char* text = readAhead->Window(Physical(e.Offset()), window, got);
             if (got == 0) return false;
             size_t used = 0;
             CPdfShallowReader::Result result = CPdfShallowReader::Read(
@@ -445,7 +446,7 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries&
         }
         return false;
     }
-    if (e.type == 2 && generation == 0) {
+    if (e.Type() == 2 && generation == 0) {
         size_t begin = 0, end = 0;
         std::shared_ptr<const CPdfObjStmBytes> objStm = GetObjStmBytes(number, begin, end);
         if (!objStm) return false;
@@ -464,8 +465,8 @@ bool CPdfXRef::FetchShallow(int32_t number, int32_t generation, CPdfNodeEntries&
 // generation obj".
 CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefEntry& e,
                                  CPdfScan* scan) {
-    if (e.offset < 0 || Physical(e.offset) >= fileSize) return CPdfObject();
-    CPdfParser parser(this, stream->MakeSubStream(Physical(e.offset), 0));
+    if (e.Offset() < 0 || Physical(e.Offset()) >= fileSize) return CPdfObject();
+    CPdfParser parser(this, stream->MakeSubStream(Physical(e.Offset()), 0));
     CPdfObject n = parser.ParseObject();
     CPdfObject g = parser.ParseObject();
     CPdfObject kw = parser.ParseObject();
@@ -478,7 +479,7 @@ CPdfObject CPdfXRef::FetchInBody(int32_t number, int32_t generation, const XRefE
     CPdfObject value = parser.ParseObject();
     // Stream data is stepped over, not read.
     int64_t end = parser.StreamDataStart() >= 0 ? parser.StreamDataStart() : parser.PreviousEnd();
-    bytesParsed += std::max<int64_t>(0, end - Physical(e.offset));
+    bytesParsed += std::max<int64_t>(0, end - Physical(e.Offset()));
     return value.kind == kindNone ? CPdfObject(kindNull) : value;
 }
 
@@ -486,14 +487,15 @@ std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, 
                                                                 size_t& end) {
     if (number < 0 || static_cast<size_t>(number) >= entries.size()) return nullptr;
     const XRefEntry e = entries[static_cast<size_t>(number)];
-    if (e.type != 2) return nullptr;
+    if (e.Type() != 2) return nullptr;
     // An object stream must itself lie in the file body, and must not be one that is
     // being loaded right now (a stream that contains itself).
-    if (e.offset < 0 || e.offset >= static_cast<int64_t>(entries.size()) || e.offset == number) {
+    if (e.Offset() < 0 || e.Offset() >= static_cast<int64_t>(entries.size()) ||
+        e.Offset() == number) {
         return nullptr;
     }
-    int32_t streamNumber = static_cast<int32_t>(e.offset);
-    if (entries[static_cast<size_t>(streamNumber)].type != 1) return nullptr;
+    int32_t streamNumber = static_cast<int32_t>(e.Offset());
+    if (entries[static_cast<size_t>(streamNumber)].Type() != 1) return nullptr;
     std::shared_ptr<const CPdfObjStmBytes> found;
     auto cached = objStmIndex.find(streamNumber);
     if (cached != objStmIndex.end()) {
@@ -523,6 +525,6 @@ std::shared_ptr<const CPdfObjStmBytes> CPdfXRef::GetObjStmBytes(int32_t number, 
             objStmCache.pop_back();
         }
     }
-    if (!found->Find(number, e.generation, begin, end)) return nullptr;
+    if (!found->Find(number, e.Generation(), begin, end)) return nullptr;
     return found;
 }

@@ -67,15 +67,13 @@ void CPdfXRefRepair::ScanHeaders() {
             int64_t number = 0, generation = 0;
             size_t start = HeaderStart(chunk, at, number, generation);
             if (start == std::string::npos || number <= 0 || number >= xref.kMaxEntries ||
-                generation > 65535) {
+                generation > 65535 || pos > XRefEntry::kMaxOffset) {
                 continue;
             }
             if (static_cast<size_t>(number) >= found.size())
                 found.resize(static_cast<size_t>(number) + 1);
-            XRefEntry& e = found[static_cast<size_t>(number)];
-            e.offset = pos + static_cast<int64_t>(start) - base;
-            e.generation = static_cast<int32_t>(generation);
-            e.type = 1;
+            found[static_cast<size_t>(number)] = XRefEntry(pos + static_cast<int64_t>(start) - base,
+                                                           static_cast<int32_t>(generation), 1);
         }
         for (size_t at = chunk.find("trailer"); at != std::string::npos;
              at = chunk.find("trailer", at + 1)) {
@@ -90,9 +88,9 @@ void CPdfXRefRepair::ScanHeaders() {
 int64_t CPdfXRefRepair::OffsetOf(int32_t number, int32_t& generation) const {
     if (number <= 0 || static_cast<size_t>(number) >= found.size()) return -1;
     const XRefEntry& e = found[static_cast<size_t>(number)];
-    if (e.type != 1) return -1;
-    generation = e.generation;
-    return e.offset;
+    if (e.Type() != 1) return -1;
+    generation = e.Generation();
+    return e.Offset();
 }
 
 void CPdfXRefRepair::ScanTrailers() {
@@ -123,9 +121,9 @@ void CPdfXRefRepair::AddObjectStreams() {
     size_t count = xref.entries.size();
     for (size_t n = 1; n < count; ++n) {
         const XRefEntry e = xref.entries[n];
-        if (e.type != 1) continue;
+        if (e.Type() != 1) continue;
         std::string head(kPeek, '\0');
-        auto sub = xref.GetStream()->MakeSubStream(xref.Physical(e.offset), kPeek);
+        auto sub = xref.GetStream()->MakeSubStream(xref.Physical(e.Offset()), kPeek);
         head.resize(sub->Read(reinterpret_cast<uint8_t*>(&head[0]), kPeek));
         head = head.substr(0, head.find("stream"));
         bool isObjStm = head.find("/ObjStm") != std::string::npos;
@@ -133,7 +131,7 @@ void CPdfXRefRepair::AddObjectStreams() {
         if (!isObjStm && !isXRef) continue;
         try {
             if (isXRef) {
-                CPdfObject object = xref.Fetch(static_cast<int32_t>(n), e.generation);
+                CPdfObject object = xref.Fetch(static_cast<int32_t>(n), e.Generation());
                 const CPdfDictionary* dict = object.kind == kindStream ? object.GetDict() : nullptr;
                 if (trailer.kind == kindNone && dict && dict->Get("Root").kind == kindReference) {
                     trailer.SetDictionary(std::make_shared<CPdfDictionary>(*dict));
@@ -156,20 +154,18 @@ void CPdfXRefRepair::AddObjectStream(int32_t streamNumber) {
             xref.entries.resize(static_cast<size_t>(member) + 1);
         }
         XRefEntry& m = xref.entries[static_cast<size_t>(member)];
-        if (m.type == 1) continue;
-        m.offset = streamNumber;
-        m.generation = static_cast<int32_t>(k);
-        m.type = 2;
+        if (m.Type() == 1) continue;
+        m = XRefEntry(streamNumber, static_cast<int32_t>(k), 2);
     }
 }
 
 void CPdfXRefRepair::FindCatalog() {
     for (size_t n = 1; n < xref.entries.size(); ++n) {
         const XRefEntry& e = xref.entries[n];
-        if (e.type == 0) continue;
+        if (e.Type() == 0) continue;
         CPdfObject object;
         try {
-            object = xref.Fetch(static_cast<int32_t>(n), e.type == 1 ? e.generation : 0);
+            object = xref.Fetch(static_cast<int32_t>(n), e.Type() == 1 ? e.Generation() : 0);
         } catch (const CPdfException&) {
             continue;
         }
@@ -177,8 +173,9 @@ void CPdfXRefRepair::FindCatalog() {
             object.dictValue->Has("Pages")) {
             trailer = CPdfObject();
             trailer.NewDictionary(nullptr);
-            trailer.dictValue->Set("Root", CPdfObject::Reference(static_cast<int32_t>(n),
-                                                                 e.type == 1 ? e.generation : 0));
+            trailer.dictValue->Set(
+                "Root",
+                CPdfObject::Reference(static_cast<int32_t>(n), e.Type() == 1 ? e.Generation() : 0));
             return;
         }
     }

@@ -28,7 +28,7 @@ void ReadObjects(CPdfDocument& document) {
     for (size_t n = 1; n < count; ++n) {
         const XRefEntry e = xref.entries[n];
         const int32_t number = static_cast<int32_t>(n);
-        CPdfObject value = xref.Fetch(number, e.type == 1 ? e.generation : 0);
+        CPdfObject value = xref.Fetch(number, e.Type() == 1 ? e.Generation() : 0);
         if (value.kind == kindString && security) {
             security->EncryptString(value.stringValue.data, number + 1);
         }

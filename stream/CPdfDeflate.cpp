@@ -17,14 +17,23 @@ struct FreeCompressor {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
-// Made once, when the first output stream is compressed, and kept for the process.
+// Made when the first output stream is compressed, and kept until released.
+std::unique_ptr<libdeflate_compressor, FreeCompressor>& TheCompressor() {
+    static std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor;
+    return compressor;
+}
+
 libdeflate_compressor* Compressor() {
-    static const std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor(
-        libdeflate_alloc_compressor(kLevel));
+    auto& compressor = TheCompressor();
+    if (!compressor) compressor.reset(libdeflate_alloc_compressor(kLevel));
     if (!compressor) throw CPdfException(CPdfMessages::kUnexpected);
     return compressor.get();
 }
 }  // namespace
+
+void CPdfDeflate::Release() {
+    TheCompressor().reset();
+}
 
 std::string CPdfDeflate::Compress(const std::string& data) {
     libdeflate_compressor* compressor = Compressor();

@@ -8,4 +8,6 @@ class CPdfDeflate {
 public:
     // data compressed. Throws "Unexpected exception" when the library cannot work (no memory).
     static std::string Compress(const std::string& data);
+    // Frees the compressor (about 650 KB) until the next Compress makes it again.
+    static void Release();
 };

@@ -49,10 +49,10 @@ CPdfObject CPdfDestinationsPart::DirectDestination(const CPdfObject& value) cons
 
 std::vector<uint32_t> CPdfDestinationsPart::KeptDestinations(bool inTree) const {
     std::vector<uint32_t> kept;
-    for (int32_t page : objects.ChosenPageObjects()) {
-        const std::vector<uint32_t>& on = destinations.OnPage(inTree, page);
-        kept.insert(kept.end(), on.begin(), on.end());
-    }
+    objects.ForEachChosenPage([&](int32_t page) {
+        const auto on = destinations.OnPage(inTree, page);
+        kept.insert(kept.end(), on.first, on.second);
+    });
     std::sort(kept.begin(), kept.end());
     return kept;
 }

@@ -28,15 +28,15 @@ void CPdfFormPart::FillCatalog(CPdfDictionary& catalog) {
 
 std::vector<int32_t> CPdfFormPart::ChosenAnnotations() const {
     std::vector<int32_t> numbers;
-    for (int32_t page : objects.ChosenPageObjects()) {
+    objects.ForEachChosenPage([&](int32_t page) {
         CPdfObject dict = objects.FetchObject(page);
         CPdfObject annots =
             dict.kind == kindDictionary ? dict.dictValue->GetResolved("Annots") : CPdfObject();
-        if (annots.kind != kindArray) continue;
+        if (annots.kind != kindArray) return;
         for (const CPdfObject& item : annots.arrayValue->items) {
             if (item.kind == kindReference) numbers.push_back(item.refNumber);
         }
-    }
+    });
     return numbers;
 }
 

@@ -19,6 +19,7 @@
 #include "object/CPdfDictionary.h"
 #include "object/CPdfObjectWriter.h"
 #include "stream/CPdfCipher.h"
+#include "stream/CPdfMd5.h"
 
 CPdfOutputAssembler::CPdfOutputAssembler(const CPdfOutputSource& source, CPdfFile& file)
     : objects(source, file), pages(std::make_unique<CPdfPagesPart>(objects)) {
@@ -160,8 +161,18 @@ std::string CPdfOutputAssembler::IdText() const {
                std::to_string(pageCount) + "\n";
         if (!keyed) idParts[0] = CPdfCipher::Hash(CPdfCipher::md5, seed);
     }
-    seed.reserve(seed.size() + selection.size() * (std::to_string(pageCount).size() + 1));
-    for (const SelectedPage& s : selection) seed += std::to_string(s.pageNumber) + " ";
-    std::string second = CPdfCipher::Hash(CPdfCipher::md5, seed);
+    // The page list is digested a few kilobytes at a time: a long output's is never held whole.
+    constexpr size_t kIdChunkBytes = 4096;
+    CPdfMd5 digest;
+    for (const SelectedPage& s : selection) {
+        if (seed.size() >= kIdChunkBytes) {
+            digest.Add(seed);
+            seed.clear();
+        }
+        seed += std::to_string(s.pageNumber);
+        seed += ' ';
+    }
+    digest.Add(seed);
+    const std::string second = digest.Finish();
     return "[<" + CPdfString::HexEncode(idParts[0]) + "><" + CPdfString::HexEncode(second) + ">]";
 }

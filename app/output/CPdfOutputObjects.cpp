@@ -1,5 +1,7 @@
 #include "app/output/CPdfOutputObjects.h"
 
+#include <algorithm>
+
 #include "CPdfException.h"
 #include "CPdfMessages.h"
 #include "document/CPdfCatalog.h"
@@ -25,6 +27,24 @@ CPdfOutputObjects::~CPdfOutputObjects() = default;
 void CPdfOutputObjects::Begin(std::vector<SelectedPage> chosen) {
     copies->Begin();
     selection = std::move(chosen);
+    copyNumbers.clear();
+}
+
+const std::pair<uint32_t, int32_t>* CPdfOutputObjects::CopyAt(size_t index) const {
+    auto it = std::lower_bound(
+        copyNumbers.begin(), copyNumbers.end(), index,
+        [](const std::pair<uint32_t, int32_t>& copy, size_t i) { return copy.first < i; });
+    return it != copyNumbers.end() && it->first == index ? &*it : nullptr;
+}
+
+bool CPdfOutputObjects::IsCopy(size_t index) const {
+    return CopyAt(index) != nullptr;
+}
+
+int32_t CPdfOutputObjects::PageObjectAt(size_t index) const {
+    if (const auto* copy = CopyAt(index)) return copy->second;
+    const CPdfCatalog& cat = *source.document->catalog;
+    return copies->NumberOf(cat.pages[selection[index].pageNumber - 1].objectNumber);
 }
 
 CPdfObject CPdfOutputObjects::FetchObject(int32_t number) const {
@@ -33,7 +53,7 @@ CPdfObject CPdfOutputObjects::FetchObject(int32_t number) const {
         return CPdfObject(kindNull);
     }
     const XRefEntry& e = xref->entries[static_cast<size_t>(number)];
-    return xref->Fetch(number, e.type == 1 ? e.generation : 0);
+    return xref->Fetch(number, e.Type() == 1 ? e.Generation() : 0);
 }
 
 int32_t CPdfOutputObjects::OutputPageOf(int32_t page) const {
@@ -41,16 +61,16 @@ int32_t CPdfOutputObjects::OutputPageOf(int32_t page) const {
     return number > 0 ? number : 0;
 }
 
-std::vector<int32_t> CPdfOutputObjects::ChosenPageObjects() const {
-    std::vector<int32_t> numbers;
+void CPdfOutputObjects::ForEachChosenPage(const std::function<void(int32_t)>& visit) const {
     const CPdfCatalog& cat = *source.document->catalog;
-    for (const SelectedPage& s : selection) {
-        const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        if (copies->NumberOf(page.objectNumber) == s.outputNumber) {
-            numbers.push_back(page.objectNumber);
+    size_t nextCopy = 0;  // in copyNumbers
+    for (size_t i = 0; i < selection.size(); ++i) {
+        if (nextCopy < copyNumbers.size() && copyNumbers[nextCopy].first == i) {
+            ++nextCopy;
+            continue;
         }
+        visit(cat.pages[selection[i].pageNumber - 1].objectNumber);
     }
-    return numbers;
 }
 
 void CPdfOutputObjects::WriteValueObject(int32_t number, int32_t generation,

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/CPdfPageList.h"
@@ -58,17 +60,29 @@ public:
     CPdfObjectWriter& Writer() { return *writer; }
     // The output file and its object table.
     CPdfFile& File() { return file; }
-    // The chosen pages in output order; their output numbers are set by the pages part.
-    std::vector<SelectedPage>& Selection() { return selection; }
+    // The chosen pages in output order.
     const std::vector<SelectedPage>& Selection() const { return selection; }
+    // Gives the chosen page at index (from 0) a page object of its own, numbered number: it is
+    // a further copy of a page the output holds (or a page the source writes into /Kids). The
+    // pages part calls it in the order of the pages; every other chosen page is written as the
+    // object its source page number is given.
+    void NumberCopy(size_t index, int32_t number) {
+        // An index fits in 32 bits: each copy takes an output number, and there are fewer.
+        copyNumbers.emplace_back(static_cast<uint32_t>(index), number);
+    }
+    // Whether the chosen page at index has a page object of its own (see NumberCopy).
+    bool IsCopy(size_t index) const;
+    // The output number of the page object of the chosen page at index.
+    int32_t PageObjectAt(size_t index) const;
 
     // The object at source number, with the generation its entry gives; null outside the table.
     CPdfObject FetchObject(int32_t number) const;
     // The output number of the page object that source page object page stands for in this
     // output; 0 when the output does not hold it.
     int32_t OutputPageOf(int32_t page) const;
-    // The page objects of the output's pages, a page chosen again once.
-    std::vector<int32_t> ChosenPageObjects() const;
+    // Calls visit with the page object of each of the output's pages in order, a page chosen
+    // again once.
+    void ForEachChosenPage(const std::function<void(int32_t)>& visit) const;
 
     // Writes value as output object number, generation generation, its strings encrypted for
     // it when outputs are re-encrypted. Without the file key its strings are written as
@@ -80,10 +94,15 @@ public:
     void WriteCopies();
 
 private:
+    // The entry of copyNumbers for the chosen page at index; nullptr when it has none.
+    const std::pair<uint32_t, int32_t>* CopyAt(size_t index) const;
+
     CPdfOutputSource source;
     CPdfFile& file;
     CPdfObject catalog;
     std::unique_ptr<CPdfCopySet> copies;
     std::unique_ptr<CPdfObjectWriter> writer;
     std::vector<SelectedPage> selection;
+    // The chosen pages given a page object of their own: their index and its number, in order.
+    std::vector<std::pair<uint32_t, int32_t>> copyNumbers;
 };

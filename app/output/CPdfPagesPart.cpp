@@ -37,11 +37,12 @@ void CPdfPagesPart::PlanOutput() {
     const CPdfCatalog& cat = *objects.Document().catalog;
     CPdfCopySet& copies = objects.Copies();
     const bool keepNumbers = objects.KeepsNumbers();
-    std::vector<SelectedPage>& selection = objects.Selection();
+    const std::vector<SelectedPage>& selection = objects.Selection();
     annotationCopies.clear();
     pagesOut = pagesNumber > 0 ? copies.Claim(pagesNumber) : copies.Reserve();
     if (!keepNumbers && !selection.empty()) NumberFirstResources(selection.front());
-    for (SelectedPage& s : selection) {
+    for (size_t i = 0; i < selection.size(); ++i) {
+        const SelectedPage& s = selection[i];
         const CPdfPage& page = cat.pages[s.pageNumber - 1];
         // A page written into /Kids gets a number of its own, and is written as a page chosen
         // again is; where objects keep their numbers (encryption ties strings to them) it
@@ -51,8 +52,11 @@ void CPdfPagesPart::PlanOutput() {
         if (page.objectNumber <= 0 && (kidOf <= 0 || keepNumbers))
             throw CPdfException(CPdfMessages::kPageNotIndirect);
         // A page chosen again is a page object of its own, sharing what the first one uses.
-        bool repeated = page.objectNumber <= 0 || copies.NumberOf(page.objectNumber) > 0;
-        s.outputNumber = repeated ? copies.Reserve() : copies.Claim(page.objectNumber);
+        if (page.objectNumber <= 0 || copies.NumberOf(page.objectNumber) > 0) {
+            objects.NumberCopy(i, copies.Reserve());
+        } else {
+            copies.Claim(page.objectNumber);
+        }
     }
 }
 
@@ -79,13 +83,8 @@ void CPdfPagesPart::NumberFirstResources(const SelectedPage& first) {
     }
 }
 
-bool CPdfPagesPart::Repeated(const SelectedPage& selected) const {
-    const CPdfPage& page = objects.Document().catalog->pages[selected.pageNumber - 1];
-    return objects.Copies().NumberOf(page.objectNumber) != selected.outputNumber;
-}
-
 void CPdfPagesPart::Write() {
-    for (const SelectedPage& s : objects.Selection()) WritePage(s, Repeated(s));
+    for (size_t i = 0; i < objects.Selection().size(); ++i) WritePage(i);
 }
 
 void CPdfPagesPart::FillCatalog(CPdfDictionary& catalog) {
@@ -127,7 +126,7 @@ CPdfObject CPdfPagesPart::PageDictionary(size_t pageIndex) const {
     CPdfObject original;
     if (page.objectNumber > 0) {
         original =
-            objects.Xref()->Fetch(page.objectNumber, cat.AttributesOf(page).objectGeneration);
+            objects.Xref()->Fetch(page.objectNumber, cat.AttributesAt(pageIndex).objectGeneration);
     } else {
         int32_t kidOf = 0, kidIndex = -1;
         cat.KidPlaceOf(pageIndex, kidOf, kidIndex);
@@ -145,10 +144,13 @@ CPdfObject CPdfPagesPart::PageDictionary(size_t pageIndex) const {
     return original;
 }
 
-void CPdfPagesPart::WritePage(const SelectedPage& selected, bool repeated) {
+void CPdfPagesPart::WritePage(size_t index) {
+    const SelectedPage& selected = objects.Selection()[index];
+    const bool repeated = objects.IsCopy(index);  // a further copy of a page the output holds
+    const int32_t pageOut = objects.PageObjectAt(index);
     const CPdfCatalog& cat = *objects.Document().catalog;
     const CPdfPage& page = cat.pages[selected.pageNumber - 1];
-    const CPdfPageAttributes& attributes = cat.AttributesOf(page);
+    const CPdfPageAttributes& attributes = cat.AttributesAt(selected.pageNumber - 1);
     CPdfCopySet& copies = objects.Copies();
     CPdfObject original = PageDictionary(selected.pageNumber - 1);
     auto dict = std::make_shared<CPdfDictionary>(*original.dictValue);
@@ -179,11 +181,11 @@ void CPdfPagesPart::WritePage(const SelectedPage& selected, bool repeated) {
         dict->Set("MediaBox", box);
     }
     std::vector<std::pair<int32_t, CPdfObject>> annotations;
-    if (repeated) annotations = CopyAnnotations(*dict, selected.outputNumber);
+    if (repeated) annotations = CopyAnnotations(*dict, pageOut);
     CPdfObject value;
     value.SetDictionary(dict);
     int32_t generation = repeated ? 0 : copies.GenerationOf(page.objectNumber);
-    objects.WriteValueObject(selected.outputNumber, generation, value, !foreignStrings);
+    objects.WriteValueObject(pageOut, generation, value, !foreignStrings);
     for (const auto& [number, annotation] : annotations) {
         objects.WriteValueObject(number, 0, annotation, false);
     }
@@ -250,8 +252,9 @@ void CPdfPagesPart::WritePageTree() {
     for (size_t i = 0; i < selection.size(); ++i) {
         const SelectedPage& s = selection[i];
         const CPdfPage& page = cat.pages[s.pageNumber - 1];
-        int32_t pageGeneration = Repeated(s) ? 0 : objects.Copies().GenerationOf(page.objectNumber);
-        root += " " + CPdfObjectWriter::ReferenceText(s.outputNumber, pageGeneration);
+        int32_t pageGeneration =
+            objects.IsCopy(i) ? 0 : objects.Copies().GenerationOf(page.objectNumber);
+        root += " " + CPdfObjectWriter::ReferenceText(objects.PageObjectAt(i), pageGeneration);
         if (i != 0 && i % 10 == 0) root += "\n";
         if (inPieces && root.size() >= 65536) {
             file.Output().Write(root);

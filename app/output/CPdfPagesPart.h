@@ -38,9 +38,8 @@ private:
     void PlanOutput() override;
     // Numbers what the first page's own resources name ahead of the pages (see the .cpp).
     void NumberFirstResources(const SelectedPage& first);
-    void WritePage(const SelectedPage& selected, bool repeated);
-    // Whether the page selected is a further copy of a page the output already holds.
-    bool Repeated(const SelectedPage& selected) const;
+    // Writes the chosen page at index (from 0) of the selection.
+    void WritePage(size_t index);
     // The page dictionary of the page at index (from 0): its object, or the dictionary written
     // into its parent's /Kids. Throws "Corrupted PDF file" when that is not a dictionary.
     CPdfObject PageDictionary(size_t pageIndex) const;

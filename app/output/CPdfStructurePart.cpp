@@ -78,9 +78,9 @@ void CPdfStructurePart::PlanOutput() {
             elementsTouched.push_back(i);
         }
     };
-    for (int32_t page : objects.ChosenPageObjects()) {
+    objects.ForEachChosenPage([&](int32_t page) {
         for (int32_t i : structure.ElementsOn(page)) keep(i);
-    }
+    });
     for (int32_t i : structure.unplaced) keep(i);
     if (elementsTouched.empty()) return;
     CPdfCopySet& copies = objects.Copies();
@@ -144,9 +144,8 @@ CPdfObject CPdfStructurePart::PrunedStructureRoot() const {
     auto dict = std::make_shared<CPdfDictionary>(*structure.root.dictValue);
     dict->entries["K"] = KeptStructureContent(dict->Get("K"), 0);
     std::vector<int64_t> keys;
-    for (int32_t page : objects.ChosenPageObjects()) {
-        StructureKeys(objects.Xref(), objects.FetchObject(page), keys);
-    }
+    objects.ForEachChosenPage(
+        [&](int32_t page) { StructureKeys(objects.Xref(), objects.FetchObject(page), keys); });
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     CPdfObject nums;

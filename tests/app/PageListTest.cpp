@@ -184,7 +184,7 @@ TEST(PageList, FormattedListsReadBackAsTheSamePages) {
     };
     for (const auto& c : cases) {
         CPdfSelection selection;
-        for (uint32_t p : c.pages) selection.push_back({p, 0});
+        for (uint32_t p : c.pages) selection.push_back({p});
         EXPECT_EQ(CPdfPageList::Format(selection), c.text);
         if (c.pages.empty()) continue;
         std::vector<uint32_t> back;

@@ -262,6 +262,29 @@ TEST(Split, OutputFrameAndObjectOrder) {
     EXPECT_NE(OutputPdf(dir / "other.pdf").secondId, pdf.secondId);
 }
 
+// The output's own /ID element digests the source's /ID and the whole page list, which a long
+// output digests a few kilobytes at a time.
+TEST(Split, OutputIdDigestsTheWholePageList) {
+    TempDir dir;
+    testpdf::SimpleOptions options;
+    options.outline = false;
+    const int pages = 1500;
+    WriteFile(dir / "in.pdf", testpdf::MakeSimpleDocument(pages, options));
+    ASSERT_EQ(Split(dir / "in.pdf", dir / "out.pdf", "-s1-"), "");
+    auto bytes = [](const std::string& hex) {
+        std::string out;
+        for (size_t i = 0; i < hex.size(); i += 2)
+            out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        return out;
+    };
+    const std::string first = bytes("000005DC5B7A1C3E9D2F4A6B8C0E1D3F");  // the page count first
+    std::string seed = "16:" + first + bytes("0F1E2D3C4B5A69788796A5B4C3D2E1F0") + "\n";
+    for (int p = 1; p <= pages; ++p) seed += std::to_string(p) + " ";
+    ASSERT_GT(seed.size(), 4096u);
+    EXPECT_EQ(OutputPdf(dir / "out.pdf").secondId,
+              CPdfString::HexEncode(CPdfCipher::Hash(CPdfCipher::md5, seed)));
+}
+
 // The source's cross-reference form does not show in outputs: a plain table and trailer, or
 // (by default where the source has object streams) a cross-reference stream of its own; either
 // names /ID, /Info and /Root only.

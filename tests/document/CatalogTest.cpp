@@ -165,9 +165,7 @@ TEST(CatalogLoad, TreesWithoutTypesOrResourcesAreReadAsReadersDo) {
         ASSERT_EQ(doc.catalog.GetPageCount(), c.pages.size()) << c.name;
         for (size_t i = 0; i < c.pages.size(); ++i) {
             EXPECT_EQ(doc.catalog.pages[i].objectNumber, c.pages[i]) << c.name;
-            EXPECT_EQ(doc.catalog.AttributesOf(doc.catalog.pages[i]).resourcesMissing,
-                      c.resourcesMissing)
-                << c.name;
+            EXPECT_EQ(doc.catalog.AttributesAt(i).resourcesMissing, c.resourcesMissing) << c.name;
         }
     }
 }
@@ -301,7 +299,7 @@ TEST(PageAttributes, InheritedFromTheNearestAncestor) {
             {10, "<< /ProcSet [/PDF] >>"},
         });
         ASSERT_EQ(doc.Load(), "") << c.name;
-        const CPdfPageAttributes& page = doc.catalog.AttributesOf(doc.catalog.pages.at(0));
+        const CPdfPageAttributes& page = doc.catalog.AttributesAt(0);
         EXPECT_EQ(page.resourcesFrom, c.resourcesFrom) << c.name;
         EXPECT_EQ(page.rotateFrom, c.rotateFrom) << c.name;
         EXPECT_EQ(page.cropBoxFrom, c.cropBoxFrom) << c.name;
@@ -325,8 +323,7 @@ TEST(PageAttributes, RotationIsNormalised) {
                 {9, "180"},
             });
             ASSERT_EQ(doc.Load(), "") << value;
-            EXPECT_EQ(doc.catalog.AttributesOf(doc.catalog.pages.at(0)).rotate, expected)
-                << value << inherited;
+            EXPECT_EQ(doc.catalog.AttributesAt(0).rotate, expected) << value << inherited;
         }
     }
 }
@@ -344,7 +341,7 @@ TEST(PageAttributes, SimpleDocumentsWithInheritedAttributes) {
         for (size_t i = 0; i < doc.catalog.pages.size(); ++i) {
             EXPECT_EQ(doc.catalog.pages[i].objectNumber,
                       testpdf::SimpleLayout::Page(static_cast<int>(i + 1)));
-            const CPdfPageAttributes& page = doc.catalog.AttributesOf(doc.catalog.pages[i]);
+            const CPdfPageAttributes& page = doc.catalog.AttributesAt(i);
             EXPECT_EQ(page.rotate, 270);
             EXPECT_EQ(page.rotateFrom, testpdf::SimpleLayout::kPages);
             EXPECT_EQ(page.mediaBox[3], 792);
@@ -378,7 +375,7 @@ TEST(Catalog, IntegersTooLargeFor64BitsAreNotIntegers) {
             {3, std::string("<< /Type /Page /Resources << >> /Rotate ") + c.rotate + " >>"},
         });
         ASSERT_EQ(doc.Load(), "") << c.count;
-        EXPECT_EQ(doc.catalog.AttributesOf(doc.catalog.pages.at(0)).rotate, c.expected) << c.rotate;
+        EXPECT_EQ(doc.catalog.AttributesAt(0).rotate, c.expected) << c.rotate;
     }
 }
 
@@ -411,7 +408,7 @@ TEST(Catalog, LongKidsArraysAndUnusualBoxesReadAlike) {
             if (direct) continue;
             const double expected[3][4] = {
                 {0, 0, 612.5, 792}, {-1.5, .5, 612, 792}, {0, 0, 612, 792}};
-            const double* box = doc.catalog.AttributesOf(page).mediaBox;
+            const double* box = doc.catalog.AttributesAt(static_cast<size_t>(i)).mediaBox;
             for (int k = 0; k < 4; ++k) EXPECT_EQ(box[k], expected[i % 3][k]) << i;
         }
     }

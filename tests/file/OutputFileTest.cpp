@@ -366,7 +366,7 @@ TEST(FileWriter, ObjectStreamsReadBackEveryObject) {
     size_t packed = 0;
     for (size_t i = 0; i < values.size(); ++i) {
         const int32_t number = static_cast<int32_t>(i + 1);
-        packed += xref.entries[i + 1].type == 2;
+        packed += xref.entries[i + 1].Type() == 2;
         ASSERT_EQ(Written(xref.Fetch(number, 0)), Reparsed(values[i]))
             << number << " " << values[i];
     }
@@ -374,8 +374,8 @@ TEST(FileWriter, ObjectStreamsReadBackEveryObject) {
     // Readers that parse an object from its offset on, without stopping at the next one, read
     // it the same.
     for (size_t k = 1; k < xref.entries.size(); ++k) {
-        CPdfObject objStm = xref.entries[k].type == 1 ? xref.Fetch(static_cast<int32_t>(k), 0)
-                                                      : CPdfObject(kindNull);
+        CPdfObject objStm = xref.entries[k].Type() == 1 ? xref.Fetch(static_cast<int32_t>(k), 0)
+                                                        : CPdfObject(kindNull);
         if (objStm.kind != kindStream) continue;
         std::string data;
         for (int c = objStm.streamValue->GetChar(); c >= 0; c = objStm.streamValue->GetChar()) {
@@ -392,7 +392,7 @@ TEST(FileWriter, ObjectStreamsReadBackEveryObject) {
         }
     }
     const int32_t apart = static_cast<int32_t>(values.size() + 1);
-    EXPECT_EQ(xref.entries[static_cast<size_t>(apart)].type, 1);
+    EXPECT_EQ(xref.entries[static_cast<size_t>(apart)].Type(), 1);
     EXPECT_EQ(Written(xref.Fetch(apart, 3)), "(apart)");
 }
 

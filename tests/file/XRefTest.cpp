@@ -185,6 +185,11 @@ TEST(XRefStream, FieldsDecodeIntoEntries) {
         {"[1 8 1]", Bytes({1, 0, 0, 0, 0, 0, 0, 1, 2, 7}), {258, 7, 1}},
         {"[1 1 1]", Bytes({0, 0, 7}), {0, 7, 0}},
         {"[1 4 2 9]", Bytes({1, 0, 0, 1, 0, 0, 2}), {256, 2, 1}},
+        // Past what an entry holds: an offset stays past the end of the file, a generation
+        // makes the entry unusable.
+        {"[1 8 1]", Bytes({1, 0, 0, 1, 0, 0, 0, 0, 0, 0}), {XRefEntry::kMaxOffset, 0, 1}},
+        {"[1 2 4]", Bytes({1, 0, 15, 0, 15, 255, 255}), {15, XRefEntry::kMaxGeneration, 1}},
+        {"[1 2 4]", Bytes({1, 0, 15, 0, 16, 0, 0}), {-2, 0, 0}},
     };
     for (const auto& c : cases) {
         RawPdf p;
@@ -192,9 +197,9 @@ TEST(XRefStream, FieldsDecodeIntoEntries) {
             XrefStream(std::string("/Size 3 /Root 1 0 R /Index [5 1] /W ") + c.widths, c.row)));
         ASSERT_EQ(t.Load(), "") << c.widths;
         const XRefEntry& e = t.xref.entries.at(5);
-        EXPECT_EQ(e.offset, c.expected.offset) << c.widths;
-        EXPECT_EQ(e.generation, c.expected.generation) << c.widths;
-        EXPECT_EQ(e.type, c.expected.type) << c.widths;
+        EXPECT_EQ(e.Offset(), c.expected.Offset()) << c.widths;
+        EXPECT_EQ(e.Generation(), c.expected.Generation()) << c.widths;
+        EXPECT_EQ(e.Type(), c.expected.Type()) << c.widths;
     }
 }
 
@@ -206,9 +211,9 @@ TEST(XRefStream, IndexPairsAreReadBackToBack) {
     Table pairs(p.With(XrefStream("/Size 3 /Root 1 0 R /W [1 2 1] /Index [0 5 10 3]", rows)));
     ASSERT_EQ(pairs.Load(), "");
     ASSERT_GE(pairs.xref.entries.size(), 13u);
-    EXPECT_EQ(pairs.xref.entries[4].offset, 14);
-    EXPECT_EQ(pairs.xref.entries[7].offset, -1);
-    EXPECT_EQ(pairs.xref.entries[12].offset, 22);
+    EXPECT_EQ(pairs.xref.entries[4].Offset(), 14);
+    EXPECT_EQ(pairs.xref.entries[7].Offset(), -1);
+    EXPECT_EQ(pairs.xref.entries[12].Offset(), 22);
 
     // A trailing odd element is no pair.
     Table odd(p.With(XrefStream("/Size 3 /Root 1 0 R /W [1 2 1] /Index [0 5 10]", rows)));
@@ -326,8 +331,8 @@ TEST(XRefLoad, EveryLayoutFindsEveryObject) {
             const bool inStream = std::count(c.compressed.begin(), c.compressed.end(), n) != 0;
             if (!defined) continue;
             const XRefEntry& e = t.xref.entries.at(n);
-            EXPECT_EQ(e.type, inStream ? 2 : 1) << c.name << ", object " << n;
-            EXPECT_EQ(e.offset, inStream ? 8 : b.OffsetOf(n)) << c.name << ", object " << n;
+            EXPECT_EQ(e.Type(), inStream ? 2 : 1) << c.name << ", object " << n;
+            EXPECT_EQ(e.Offset(), inStream ? 8 : b.OffsetOf(n)) << c.name << ", object " << n;
         }
     }
 }
@@ -343,7 +348,7 @@ TEST(XRefLoad, HybridTableFreeEntriesDoNotHideStreamEntries) {
     Table t(b.SetXref(o).SetRoot(1).Build());
     ASSERT_EQ(t.Load(), "");
     for (int n = 1; n <= 6; ++n) EXPECT_EQ(t.Marker(n), n) << n;
-    EXPECT_EQ(t.xref.entries.at(3).type, 2);
+    EXPECT_EQ(t.xref.entries.at(3).Type(), 2);
 
     // The same, as a whole document: it opens without the repair scan.
     testpdf::SimpleOptions simple;
@@ -384,7 +389,7 @@ TEST(XRefLoad, NewestSectionWins) {
         EXPECT_EQ(t.xref.rootNum, 5) << name;
         const int64_t expected[] = {-1, 1, 2, 33, -1, 5, 6};
         for (int n = 1; n <= 6; ++n) EXPECT_EQ(t.Marker(n), expected[n]) << name << " " << n;
-        EXPECT_EQ(t.xref.entries.at(4).type, 0) << name;
+        EXPECT_EQ(t.xref.entries.at(4).Type(), 0) << name;
     }
 }
 
@@ -404,7 +409,7 @@ TEST(XRefLoad, PrevChainsEndWithoutError) {
     // A section whose /Prev names itself.
     Table self(p.With(one + trailer(std::to_string(p.Here()))));
     EXPECT_EQ(self.Load(), "");
-    EXPECT_EQ(self.xref.entries.at(1).offset, 9);
+    EXPECT_EQ(self.xref.entries.at(1).Offset(), 9);
 
     // Two sections naming each other.
     RawPdf loop = p;
@@ -413,8 +418,8 @@ TEST(XRefLoad, PrevChainsEndWithoutError) {
     loop.text += one + trailer(padded(b));
     Table pair(loop.With(two + trailer(padded(a))));
     EXPECT_EQ(pair.Load(), "");
-    EXPECT_EQ(pair.xref.entries.at(1).offset, 9);
-    EXPECT_EQ(pair.xref.entries.at(2).offset, 58);
+    EXPECT_EQ(pair.xref.entries.at(1).Offset(), 9);
+    EXPECT_EQ(pair.xref.entries.at(2).Offset(), 58);
 
     // A /Prev given as a reference is no offset: the older section is not read.
     RawPdf older = p;

@@ -199,19 +199,19 @@ private:
         size = entries.size();
         for (size_t k = 1; k < size; ++k) {
             const XRefEntry& e = entries[k];
-            if (e.type == 2) {
-                packed[static_cast<int>(k)] = static_cast<int>(e.offset);
-                EXPECT_EQ(entries[static_cast<size_t>(e.offset)].type, 1) << name << ": " << k;
+            if (e.Type() == 2) {
+                packed[static_cast<int>(k)] = static_cast<int>(e.Offset());
+                EXPECT_EQ(entries[static_cast<size_t>(e.Offset())].Type(), 1) << name << ": " << k;
                 continue;
             }
-            if (e.type != 1) {
+            if (e.Type() != 1) {
                 EXPECT_FALSE(dense) << name << ": entry " << k << " is free";
                 continue;
             }
-            std::string head = std::to_string(k) + " " + std::to_string(e.generation) + " obj";
-            EXPECT_EQ(bytes.compare(static_cast<size_t>(e.offset), head.size(), head), 0)
+            std::string head = std::to_string(k) + " " + std::to_string(e.Generation()) + " obj";
+            EXPECT_EQ(bytes.compare(static_cast<size_t>(e.Offset()), head.size(), head), 0)
                 << name << ": entry " << k;
-            objects[static_cast<int>(k)] = e.offset;
+            objects[static_cast<int>(k)] = e.Offset();
         }
     }
 
