@@ -68,9 +68,10 @@ inline std::vector<std::string> ChunkNames(const std::string& prefix, int pages,
 // ---------------------------------------------------------------------------------------
 // mutool
 
-// Whether mutool is installed: "mutool -v" succeeds.
+// Whether mutool is installed: "mutool -v" succeeds (asked once).
 inline bool HaveMutool() {
-    return RunCommand({"mutool", "-v"}, kToolTimeout).Exited(0);
+    static const bool have = RunCommand({"mutool", "-v"}, kToolTimeout).Exited(0);
+    return have;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -205,7 +206,8 @@ inline std::vector<std::string> CompareRendering(const std::string& source,
 // Ghostscript, which draws some damage differently from mutool.
 
 inline bool HaveGhostscript() {
-    return RunCommand({"gs", "--version"}, kToolTimeout).Exited(0);
+    static const bool have = RunCommand({"gs", "--version"}, kToolTimeout).Exited(0);
+    return have;
 }
 
 // Pages (in increasing order) as one Ghostscript run draws them at 18 dpi, by page number;
