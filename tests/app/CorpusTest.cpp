@@ -101,9 +101,10 @@ bool RendersWanted() {
 // What differs between the source's pages and the output's, as CompareRendering says; nothing
 // when renders are left out.
 std::vector<std::string> DrawnDifferently(const std::string& in, const std::vector<int>& pages,
-                                          const std::string& out, const std::string& work) {
+                                          const std::string& out, const std::string& work,
+                                          e2e::SourceDrawings& drawings) {
     if (!RendersWanted()) return {};
-    return e2e::CompareRendering(in, pages, out, work);
+    return e2e::CompareRendering(in, pages, out, work, &drawings);
 }
 
 Outcome Brantor(const std::string& in, const std::string& out, const std::string& mode,
@@ -184,8 +185,10 @@ std::map<std::string, std::string> LoadExpectedFailures() {
 }
 
 // "" when the file passes, else the message of the failing run or what went wrong; option is
-// given to every run. With object streams, the copy of every page must also pass qpdf.
-std::string CheckReadableFile(const std::string& path, int pages, const std::string& option = "") {
+// given to every run. With object streams, the copy of every page must also pass qpdf. The
+// source's pages are drawn once for all the runs of a file (`drawings`).
+std::string CheckReadableFile(const std::string& path, int pages, const std::string& option,
+                              e2e::SourceDrawings& drawings) {
     TempDir dir("valid");
     if (!dir.ok()) return "cannot make a temporary folder";
     const std::string in = kCorpus + "/" + path;
@@ -204,7 +207,7 @@ std::string CheckReadableFile(const std::string& path, int pages, const std::str
     // The pages cut draw as the source's pages do, where mutool draws those without errors.
     const std::string work = dir / "render";
     std::filesystem::create_directory(work);
-    if (const auto drawn = DrawnDifferently(in, {1}, out, work); !drawn.empty()) {
+    if (const auto drawn = DrawnDifferently(in, {1}, out, work, drawings); !drawn.empty()) {
         return "-s1: " + drawn.front();
     }
     std::filesystem::remove(out);
@@ -217,7 +220,7 @@ std::string CheckReadableFile(const std::string& path, int pages, const std::str
         const e2e::QpdfCheck check = e2e::CheckWithQpdf(out);
         if (!check.Passed()) return all + " " + option + ": qpdf --check " + check.Problem();
     }
-    if (const auto drawn = DrawnDifferently(in, {pages}, out, work); !drawn.empty()) {
+    if (const auto drawn = DrawnDifferently(in, {pages}, out, work, drawings); !drawn.empty()) {
         return all + ": " + drawn.front();
     }
     dir.Clear();
@@ -236,13 +239,15 @@ std::string CheckReadableFile(const std::string& path, int pages, const std::str
 TEST_F(Corpus, ValidFilesOpenWithQpdfPageCount) {
     const std::vector<std::string> files = LoadList("valid.txt");
     ASSERT_FALSE(files.empty());
-    const std::vector<std::string> results = ForEachFile(
-        files, [&](const std::string& path) { return CheckReadableFile(path, PagesOf(path)); });
-    // Again with every object that may be in an object stream packed into one: the same
-    // outcome, and outputs that qpdf reads.
+    // Each file twice, the second time with every object that may be in an object stream
+    // packed into one: the same outcome, and outputs that qpdf reads.
     const std::string generate = "--object-streams=generate";
-    const std::vector<std::string> packed = ForEachFile(files, [&](const std::string& path) {
-        return CheckReadableFile(path, PagesOf(path), generate);
+    std::vector<std::string> results(files.size());
+    std::vector<std::string> packed(files.size());
+    ForEachIndex(files.size(), [&](size_t i) {
+        e2e::SourceDrawings drawings;
+        results[i] = CheckReadableFile(files[i], PagesOf(files[i]), "", drawings);
+        packed[i] = CheckReadableFile(files[i], PagesOf(files[i]), generate, drawings);
     });
     checked = files.size();
     for (size_t i = 0; i < files.size(); ++i) {

@@ -68,9 +68,10 @@ inline std::vector<std::string> ChunkNames(const std::string& prefix, int pages,
 // ---------------------------------------------------------------------------------------
 // mutool
 
-// Whether mutool is installed: "mutool -v" succeeds.
+// Whether mutool is installed: "mutool -v" succeeds (asked once).
 inline bool HaveMutool() {
-    return RunCommand({"mutool", "-v"}, kToolTimeout).Exited(0);
+    static const bool have = RunCommand({"mutool", "-v"}, kToolTimeout).Exited(0);
+    return have;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -146,17 +147,36 @@ inline PageImages RenderPages(const std::string& pdf, const std::vector<int>& pa
     return result;
 }
 
+// The drawings of one source's page lists, each list drawn once however many outputs are
+// compared with it (a run draws a list exactly as another run of the same list does).
+class SourceDrawings {
+public:
+    const PageImages& Of(const std::string& source, const std::vector<int>& pages,
+                         const std::string& dir) {
+        auto it = drawn_.find(pages);
+        if (it == drawn_.end()) {
+            it = drawn_.emplace(pages, RenderPages(source, pages, dir, "source")).first;
+        }
+        return it->second;
+    }
+
+private:
+    std::map<std::vector<int>, PageImages> drawn_;
+};
+
 // Compares page i+1 of `output` with page sourcePages[i] of `source`, pixel for pixel. Source
 // pages that draw with an error are skipped. Returns one line per difference, also for output
-// pages that draw alike but with an error.
+// pages that draw alike but with an error. The source's drawings are taken from `drawings`
+// when given.
 inline std::vector<std::string> CompareRendering(const std::string& source,
                                                  const std::vector<int>& sourcePages,
-                                                 const std::string& output,
-                                                 const std::string& dir) {
+                                                 const std::string& output, const std::string& dir,
+                                                 SourceDrawings* drawings = nullptr) {
     std::vector<std::string> problems;
     std::vector<int> outputPages;
     for (size_t i = 0; i < sourcePages.size(); ++i) outputPages.push_back(static_cast<int>(i + 1));
-    const PageImages from = RenderPages(source, sourcePages, dir, "source");
+    SourceDrawings once;
+    const PageImages& from = (drawings ? *drawings : once).Of(source, sourcePages, dir);
     const PageImages to = RenderPages(output, outputPages, dir, "output");
     for (size_t i = 0; i < sourcePages.size(); ++i) {
         const int page = static_cast<int>(i + 1);
@@ -186,7 +206,8 @@ inline std::vector<std::string> CompareRendering(const std::string& source,
 // Ghostscript, which draws some damage differently from mutool.
 
 inline bool HaveGhostscript() {
-    return RunCommand({"gs", "--version"}, kToolTimeout).Exited(0);
+    static const bool have = RunCommand({"gs", "--version"}, kToolTimeout).Exited(0);
+    return have;
 }
 
 // Pages (in increasing order) as one Ghostscript run draws them at 18 dpi, by page number;
