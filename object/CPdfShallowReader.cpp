@@ -281,10 +281,13 @@ bool ReadDictionary(Cursor& in, bool withHeader, int32_t number, int32_t generat
         const bool keep = k != CPdfNodeEntries::kKeyCount && !out.Has(k);
         if (!(keep ? ReadEntry(in, k, xref, out) : in.SkipValue(0))) return false;
     }
-    // A dictionary followed by "stream" is a stream object; the end of the bytes leaves it
-    // open to doubt.
+    // A dictionary followed by "stream" is a stream object. Read with its header, the bytes are
+    // a window that may end before the object does, so their end leaves it open to doubt;
+    // without it they are the object's whole text (as an object stream holds it), and nothing
+    // need follow the dictionary.
     const Span after = in.Peek();
-    return after.kind != CPdfLexer::spanEnd && !in.IsWord(after, "stream");
+    if (after.kind == CPdfLexer::spanEnd) return !withHeader;
+    return !in.IsWord(after, "stream");
 }
 }  // namespace
 

@@ -17,10 +17,11 @@ class CPdfShallowReader {
 public:
     enum Result { taken, declined, truncated };
 
-    // Reads "number generation obj << ... >>" (or, with withHeader false, the dictionary
-    // alone) from text into out, which starts empty. taken on success; declined when the
-    // object is not one it reads; truncated when the text ends before the object does.
-    // used tells how many bytes it looked at.
+    // Reads "number generation obj << ... >>" from text, a window onto the file that may end
+    // before the object does, or, with withHeader false, the dictionary alone from the
+    // object's whole text (as an object stream holds it), into out, which starts empty.
+    // taken on success; declined when the object is not one it reads; truncated when the text
+    // ends before the object does. used tells how many bytes it looked at.
     static Result Read(const char* text, size_t length, bool withHeader, int32_t number,
                        int32_t generation, CPdfResolver* xref, CPdfNodeEntries& out, size_t& used);
 };

@@ -21,6 +21,7 @@
 #include "document/CPdfDocument.h"
 #include "file/CPdfXRef.h"
 #include "object/CPdfDictionary.h"
+#include "object/CPdfNodeEntries.h"
 #include "stream/CPdfFileStream.h"
 
 namespace {
@@ -452,6 +453,29 @@ TEST(XRefFetch, LookupFailuresGiveNullOrThrow) {
             ADD_FAILURE() << "no exception for " << number;
         } catch (const CPdfException& e) {
             EXPECT_STREQ(e.GetMessage(), "Corrupted PDF file");
+        }
+    }
+}
+
+// The page tree walk reads plain page dictionaries quickly wherever they are stored: in the
+// file's body (where a dictionary followed by "stream" is not one) and in an object stream,
+// where nothing follows an object's dictionary (every such page used to go to the parser).
+TEST(XRefFetch, QuickReaderTakesPageDictionariesInTheBodyAndInObjectStreams) {
+    const std::string page = "<< /Type /Page /Parent 1 0 R /MediaBox [0 0 612 792] >>";
+    Builder b;
+    b.Add(1, "<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 2 >>").Add(2, page).Add(3, page);
+    b.AddStream(4, "<< /Type /Page >>", "q Q");
+    b.PutInObjectStream(8, {3});
+    XrefOptions o;
+    o.style = XrefStyle::Stream;
+    Table t(b.SetXref(o).SetRoot(1).Build());
+    ASSERT_EQ(t.Load(), "");
+    for (int number : {2, 3, 4}) {
+        CPdfNodeEntries entries(&t.xref);
+        const bool taken = t.xref.FetchShallow(number, 0, entries);
+        EXPECT_EQ(taken, number != 4) << number;
+        if (taken) {
+            EXPECT_TRUE(entries.Has(CPdfNodeEntries::keyMediaBox)) << number;
         }
     }
 }
