@@ -13,18 +13,6 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // Whether the file ends as a complete output does.
 bool EndsComplete(const std::string& path) {
     const std::string bytes = e2e::ReadFile(path);
@@ -37,7 +25,7 @@ TEST(Interrupt, SignalRemovesTemporaryFilesAndKeepsFinishedOutputs) {
     // Large enough that writing one output takes a while. The sanitizers slow the program down
     // about tenfold, so a sanitized build takes a tenth of the pages (reading the rest would
     // only add to the wait before the temporary file shows).
-    const int pages = kSanitized ? 2000 : 20000;
+    const int pages = BRANTOR_SANITIZED ? 2000 : 20000;
     ASSERT_TRUE(e2e::WriteFile(dir / "big.pdf", testpdf::MakeSimpleDocument(pages)));
     // Each command starts the program in the background as $pid (bash with job control, so that
     // it does not ignore SIGINT), with $O the output folder and $T its $TMPDIR; the signal

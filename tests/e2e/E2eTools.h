@@ -15,6 +15,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Command.h"
@@ -147,21 +148,22 @@ inline PageImages RenderPages(const std::string& pdf, const std::vector<int>& pa
     return result;
 }
 
-// The drawings of one source's page lists, each list drawn once however many outputs are
-// compared with it (a run draws a list exactly as another run of the same list does).
+// The drawings of sources' page lists, each list of a source drawn once however many outputs
+// are compared with it (a run draws a list exactly as another run of the same list does).
 class SourceDrawings {
 public:
     const PageImages& Of(const std::string& source, const std::vector<int>& pages,
                          const std::string& dir) {
-        auto it = drawn_.find(pages);
+        auto key = std::make_pair(source, pages);
+        auto it = drawn_.find(key);
         if (it == drawn_.end()) {
-            it = drawn_.emplace(pages, RenderPages(source, pages, dir, "source")).first;
+            it = drawn_.emplace(std::move(key), RenderPages(source, pages, dir, "source")).first;
         }
         return it->second;
     }
 
 private:
-    std::map<std::vector<int>, PageImages> drawn_;
+    std::map<std::pair<std::string, std::vector<int>>, PageImages> drawn_;
 };
 
 // Compares page i+1 of `output` with page sourcePages[i] of `source`, pixel for pixel. Source
