@@ -3,20 +3,18 @@
 // documents a message that the program does not print.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 
 #include "CPdfMessages.h"
+#include "FileBytes.h"
 
 namespace {
 
 std::string ReadSource(const std::string& name) {
-    std::ifstream in(std::string(BRANTOR_SOURCE_DIR) + "/" + name);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return e2e::ReadFile(std::string(BRANTOR_SOURCE_DIR) + "/" + name);
 }
 
 // A message with its numbers and names as "#": "%s" and "%d" in the program, N, M and NAME in

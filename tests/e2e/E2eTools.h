@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "FileBytes.h"
 #include "Qpdf.h"
 #include "TempDir.h"
 
@@ -26,11 +27,6 @@ namespace e2e {
 
 // ---------------------------------------------------------------------------------------
 // Files
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 inline bool WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -212,40 +208,83 @@ inline bool HaveGhostscript() {
     return have;
 }
 
-// Pages (in increasing order) as one Ghostscript run draws them at 18 dpi, by page number;
-// none where it cannot draw the file.
-inline std::map<int, std::string> RenderPagesWithGhostscript(const std::string& pdf,
-                                                             const std::vector<int>& pages,
-                                                             const std::string& dir,
-                                                             const std::string& tag) {
-    std::map<int, std::string> images;
-    std::string list;
-    for (int page : pages) list += (list.empty() ? "" : ",") + std::to_string(page);
-    const std::string pattern = dir + "/" + tag + "-%d.ppm";
-    RunCommand({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=ppmraw", "-r18",
-                "-sPageList=" + list, "-sOutputFile=" + pattern, pdf},
-               kToolTimeout);
-    for (size_t i = 0; i < pages.size(); ++i) {
-        const std::string image = dir + "/" + tag + "-" + std::to_string(i + 1) + ".ppm";
+// The pages of `files` (each file with its pages, in increasing order) as one Ghostscript run
+// draws them at 18 dpi, one file after the other: the images in the order drawn. A page that
+// does not draw leaves no image, so the list is shorter than the pages asked for.
+inline std::vector<std::string> DrawWithGhostscript(
+    const std::vector<std::pair<std::string, std::vector<int>>>& files, const std::string& dir,
+    const std::string& tag) {
+    std::vector<std::string> args = {"gs",      "-q",   "-dNOPAUSE",      "-dBATCH",
+                                     "-dSAFER", "-r18", "-sDEVICE=ppmraw"};
+    args.push_back("-sOutputFile=" + dir + "/" + tag + "-%d.ppm");
+    size_t asked = 0;
+    for (const auto& [pdf, pages] : files) {
+        std::string list;
+        for (int page : pages) list += (list.empty() ? "" : ",") + std::to_string(page);
+        args.push_back("-sPageList=" + list);
+        args.push_back(pdf);
+        asked += pages.size();
+    }
+    RunCommand(args, kToolTimeout);
+    std::vector<std::string> images;
+    for (size_t i = 1; i <= asked; ++i) {
+        const std::string image = dir + "/" + tag + "-" + std::to_string(i) + ".ppm";
         std::string bytes = ReadFile(image);
-        if (!bytes.empty()) images[pages[i]] = std::move(bytes);
+        if (!bytes.empty()) images.push_back(std::move(bytes));
         std::error_code ignored;
         std::filesystem::remove(image, ignored);
     }
     return images;
 }
 
+// Pages (in increasing order) as one Ghostscript run draws them, by page number; none where it
+// cannot draw the file.
+inline std::map<int, std::string> RenderPagesWithGhostscript(const std::string& pdf,
+                                                             const std::vector<int>& pages,
+                                                             const std::string& dir,
+                                                             const std::string& tag) {
+    std::map<int, std::string> images;
+    std::vector<std::string> drawn = DrawWithGhostscript({{pdf, pages}}, dir, tag);
+    if (drawn.empty()) return images;
+    if (drawn.size() != pages.size()) {
+        // Some page did not draw: each page alone says which.
+        for (int page : pages) {
+            std::vector<std::string> one = DrawWithGhostscript({{pdf, {page}}}, dir, tag);
+            if (!one.empty()) images[page] = std::move(one.front());
+        }
+        return images;
+    }
+    for (size_t i = 0; i < pages.size(); ++i) images[pages[i]] = std::move(drawn[i]);
+    return images;
+}
+
 // Compares page i+1 of `output` with page sourcePages[i] of `source` (increasing) as
 // Ghostscript draws them. Source pages it cannot draw are skipped. One line per difference.
+//
+// Most of a Ghostscript run is its start-up, so both files are drawn in one run, the source
+// first; only where that run does not give an image for every page is each file drawn on its
+// own. Ghostscript reads each file afresh: a page whose font or image an output lost draws
+// without it even after the source's page.
 inline std::vector<std::string> CompareRenderingWithGhostscript(const std::string& source,
                                                                 const std::vector<int>& sourcePages,
                                                                 const std::string& output,
                                                                 const std::string& dir) {
     std::vector<int> outputPages;
     for (size_t i = 0; i < sourcePages.size(); ++i) outputPages.push_back(static_cast<int>(i + 1));
-    const auto from = RenderPagesWithGhostscript(source, sourcePages, dir, "gs-source");
-    if (from.empty()) return {};
-    const auto to = RenderPagesWithGhostscript(output, outputPages, dir, "gs-output");
+    std::map<int, std::string> from;
+    std::map<int, std::string> to;
+    std::vector<std::string> both =
+        DrawWithGhostscript({{source, sourcePages}, {output, outputPages}}, dir, "gs-both");
+    if (both.size() == 2 * sourcePages.size()) {
+        for (size_t i = 0; i < sourcePages.size(); ++i) {
+            from[sourcePages[i]] = std::move(both[i]);
+            to[outputPages[i]] = std::move(both[sourcePages.size() + i]);
+        }
+    } else {
+        from = RenderPagesWithGhostscript(source, sourcePages, dir, "gs-source");
+        if (from.empty()) return {};
+        to = RenderPagesWithGhostscript(output, outputPages, dir, "gs-output");
+    }
     std::vector<std::string> problems;
     for (size_t i = 0; i < sourcePages.size(); ++i) {
         auto image = from.find(sourcePages[i]);

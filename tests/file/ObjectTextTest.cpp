@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "FileBytes.h"
 #include "SourceTable.h"
 #include "TempFile.h"
 #include "TestPdf.h"
@@ -227,8 +228,7 @@ std::string Written(Loaded& t, int number) {
     ShiftBy100 map;
     t.index.WriteObject(number, 9, 0, map, file);
     file.Commit();
-    std::ifstream in(out.path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return e2e::ReadFile(out.path);
 }
 
 TEST(ObjectIndex, ObjectIsWrittenWithItsReferencesMappedAndItsStreamLengthTrue) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CPdfException.h"
+#include "FileBytes.h"
 #include "TempDir.h"
 #include "file/CPdfFile.h"
 #include "file/CPdfOutputFile.h"
@@ -30,10 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using e2e::ReadFile;
 
 // The message of the CPdfException that f throws, or "" when it throws none.
 template <typename F>

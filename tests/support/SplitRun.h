@@ -14,6 +14,7 @@
 
 #include "CPdfException.h"
 #include "Command.h"
+#include "FileBytes.h"
 #include "Qpdf.h"
 #include "TempDir.h"
 #include "app/CPdfFileSplit.h"
@@ -27,10 +28,7 @@ inline std::vector<std::string> Outputs(const TempDir& dir) {
     return names;
 }
 
-inline std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using e2e::ReadFile;
 
 inline void WriteFile(const std::string& name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary) << bytes;
