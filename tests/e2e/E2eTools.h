@@ -258,33 +258,18 @@ inline std::map<int, std::string> RenderPagesWithGhostscript(const std::string& 
     return images;
 }
 
-// Compares page i+1 of `output` with page sourcePages[i] of `source` (increasing) as
-// Ghostscript draws them. Source pages it cannot draw are skipped. One line per difference.
-//
-// Most of a Ghostscript run is its start-up, so both files are drawn in one run, the source
-// first; only where that run does not give an image for every page is each file drawn on its
-// own. Ghostscript reads each file afresh: a page whose font or image an output lost draws
-// without it even after the source's page.
-inline std::vector<std::string> CompareRenderingWithGhostscript(const std::string& source,
-                                                                const std::vector<int>& sourcePages,
-                                                                const std::string& output,
-                                                                const std::string& dir) {
-    std::vector<int> outputPages;
-    for (size_t i = 0; i < sourcePages.size(); ++i) outputPages.push_back(static_cast<int>(i + 1));
-    std::map<int, std::string> from;
-    std::map<int, std::string> to;
-    std::vector<std::string> both =
-        DrawWithGhostscript({{source, sourcePages}, {output, outputPages}}, dir, "gs-both");
-    if (both.size() == 2 * sourcePages.size()) {
-        for (size_t i = 0; i < sourcePages.size(); ++i) {
-            from[sourcePages[i]] = std::move(both[i]);
-            to[outputPages[i]] = std::move(both[sourcePages.size() + i]);
-        }
-    } else {
-        from = RenderPagesWithGhostscript(source, sourcePages, dir, "gs-source");
-        if (from.empty()) return {};
-        to = RenderPagesWithGhostscript(output, outputPages, dir, "gs-output");
-    }
+// One comparison: page i+1 of `output` against page sourcePages[i] (increasing) of `source`.
+struct PagesToCompare {
+    std::string source;
+    std::vector<int> sourcePages;
+    std::string output;
+};
+
+// One line per difference between the drawings of a comparison's pages: source pages that did
+// not draw are skipped.
+inline std::vector<std::string> GhostscriptDifferences(const std::vector<int>& sourcePages,
+                                                       const std::map<int, std::string>& from,
+                                                       const std::map<int, std::string>& to) {
     std::vector<std::string> problems;
     for (size_t i = 0; i < sourcePages.size(); ++i) {
         auto image = from.find(sourcePages[i]);
@@ -297,6 +282,51 @@ inline std::vector<std::string> CompareRenderingWithGhostscript(const std::strin
         } else if (drawn->second != image->second) {
             problems.push_back(where + " draws differently in Ghostscript");
         }
+    }
+    return problems;
+}
+
+// The differences of each comparison as Ghostscript draws the pages, in the order given.
+//
+// Most of a Ghostscript run is its start-up, so every file of every comparison is drawn in one
+// run, each source before its output. Only where that run does not give an image for every page
+// asked for is each file drawn in a run of its own, which shows what did not draw. Ghostscript
+// reads each file afresh: an output page whose font or image was lost draws without it, also
+// right after its source page.
+inline std::vector<std::vector<std::string>> CompareManyWithGhostscript(
+    const std::vector<PagesToCompare>& comparisons, const std::string& dir) {
+    std::vector<std::pair<std::string, std::vector<int>>> files;
+    for (const PagesToCompare& c : comparisons) {
+        std::vector<int> outputPages;
+        for (size_t i = 0; i < c.sourcePages.size(); ++i) {
+            outputPages.push_back(static_cast<int>(i + 1));
+        }
+        files.emplace_back(c.source, c.sourcePages);
+        files.emplace_back(c.output, std::move(outputPages));
+    }
+    size_t asked = 0;
+    for (const auto& file : files) asked += file.second.size();
+    std::vector<std::string> drawn = DrawWithGhostscript(files, dir, "gs-all");
+
+    std::vector<std::vector<std::string>> problems;
+    size_t next = 0;
+    for (size_t k = 0; k < comparisons.size(); ++k) {
+        const std::vector<int>& sourcePages = comparisons[k].sourcePages;
+        std::map<int, std::string> from;
+        std::map<int, std::string> to;
+        if (drawn.size() == asked) {
+            for (int page : sourcePages) from[page] = std::move(drawn[next++]);
+            for (size_t i = 0; i < sourcePages.size(); ++i) {
+                to[static_cast<int>(i + 1)] = std::move(drawn[next++]);
+            }
+        } else {
+            from = RenderPagesWithGhostscript(comparisons[k].source, sourcePages, dir, "gs-source");
+            if (!from.empty()) {
+                to = RenderPagesWithGhostscript(comparisons[k].output, files[2 * k + 1].second, dir,
+                                                "gs-output");
+            }
+        }
+        problems.push_back(GhostscriptDifferences(sourcePages, from, to));
     }
     return problems;
 }
