@@ -1,5 +1,6 @@
 #include "file/CPdfXRefRepair.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "CPdfException.h"
@@ -58,9 +59,11 @@ void CPdfXRefRepair::ScanHeaders() {
     CPdfFileStream& stream = *xref.GetStream();
     std::string chunk;
     for (int64_t pos = 0; pos < xref.fileSize; pos += static_cast<int64_t>(kChunk - kOverlap)) {
-        auto sub = stream.MakeSubStream(pos, static_cast<int64_t>(kChunk));
-        chunk.resize(kChunk);
-        chunk.resize(sub->Read(reinterpret_cast<uint8_t*>(&chunk[0]), kChunk));
+        // No more room than the file has left: a small file does not get a whole chunk.
+        const size_t want = static_cast<size_t>(std::min<int64_t>(kChunk, xref.fileSize - pos));
+        auto sub = stream.MakeSubStream(pos, static_cast<int64_t>(want));
+        chunk.resize(want);
+        chunk.resize(sub->Read(reinterpret_cast<uint8_t*>(&chunk[0]), want));
         for (size_t at = chunk.find("obj"); at != std::string::npos;
              at = chunk.find("obj", at + 1)) {
             if (at + 3 < chunk.size() && IsRegular(chunk[at + 3])) continue;
