@@ -50,6 +50,10 @@ bool CPdfFileSplit::Split() {
     const std::string sourceName = spool.Open(inputName);
     source = CPdfInputFile::Open(sourceName);
     if (!source) throw CPdfException(CPdfMessages::kFileOpenError);
+    // A page list or groups of pages need only the pages up to the highest they name.
+    if (mode == modePageList || mode == modeGroups) {
+        document.pagesNeeded = CPdfPageList::HighestPage(modeText);
+    }
     document.Open(sourceName, password);
     xref = document.xref.get();
     rootNumber = xref->rootNum;

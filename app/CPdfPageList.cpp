@@ -151,6 +151,20 @@ std::string CPdfPageList::SyntaxError(const std::string& text) {
     return std::string();
 }
 
+uint32_t CPdfPageList::HighestPage(const std::string& text) {
+    uint64_t highest = 0;
+    bool toLast = false;
+    try {
+        ItemReader(text, 0, false).Read([&](uint64_t first, uint64_t last) {
+            toLast = toLast || last == 0;
+            highest = std::max({highest, first, last});
+        });
+    } catch (const CPdfException&) {
+        return 0;
+    }
+    return toLast || highest > UINT32_MAX ? 0 : static_cast<uint32_t>(highest);
+}
+
 std::string CPdfPageList::Format(const CPdfSelection& pages) {
     std::string text;
     for (size_t i = 0; i < pages.size();) {

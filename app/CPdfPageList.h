@@ -46,6 +46,10 @@ public:
     // message ParsePageList would throw for it ("Invalid parameter", "Invalid page number 0").
     static std::string SyntaxError(const std::string& listText);
 
+    // The highest page a list text names; 0 when an item runs to the last page ("7-") or the
+    // text is not well formed. A run of the list needs no page above it.
+    static uint32_t HighestPage(const std::string& listText);
+
     // The pages as a list text without "-s": runs of three or more pages going up or down by
     // one as "first-last", other pages one by one ("12-31", "1,3,5", "9-5,2"). Empty for no
     // pages.

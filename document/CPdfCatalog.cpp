@@ -98,11 +98,22 @@ NodeVisit VisitOf(CPdfNodeEntries& node, CPdfInherited inherited) {
     visit.inherited = std::move(inherited);
     return visit;
 }
+
+// Lists the object numbers of the kids that the nodes being walked have not reached.
+void ListUnread(const std::vector<NodeVisit>& stack, std::vector<int32_t>& out) {
+    for (const NodeVisit& visit : stack) {
+        for (size_t i = visit.next; i < visit.Count(); ++i) {
+            const CPdfObject kid = visit.At(i);
+            if (kid.kind == kindReference) out.push_back(kid.refNumber);
+        }
+    }
+}
 }  // namespace
 
-void CPdfCatalog::Load(CPdfXRef* table) {
+void CPdfCatalog::Load(CPdfXRef* table, uint32_t pagesNeeded) {
     xref = table;
     pages.clear();
+    unreadKids.clear();
     attributes.clear();
     attributeRuns.clear();
     kidPlaces.clear();
@@ -131,12 +142,17 @@ void CPdfCatalog::Load(CPdfXRef* table) {
         throw CPdfException(CPdfMessages::kPageCountType);
     }
     // The root's /Count is only a hint: it sizes the list (within what the table can hold)
-    // so that a long document's list is not copied as it grows.
-    if (count.kind == kindInteger && count.intValue > 0) {
-        pages.reserve(static_cast<size_t>(
-            std::min<int64_t>(count.intValue, static_cast<int64_t>(xref->entries.size()))));
+    // so that a long document's list is not copied as it grows. A run that needs only the
+    // first pages of a long document reads no more of the tree than those pages, when the
+    // /Count says they are there; the count is then the /Count's.
+    const bool counted = count.kind == kindInteger && count.intValue > 0 &&
+                         count.intValue <= static_cast<int64_t>(xref->entries.size());
+    const size_t stopAfter = counted && count.intValue >= pagesNeeded ? pagesNeeded : 0;
+    if (counted) {
+        pages.reserve(stopAfter > 0 ? stopAfter : static_cast<size_t>(count.intValue));
     }
-    AddPages(root);
+    const bool partial = AddPages(root, stopAfter);
+    pageCount = partial ? static_cast<size_t>(count.intValue) : pages.size();
     attributeIndex.clear();
 
     CPdfObject names = cat.GetResolved("Names");
@@ -146,7 +162,7 @@ void CPdfCatalog::Load(CPdfXRef* table) {
     outlines = cat.GetResolved("Outlines");
 }
 
-void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
+bool CPdfCatalog::AddPages(CPdfNodeEntries& rootNode, size_t stopAfter) {
     // Walked with an explicit stack, so no tree can exhaust the call stack; a node met twice
     // means the tree loops back on itself.
     std::set<int32_t> seenNodes;
@@ -168,6 +184,10 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         if (top.next >= top.Count()) {
             stack.pop_back();
             continue;
+        }
+        if (stopAfter > 0 && pages.size() >= stopAfter) {
+            ListUnread(stack, unreadKids);
+            return true;
         }
         if (xref->bytesParsed - workStart > workLimit)
             throw CPdfException(CPdfMessages::kPageTreeTooLarge);
@@ -192,6 +212,7 @@ void CPdfCatalog::AddPages(CPdfNodeEntries& rootNode) {
         visit.number = number;
         stack.push_back(std::move(visit));
     }
+    return false;
 }
 
 bool CPdfCatalog::ReadKid(const CPdfObject& kidRef, CPdfNodeEntries& kid) {

@@ -18,10 +18,16 @@ public:
     CPdfCatalog() = default;
 
     // Loads the catalog of the document whose table is xref. Throws CPdfException on a
-    // malformed catalog or page tree.
-    void Load(CPdfXRef* xref);
+    // malformed catalog or page tree. With pagesNeeded above 0, the walk may stop once it has
+    // read that many pages: when the root's /Count says the tree holds at least that many, the
+    // page count is taken from it and the rest of the tree is left unread (its kids met so far
+    // are listed in unreadKids). Only pages up to pagesNeeded can then be asked for.
+    void Load(CPdfXRef* xref, uint32_t pagesNeeded = 0);
 
-    size_t GetPageCount() const { return pages.size(); }
+    // The number of pages: those in pages, or the root's /Count when the walk stopped early.
+    size_t GetPageCount() const { return pageCount; }
+    // True when the walk stopped before the end of the tree.
+    bool IsPartial() const { return pageCount != pages.size(); }
     // The attributes that the page at index (from 0) is written with.
     const CPdfPageAttributes& AttributesAt(size_t index) const;
     // For the page at index (from 0) written into its parent's /Kids: the parent node's number
@@ -38,6 +44,9 @@ public:
     int32_t pagesGeneration = 0;
     // Object numbers of the page tree's nodes above the pages, the root included.
     std::vector<int32_t> nodeNumbers;
+    // Object numbers of the pages and nodes named in /Kids that a walk stopped early did not
+    // read.
+    std::vector<int32_t> unreadKids;
 
     // Most levels of /Pages nodes above a page.
     static constexpr size_t kMaxTreeDepth = CPdfLimits::kMaxPageTreeDepth;
@@ -46,7 +55,9 @@ public:
     static constexpr int64_t kWorkAllowance = CPdfLimits::kWorkAllowance;
 
 private:
-    void AddPages(CPdfNodeEntries& root);
+    // Walks the tree from its root; stops after stopAfter pages when that is above 0, and
+    // is then true when the tree went on.
+    bool AddPages(CPdfNodeEntries& root, size_t stopAfter);
     // Reads the kid that a /Kids item names; false when it is not a dictionary.
     bool ReadKid(const CPdfObject& kidRef, CPdfNodeEntries& kid);
     void LoadLeaf(const CPdfObject& kidRef, const CPdfNodeEntries& kid,
@@ -68,4 +79,5 @@ private:
         int32_t node, place;
     };
     std::vector<KidPlace> kidPlaces;  // by page index
+    size_t pageCount = 0;
 };

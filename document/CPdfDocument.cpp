@@ -134,7 +134,7 @@ void CPdfDocument::LoadObjects(bool scan, const std::string& password) {
     SetUpSecurity(password);
     RefuseEncryptedObjectStreams();
     catalog = std::make_unique<CPdfCatalog>();
-    catalog->Load(xref.get());
+    catalog->Load(xref.get(), pagesNeeded);
 }
 
 bool CPdfDocument::OpenRepaired(const std::string& password, std::string& why) {

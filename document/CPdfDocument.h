@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,9 @@ public:
     // Releases everything; safe on a closed or half-open document.
     void Close();
 
+    // Set before Open: the run needs only the first pagesNeeded pages (0: every page), so
+    // the page tree may be read no further (see CPdfCatalog::Load).
+    uint32_t pagesNeeded = 0;
     bool open = false;
     CPdfFilePtr file;
     std::shared_ptr<CPdfFileStream> stream;

@@ -56,7 +56,15 @@ bool StartsWithKeyword(const std::string& text, const char* word) {
 }
 }  // namespace
 
-CPdfObjectIndex::CPdfObjectIndex(CPdfXRef& table, FILE* file) : xref(table), source(file) {}
+CPdfObjectIndex::CPdfObjectIndex(CPdfXRef& table, FILE* file)
+    : xref(table), source(file), ahead(fileno(file)) {}
+
+std::string CPdfObjectIndex::ReadAt(int64_t position, size_t count) {
+    if (count > CPdfReadAhead::kBlockSize) return CPdfRawText::ReadAt(source, position, count);
+    size_t got = 0;
+    const char* bytes = ahead.Window(position, count, got);
+    return got == 0 ? std::string() : std::string(bytes, std::min(got, count));
+}
 
 CPdfObjectInfo CPdfObjectIndex::Get(int32_t number) {
     if (number <= 0 || static_cast<size_t>(number) >= xref.entries.size()) {
@@ -266,7 +274,7 @@ void CPdfObjectIndex::LocateInBody(int32_t number, CPdfObjectInfo& info, bool re
 
 bool CPdfObjectIndex::LocateStreamData(int64_t keywordEnd, const CPdfObject& length,
                                        CPdfObjectInfo& info) {
-    std::string after = CPdfRawText::ReadAt(source, keywordEnd, 64);
+    std::string after = ReadAt(keywordEnd, 64);
     info.dataStart =
         keywordEnd + static_cast<int64_t>(CPdfLexer::StreamDataOffset(after.data(), after.size()));
 
@@ -278,7 +286,7 @@ bool CPdfObjectIndex::LocateStreamData(int64_t keywordEnd, const CPdfObject& len
     }
     if (value.kind == kindInteger && value.intValue >= 0 &&
         value.intValue <= xref.fileSize - info.dataStart) {
-        std::string tail = CPdfRawText::ReadAt(source, info.dataStart + value.intValue, 64);
+        std::string tail = ReadAt(info.dataStart + value.intValue, 64);
         if (StartsWithKeyword(tail, "endstream")) {
             info.dataLength = value.intValue;
             return true;
@@ -289,7 +297,7 @@ bool CPdfObjectIndex::LocateStreamData(int64_t keywordEnd, const CPdfObject& len
     int64_t hit = CPdfRawText::FindPatternInFile(source, info.dataStart, "endstream", 9);
     if (hit == 0) return false;
     int64_t end = hit - 8;
-    std::string before = CPdfRawText::ReadAt(source, std::max(info.dataStart, end - 2), 2);
+    std::string before = ReadAt(std::max(info.dataStart, end - 2), 2);
     if (before.size() == 2 && before == "\r\n") {
         end -= 2;
     } else if (!before.empty() && (before.back() == '\n' || before.back() == '\r')) {
@@ -349,8 +357,7 @@ std::string CPdfObjectIndex::ReadValue(int32_t number) {
         }
         return objStm->data->substr(at, static_cast<size_t>(info.valueLength));
     }
-    std::string text =
-        CPdfRawText::ReadAt(source, info.valueStart, static_cast<size_t>(info.valueLength));
+    std::string text = ReadAt(info.valueStart, static_cast<size_t>(info.valueLength));
     if (static_cast<int64_t>(text.size()) != info.valueLength) {
         throw CPdfException(CPdfMessages::kCorrupted);
     }
@@ -373,8 +380,7 @@ std::string CPdfObjectIndex::ReencryptedString(int32_t number, const CPdfObjectI
 
 std::string CPdfObjectIndex::ReencryptedData(int32_t number, const CPdfObjectInfo& info,
                                              const std::string& value, int32_t outNumber) {
-    std::string data =
-        CPdfRawText::ReadAt(source, info.dataStart, static_cast<size_t>(info.dataLength));
+    std::string data = ReadAt(info.dataStart, static_cast<size_t>(info.dataLength));
     if (static_cast<int64_t>(data.size()) != info.dataLength) {
         throw CPdfException(CPdfMessages::kCorrupted);
     }
@@ -408,8 +414,7 @@ std::string CPdfObjectIndex::CompressedData(int32_t number, const CPdfObjectInfo
         entries.Get("Type").IsName("Metadata")) {
         return std::string();
     }
-    const std::string data =
-        CPdfRawText::ReadAt(source, info.dataStart, static_cast<size_t>(info.dataLength));
+    const std::string data = ReadAt(info.dataStart, static_cast<size_t>(info.dataLength));
     if (static_cast<int64_t>(data.size()) != info.dataLength) {
         throw CPdfException(CPdfMessages::kCorrupted);
     }
@@ -492,6 +497,14 @@ void CPdfObjectIndex::WriteObject(int32_t number, int32_t outNumber, int32_t out
     text += "\nstream\n";
     out.Write(text);
     if (ownData) {
+        out.Write(data);
+    } else if (!out.IsMeasuring() &&
+               info.dataLength <= static_cast<int64_t>(CPdfReadAhead::kBlockSize)) {
+        // Small data (a glyph program, a short page) comes with the objects around it.
+        data = ReadAt(info.dataStart, static_cast<size_t>(info.dataLength));
+        if (static_cast<int64_t>(data.size()) != info.dataLength) {
+            throw CPdfException(CPdfMessages::kCorrupted, "the file ends inside an object");
+        }
         out.Write(data);
     } else {
         out.CopyFrom(fileno(source), info.dataStart, info.dataLength);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "object/CPdfTextSpan.h"
+#include "stream/CPdfReadAhead.h"
 
 class CPdfObject;
 class CPdfOutputFile;
@@ -124,6 +125,10 @@ private:
     std::string CompressedData(int32_t number, const CPdfObjectInfo& info,
                                const std::string& value);
 
+    // count bytes of the source at position (fewer at its end); small reads come from the
+    // read-ahead block.
+    std::string ReadAt(int64_t position, size_t count);
+
     // Appends the record of object number to the blocks; returns its slot.
     uint32_t Store(int32_t number, const CPdfObjectInfo& info);
     CPdfObjectInfo Load(int32_t number, uint32_t slot) const;
@@ -133,6 +138,9 @@ private:
 
     CPdfXRef& xref;
     FILE* source;
+    // The small reads of objects lying close together (a font's glyph programs, say) share
+    // their reads of the file.
+    CPdfReadAhead ahead;
     const CPdfSecurity* security = nullptr;
     bool encryptOutput = true;
     bool compressPlain = false;

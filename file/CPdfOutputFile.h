@@ -24,6 +24,8 @@ public:
     // Starts an output that is only measured: its bytes are counted (Position) and go
     // nowhere. Commit and Abandon end it. Throws nothing.
     void OpenMeasure();
+    // True while the output is only measured.
+    bool IsMeasuring() const { return measuring; }
     // Appends bytes. Throws "Output file write error".
     void Write(const void* data, size_t count);
     void Write(const std::string& text) { Write(text.data(), text.size()); }

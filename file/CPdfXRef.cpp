@@ -8,7 +8,6 @@
 #include "CPdfException.h"
 #include "CPdfLimits.h"
 #include "CPdfMessages.h"
-#include "file/CPdfReadAhead.h"
 #include "file/CPdfXRefRepair.h"
 #include "object/CPdfArray.h"
 #include "object/CPdfDictionary.h"
@@ -20,6 +19,7 @@
 #include "object/CPdfShallowReader.h"
 #include "stream/CPdfFileStream.h"
 #include "stream/CPdfMemoryStream.h"
+#include "stream/CPdfReadAhead.h"
 
 namespace {
 // Restores a counter when a scope ends, also when an exception passes.

@@ -4,11 +4,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+
+#include "stream/CPdfReadAhead.h"
 
 CPdfFileStream::CPdfFileStream(FILE* f, int64_t s, int64_t l)
-    : file(f), start(s), length(l), bufPos(s) {
+    : CPdfFileStream(f, s, l, std::make_shared<CPdfReadAhead>(fileno(f))) {}
+
+CPdfFileStream::CPdfFileStream(FILE* f, int64_t s, int64_t l, std::shared_ptr<CPdfReadAhead> ahead)
+    : file(f), start(s), length(l), bufPos(s), readAhead(std::move(ahead)) {
     SetPos(start, 0);
 }
+
+CPdfFileStream::~CPdfFileStream() = default;
 
 int64_t CPdfFileStream::GetFileSize() const {
     struct stat st;
@@ -32,7 +40,7 @@ void CPdfFileStream::MoveStart(int64_t delta) {
 }
 
 std::shared_ptr<CPdfStream> CPdfFileStream::MakeSubStream(int64_t subStart, int64_t subLength) {
-    return std::make_shared<CPdfFileStream>(file, subStart, subLength);
+    return std::make_shared<CPdfFileStream>(file, subStart, subLength, readAhead);
 }
 
 bool CPdfFileStream::Fill() {
@@ -47,6 +55,15 @@ bool CPdfFileStream::Fill() {
         if (bufPos + count > end) count = end - bufPos;
     }
     if (bufPos < 0) return false;
+    if (static_cast<size_t>(count) <= kLargestAheadRead) {
+        size_t got = 0;
+        const char* bytes = readAhead->Window(bufPos, static_cast<size_t>(count), got);
+        if (got == 0) return false;
+        got = std::min(got, static_cast<size_t>(count));
+        std::memcpy(buf.data(), bytes, got);
+        bufEnd = buf.data() + got;
+        return true;
+    }
     ssize_t got = pread(fileno(file), buf.data(), static_cast<size_t>(count), bufPos);
     if (got <= 0) return false;
     bufEnd = buf.data() + got;

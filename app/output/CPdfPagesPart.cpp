@@ -29,6 +29,7 @@ CPdfPagesPart::CPdfPagesPart(CPdfOutputObjects& outputObjects)
     // Pages and page tree nodes are written anew for every output.
     for (int32_t n : cat.nodeNumbers) objects.Copies().Skip(n);
     for (const CPdfPage& page : cat.pages) objects.Copies().Skip(page.objectNumber);
+    for (int32_t n : cat.unreadKids) objects.Copies().Skip(n);
 }
 
 CPdfPagesPart::~CPdfPagesPart() = default;

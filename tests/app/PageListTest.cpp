@@ -1,6 +1,7 @@
 // The mode argument: which mode a text selects, which pages a list selects, and chunk sizes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -84,6 +85,15 @@ TEST_P(PageListText, SelectsPagesOrFailsWithMessage) {
     std::vector<uint32_t> pages;
     EXPECT_EQ(ParseOutcome(c.text, c.pageCount, pages), c.message) << c.text;
     EXPECT_EQ(pages, c.pages) << c.text;
+    // The source's page tree is read up to the highest page the list names, or whole when
+    // the list runs to the last page.
+    const std::string text = c.text;
+    const bool toLast = text.back() == '-' || text.find("-,") != std::string::npos;
+    if (!pages.empty()) {
+        EXPECT_EQ(CPdfPageList::HighestPage(text),
+                  toLast ? 0u : *std::max_element(pages.begin(), pages.end()))
+            << c.text;
+    }
 }
 
 const ListCase kSelections[] = {

@@ -225,6 +225,51 @@ TEST(CatalogLoad, PagesAreNumberedDepthFirst) {
     EXPECT_EQ(empty.catalog.dests.kind, kindNull);
 }
 
+// A run that needs only the first pages stops the walk there when the root's /Count vouches
+// for them: what lies beyond is not read (here a broken kid), its kids met so far are listed,
+// and the count is the /Count's. Otherwise the whole tree is walked as before.
+TEST(CatalogLoad, WalkStopsAfterTheFirstPagesARunNeeds) {
+    const struct {
+        const char* name;
+        uint32_t needed;
+        const char* count;
+        const char* lastKid;  // object 11, the root's last kid
+        const char* message;
+        size_t read, pageCount;
+        std::vector<int32_t> unread;
+    } cases[] = {
+        {"stops after 2 pages", 2, "4", "42", "", 2, 4, {11, 13}},
+        {"every page needed", 0, "4", "42", "Kid CPdfObject is wrong type", 0, 0, {}},
+        {"Count below the pages needed", 2, "1", kPage, "", 4, 4, {}},
+        {"Count not an integer", 2, "4.0", kPage, "", 4, 4, {}},
+        {"Count beyond the tree", 9, "9", kPage, "", 4, 4, {}},
+    };
+    for (const auto& c : cases) {
+        Doc doc(Objects{{1, kCatalog},
+                        {2, std::string("<< /Type /Pages /Kids [10 0 R 3 0 R 11 0 R] /Count ") +
+                                c.count + " >>"},
+                        {3, "<< /Type /Pages /Kids [12 0 R 13 0 R] /Count 2 >>"},
+                        {10, kPage},
+                        {11, c.lastKid},
+                        {12, kPage},
+                        {13, kPage}});
+        const std::string table = doc.SourceTable::Load();
+        ASSERT_EQ(table, "") << c.name;
+        std::string message;
+        try {
+            doc.catalog.Load(&doc.xref, c.needed);
+        } catch (const CPdfException& e) {
+            message = e.GetMessage();
+        }
+        EXPECT_EQ(message, c.message) << c.name;
+        if (!message.empty()) continue;
+        EXPECT_EQ(doc.catalog.pages.size(), c.read) << c.name;
+        EXPECT_EQ(doc.catalog.GetPageCount(), c.pageCount) << c.name;
+        EXPECT_EQ(doc.catalog.IsPartial(), c.read != c.pageCount) << c.name;
+        EXPECT_EQ(doc.catalog.unreadKids, c.unread) << c.name;
+    }
+}
+
 // Root 2 > node 3 > page 4, with attributes placed on each level.
 TEST(PageAttributes, InheritedFromTheNearestAncestor) {
     const struct {

@@ -1,4 +1,4 @@
-#include "file/CPdfReadAhead.h"
+#include "stream/CPdfReadAhead.h"
 
 #include <unistd.h>
 
