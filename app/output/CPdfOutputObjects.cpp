@@ -1,8 +1,10 @@
 #include "app/output/CPdfOutputObjects.h"
 
 #include <algorithm>
+#include <string>
 
 #include "CPdfException.h"
+#include "CPdfInternalError.h"
 #include "CPdfMessages.h"
 #include "document/CPdfCatalog.h"
 #include "document/CPdfDocument.h"
@@ -25,6 +27,15 @@ CPdfOutputObjects::CPdfOutputObjects(const CPdfOutputSource& from, CPdfFile& to)
 CPdfOutputObjects::~CPdfOutputObjects() = default;
 
 void CPdfOutputObjects::Begin(std::vector<SelectedPage> chosen) {
+    // Every part looks chosen pages up in the catalog's list, which may hold only the first
+    // pages of the document (CPdfCatalog::Load).
+    const size_t read = source.document->catalog->pages.size();
+    for (const SelectedPage& page : chosen) {
+        if (page.pageNumber == 0 || page.pageNumber > read) {
+            throw CPdfInternalError("page " + std::to_string(page.pageNumber) +
+                                    " was chosen but not read");
+        }
+    }
     copies->Begin();
     selection = std::move(chosen);
     copyNumbers.clear();
