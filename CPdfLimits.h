@@ -50,6 +50,10 @@ constexpr int kMaxValueDepth = 256;
 // --- Page tree (document/CPdfCatalog) ---
 // Levels of /Pages nodes above a page: real trees have a handful.
 constexpr size_t kMaxPageTreeDepth = 1024;
+// Links of /Parent followed up from an object met by reference to find whether it hangs in the
+// page tree (through nodes without /Type): enough for any real tree, and bounded so that
+// chains of /Parent in a hostile file cost little per object.
+constexpr size_t kMaxParentChain = 64;
 // Bytes the page tree walk may parse: this many per byte of the file, plus the allowance. A
 // tree whose nodes are reached many times over (shared subtrees) costs more than its file.
 constexpr int64_t kWorkPerFileByte = 8;

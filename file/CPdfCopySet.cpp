@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CPdfException.h"
+#include "CPdfLimits.h"
 #include "CPdfMessages.h"
 #include "file/CPdfObjectIndex.h"
 
@@ -68,7 +69,9 @@ bool CPdfCopySet::Map(int32_t& number, int32_t& generation) {
         const CPdfObjectInfo& info = index.Get(number);
         // Objects the source does not hold read as null; pages outside the page tree cannot
         // be placed by readers, and page tree nodes are rebuilt.
-        if (!info.present || info.hasPage || info.hasPages) return false;
+        if (!info.present || info.hasPage || info.hasPages || HangsFromPageTree(info)) {
+            return false;
+        }
         out = keepNumbers ? number : Reserve();
         Assign(number, out);
         entries[n] |= kQueued;
@@ -77,6 +80,16 @@ bool CPdfCopySet::Map(int32_t& number, int32_t& generation) {
     generation = GenerationOf(number);
     number = out;
     return true;
+}
+
+bool CPdfCopySet::HangsFromPageTree(const CPdfObjectInfo& info) const {
+    int32_t parent = info.parent;
+    for (size_t link = 0; parent > 0 && link < CPdfLimits::kMaxParentChain; ++link) {
+        const CPdfObjectInfo above = index.Get(parent);
+        if (above.hasPages) return true;
+        parent = above.parent;
+    }
+    return false;
 }
 
 bool CPdfCopySet::Next(int32_t& source, int32_t& outNumber) {

@@ -7,6 +7,7 @@
 #include "object/CPdfReferenceMap.h"
 
 class CPdfObjectIndex;
+struct CPdfObjectInfo;
 
 // The objects of one output document and their numbers there. Objects that the output
 // rebuilds (catalog, page tree root, pages, outline, ...) are claimed or reserved by their
@@ -65,6 +66,10 @@ private:
         return number == kDropped ? -1 : static_cast<int32_t>(number);
     }
     void Assign(int32_t source, int32_t value);
+    // True when the object hangs in a page tree: a /Parent (through nodes without /Type) leads
+    // to a /Pages node. Such an object is a page or a node even without a /Type (the page tree
+    // walk may not have read it), and is never copied as it stands.
+    bool HangsFromPageTree(const CPdfObjectInfo& info) const;
 
     CPdfObjectIndex& index;
     const bool keepNumbers;

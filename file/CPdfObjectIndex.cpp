@@ -88,6 +88,7 @@ enum RecordFlags : uint8_t {
     flagPages = 2,
     flagPage = 4,
     flagStream = 8,
+    flagParent = 16,
 };
 
 void PutNumber(std::vector<uint8_t>& out, uint64_t value) {
@@ -146,8 +147,10 @@ uint32_t CPdfObjectIndex::Store(int32_t number, const CPdfObjectInfo& info) {
     std::vector<uint8_t> record;
     record.push_back(static_cast<uint8_t>(
         (info.compressed ? flagCompressed : 0) | (info.hasPages ? flagPages : 0) |
-        (info.hasPage ? flagPage : 0) | (info.isStream ? flagStream : 0)));
+        (info.hasPage ? flagPage : 0) | (info.isStream ? flagStream : 0) |
+        (info.parent > 0 ? flagParent : 0)));
     PutNumber(record, static_cast<uint32_t>(info.generation));
+    if (info.parent > 0) PutNumber(record, static_cast<uint32_t>(info.parent));
     // An object in the file body is stored as the distance from where its entry points.
     PutNumber(record, static_cast<uint64_t>(info.valueStart - Base(number, info)));
     PutNumber(record, static_cast<uint64_t>(info.valueLength));
@@ -181,6 +184,7 @@ CPdfObjectInfo CPdfObjectIndex::Load(int32_t number, uint32_t slot) const {
     info.hasPage = flags & flagPage;
     info.isStream = flags & flagStream;
     info.generation = static_cast<int32_t>(TakeNumber(at));
+    if (flags & flagParent) info.parent = static_cast<int32_t>(TakeNumber(at));
     info.valueStart = Base(number, info) + static_cast<int64_t>(TakeNumber(at));
     info.valueLength = static_cast<int64_t>(TakeNumber(at));
     if (info.isStream) {
@@ -342,6 +346,10 @@ bool CPdfObjectIndex::ScanValue(CPdfParser& parser, CPdfScan& scan, CPdfObject& 
     info.strings = Relative(scan.strings, start);
     info.hasPage = scan.hasPage;
     info.hasPages = scan.hasPages;
+    if (value.kind == kindDictionary) {
+        const CPdfObject parent = value.dictValue->Get("Parent");
+        if (parent.kind == kindReference && parent.refNumber > 0) info.parent = parent.refNumber;
+    }
     return true;
 }
 

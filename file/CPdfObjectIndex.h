@@ -27,6 +27,7 @@ struct CPdfObjectInfo {
     bool hasPage = false;     // it is a page: /Type /Page
     bool isStream = false;
     int32_t generation = 0;
+    int32_t parent = 0;  // the object a top-level /Parent refers to; 0 when there is none
     // The value's bytes: a file position, or for a compressed object a position in the
     // decoded object stream; for a stream, through its dictionary's ">>".
     int64_t valueStart = 0;

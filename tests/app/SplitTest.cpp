@@ -582,6 +582,16 @@ TEST(Split, CopiesWhatTheCatalogAndTheChosenPagesReach) {
          "",
          {{30, "<< /Type /Annot /Subtype /Link /Rect [0 0 9 9] /Dest [20 0 R /Fit] >>"}},
          {"<< /Type /Annot /Subtype /Link /Rect [0 0 9 9] /Dest [null /Fit] >>"}},
+        // A page without /Type is known by the /Pages node it hangs from, also where the
+        // walk of the tree stopped before it.
+        {"LinkedUntypedPageIsNotCopied",
+         "/Annots [30 0 R]",
+         "",
+         {{30, "<< /Type /Annot /Subtype /Link /Rect [0 0 9 9] /Dest [31 0 R /Fit] >>"},
+          {31, "<< /Parent 32 0 R /Contents 21 0 R >>"},
+          {32, "<< /Kids [31 0 R] /Parent 33 0 R >>"},
+          {33, "<< /Type /Pages /Kids [32 0 R] /Count 1 >>"}},
+         {"<< /Type /Annot /Subtype /Link /Rect [0 0 9 9] /Dest [null /Fit] >>"}},
         {"PageTreeNodesAreNeverCopied",
          "/X 30 0 R",
          "",
