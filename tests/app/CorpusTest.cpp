@@ -220,6 +220,7 @@ std::string CheckReadableFile(const std::string& path, int pages, const std::str
     if (!option.empty()) {
         const e2e::QpdfCheck check = e2e::CheckWithQpdf(out);
         if (!check.Passed()) return all + " " + option + ": qpdf --check " + check.Problem();
+        if (!e2e::OpensInPdfinfo(out)) return all + " " + option + ": pdfinfo fails";
     }
     if (const auto drawn = DrawnDifferently(in, {pages}, out, work, drawings); !drawn.empty()) {
         return all + ": " + drawn.front();
@@ -284,7 +285,8 @@ TEST_F(Corpus, ValidFilesOpenWithQpdfPageCount) {
 
 // -----------------------------------------------------------------------------------------
 // Clean files: a few pages, the odd pages and a three-way chunk split; every output passes
-// qpdf, has the right pages, and the cut pages draw like the source pages.
+// qpdf, has the right pages, and the cut pages draw like the source pages; pdfinfo opens the
+// odd pages.
 
 struct StrictReport {
     std::vector<std::string> problems;
@@ -368,7 +370,10 @@ StrictReport CheckStrictFile(const std::string& path, int pages, const std::stri
     // Odd pages.
     {
         const std::string out = dir / "odd.pdf";
-        if (RunMode(in, out, "odd", report)) CheckOutput("odd", out, (pages + 1) / 2, report);
+        if (RunMode(in, out, "odd", report)) {
+            CheckOutput("odd", out, (pages + 1) / 2, report);
+            if (!e2e::OpensInPdfinfo(out)) report.problems.push_back("odd: pdfinfo fails");
+        }
     }
     // Three chunks (or fewer for short documents).
     {

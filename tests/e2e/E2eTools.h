@@ -72,6 +72,19 @@ inline bool HaveMutool() {
 }
 
 // ---------------------------------------------------------------------------------------
+// pdfinfo (Poppler), a third reader beside qpdf and mutool
+
+inline bool HavePdfinfo() {
+    static const bool have = RunCommand({"pdfinfo", "-v"}, kToolTimeout).Exited(0);
+    return have;
+}
+
+// Whether pdfinfo opens `pdf` (its syntax warnings allowed): true when pdfinfo is missing.
+inline bool OpensInPdfinfo(const std::string& pdf) {
+    return !HavePdfinfo() || RunCommand({"pdfinfo", pdf}, kToolTimeout).Exited(0);
+}
+
+// ---------------------------------------------------------------------------------------
 // Rendering
 //
 // mutool keeps glyphs between the pages of one run, and a page can come out slightly different
