@@ -6,7 +6,8 @@ take turns (round-robin, the order rotating each round), each run in a fresh emp
 folder that is removed afterwards.  A run records wall time, user+sys CPU time, peak RSS and
 the bytes written.  The first run of every tool is also checked (untimed): exit status 0,
 brantor's stdout empty, the number (and for brantor the names) of the output files, and for
-the first, middle and last file `qpdf --check`, the page count, and for their first, middle
+the first, middle and last file `qpdf --check`, that Poppler's `pdfinfo` opens it, the page
+count, and for their first, middle
 and last page a Ghostscript rendering that must be pixel-identical to the source page's, and
 on the generated inputs the "(Page N)" marker plus every font and image the page's content
 uses being reachable from its (possibly inherited) /Resources.
@@ -477,6 +478,11 @@ def check_outputs(tool, job, source, wdir, run, use_qpdf):
         if r.returncode != 0:
             lines = (r.stdout + r.stderr).decode("latin-1").strip().splitlines()
             notes.append("%s: qpdf --check exit %d: %s" % (name, r.returncode, lines[-1][:120] if lines else ""))
+        if shutil.which("pdfinfo"):
+            r = sh("pdfinfo", f)
+            if r.returncode != 0:
+                lines = r.stderr.decode("latin-1").strip().splitlines()
+                notes.append("%s: pdfinfo exit %d: %s" % (name, r.returncode, lines[-1][:120] if lines else ""))
         try:
             view = PdfView(f)
         except ValueError as e:
