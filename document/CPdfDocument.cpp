@@ -46,7 +46,8 @@ void CPdfDocument::Open(const std::string& fileName, const std::string& password
         } catch (CPdfException& strict) {
             std::string why;
             if (!OpenRepaired(password, why)) {
-                strict.SetReason(Why(strict) + ", and " + why);
+                // Both ways may fail for the same reason: it is said once.
+                if (why != Why(strict)) strict.SetReason(Why(strict) + ", and " + why);
                 throw;
             }
         }

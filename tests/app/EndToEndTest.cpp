@@ -213,6 +213,9 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
     const std::string none = MakeDocument(0);
     const std::string text = dir / "text.pdf";
     ASSERT_TRUE(e2e::WriteFile(text, "plain text, not a PDF\n"));
+    // Read strictly and by scanning, its catalog is the number 5: the reason is said once.
+    const std::string numberRoot = dir / "number-root.pdf";
+    ASSERT_TRUE(e2e::WriteFile(numberRoot, testpdf::Builder().Add(1, "5").SetRoot(1).Build()));
     // The message on standard output; on standard error "brantor: ", what failed, where and
     // why (by default the source's name and the message).
     const struct {
@@ -246,6 +249,7 @@ TEST_F(EndToEnd, FailedRunPrintsItsMessageAndWritesNothing) {
          "cannot open " + dir / "missing.pdf" + ": No such file or directory"},
         {text, "-s1", "PDF file was damaged",
          text + ": no startxref, and no catalog found by scanning"},
+        {numberRoot, "-s1", "Catalog CPdfObject is wrong type"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode + " on " + c.source);
